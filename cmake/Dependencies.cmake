@@ -1,0 +1,31 @@
+# Every third-party dependency, found once for the whole tree.
+# scripts/deps installs the Debian packages that provide them.
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+find_package(Boost 1.74 REQUIRED COMPONENTS thread filesystem)
+
+pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
+pkg_check_modules(JSONCPP REQUIRED IMPORTED_TARGET jsoncpp)
+pkg_check_modules(CRYPTOPP REQUIRED IMPORTED_TARGET libcrypto++)
+pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET sqlite3)
+pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
+pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
+pkg_check_modules(STB REQUIRED IMPORTED_TARGET stb)
+pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
+pkg_check_modules(PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo)
+pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
+pkg_check_modules(X11 IMPORTED_TARGET x11 xext)
+
+# cpp-httplib is used header-only (the test servers and distd).
+find_path(HTTPLIB_INCLUDE_DIR httplib.h REQUIRED)
+add_library(httplib_header INTERFACE)
+target_include_directories(httplib_header SYSTEM INTERFACE ${HTTPLIB_INCLUDE_DIR})
+target_link_libraries(httplib_header INTERFACE Threads::Threads)
+
+if(TARVEX_TESTS)
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+endif()
+if(TARVEX_BENCH)
+  find_package(benchmark REQUIRED)
+endif()
