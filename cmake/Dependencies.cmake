@@ -16,11 +16,14 @@ pkg_check_modules(PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo)
 pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 pkg_check_modules(X11 IMPORTED_TARGET x11 xext)
 
-# cpp-httplib is used header-only (the test servers and distd).
+# cpp-httplib (the test servers and distd). Debian builds it as a shared
+# library whose header only declares most functions, so the library and its
+# feature definitions come from its pkg-config file.
 find_path(HTTPLIB_INCLUDE_DIR httplib.h REQUIRED)
+pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 add_library(httplib_header INTERFACE)
 target_include_directories(httplib_header SYSTEM INTERFACE ${HTTPLIB_INCLUDE_DIR})
-target_link_libraries(httplib_header INTERFACE Threads::Threads)
+target_link_libraries(httplib_header INTERFACE PkgConfig::HTTPLIB Threads::Threads)
 
 if(TARVEX_TESTS)
   find_package(GTest REQUIRED)
