@@ -17,7 +17,6 @@ sys.dont_write_bytecode = True  # keep the source folder clean
 
 import shutil
 import subprocess
-import sys
 import tempfile
 
 import gifanim
