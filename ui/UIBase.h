@@ -20,6 +20,9 @@ using namespace plat;
 using TCHAR = wchar_t;
 using LPCTSTR = const wchar_t*;
 using LPTSTR = wchar_t*;
+using LPBYTE = BYTE*;
+using PRECT = RECT*;
+using SIZE_T = size_t;
 
 /////////////////////////////////////////////////////////////////////////////
 // CStdString: a wide string with value semantics.

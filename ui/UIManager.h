@@ -1,0 +1,245 @@
+// CPaintManagerUI: one per window. It holds the window's skin resources
+// (image cache, fonts, default attribute lists, option groups, default
+// colours) and the process-wide skin configuration (where skin files come
+// from), and it hosts the window's control tree, events, timers, focus and
+// painting.
+//
+// The class is split into two marked sections:
+//   * RESOURCE SIDE  - configuration, skin lookup, images, fonts, default
+//                      attribute lists, option groups, default colours.
+//                      Implemented in ui/UIManagerResources.cpp.
+//   * CONTROL SIDE   - control tree, events, notifications, timers, focus,
+//                      painting. Implemented in ui/UIManagerControls.cpp.
+// Construction and destruction (ui/UIManagerResources.cpp): the constructor
+// sets up the resource side; control-side members initialise themselves
+// (default member initialisers). The destructor first calls
+// TermControlSide() (control side: destroys the tree, timers and the
+// rest), then releases the resource tables, so controls may still use fonts
+// and images while they are torn down.
+#pragma once
+
+#include "plat/gfx/gditypes.h"
+#include "ui/UIBase.h"
+
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace Veneer {
+
+class CControlUI;
+class CPaintManagerUI;
+class CSkinArchive;
+
+// An open skin archive (see UIResourceZip.h).
+using HZIP = CSkinArchive*;
+
+// One decoded image of a manager's image cache.
+typedef struct tagTImageInfo {
+    HBITMAP hBitmap = nullptr; // 32 bpp, top-down, BGRA premultiplied
+    int nX = 0;                // width in pixels
+    int nY = 0;                // height in pixels
+    bool alphaChannel = false; // some pixel is not opaque, or matched the mask
+    CStdString sResType;       // resource type it came from; empty for the skin lookup
+    DWORD dwMask = 0;          // colour made transparent; 0 for none
+} TImageInfo;
+
+// One font of a manager.
+typedef struct tagTFontInfo {
+    HFONT hFont = nullptr;
+    CStdString sFontName;
+    int iSize = 0; // character height in pixels
+    bool bBold = false;
+    bool bUnderline = false;
+    bool bItalic = false;
+    TEXTMETRIC tm{}; // filled when the manager has a paint DC (tm.tmHeight 0 until then)
+} TFontInfo;
+
+// Results of the skin lookup (CPaintManagerUI::LoadSkinFile).
+enum class SkinFileStatus {
+    Ok,
+    OpenFileFailed, // no archive in use and the file cannot be opened
+    Empty,          // the file or entry has size 0
+    TooLarge,       // larger than the caller's limit
+    ReadFailed,     // fewer bytes read than the file size
+    ZipOpenFailed,  // the zip archive cannot be opened
+    NotInZip,       // the name is not in the archive
+    UnzipFailed,    // extraction failed (corrupt data, CRC mismatch)
+};
+
+class CPaintManagerUI {
+public:
+    CPaintManagerUI();
+    ~CPaintManagerUI();
+    CPaintManagerUI(const CPaintManagerUI&) = delete;
+    CPaintManagerUI& operator=(const CPaintManagerUI&) = delete;
+
+    //=======================================================================
+    // RESOURCE SIDE (ui/UIManagerResources.cpp)
+    //=======================================================================
+
+    // ---- Process-wide configuration ----
+    // The executable's module (null until set). SetInstance also registers
+    // the drop-shadow window class when a window host provides one.
+    static HINSTANCE GetInstance();
+    static void SetInstance(HINSTANCE hInst);
+    // Folder of the module file, ending in a path separator; "" when no
+    // instance is set.
+    static CStdString GetInstancePath();
+    static CStdString GetCurrentPath();
+    static void SetCurrentPath(LPCTSTR pStrPath);
+    // The module holding resources; GetResourceDll returns the instance when
+    // none is set.
+    static HINSTANCE GetResourceDll();
+    static void SetResourceDll(HINSTANCE hInst);
+    // Folder prefix of skin files. A non-empty path that does not end in a
+    // path separator ('\\' or '/') gets one ('/') appended.
+    static const CStdString& GetResourcePath();
+    static void SetResourcePath(LPCTSTR pStrPath);
+    // Use an archive held in memory (read in place: the buffer must outlive
+    // it). The first in-memory archive is kept: a later call while the zip
+    // name is "membuffer" changes nothing.
+    static void SetResourceZip(LPVOID pVoid, unsigned int len);
+    // Use a zip file (relative to the resource path). With bCachedResourceZip
+    // the file is opened now and kept open; otherwise each lookup opens it.
+    // An empty name means no archive (plain files under the resource path).
+    static void SetResourceZip(LPCTSTR pstrZip, bool bCachedResourceZip = false);
+    static const CStdString& GetResourceZip();
+    static HZIP GetResourceZipHandle();
+    static bool IsCachedResourceZip();
+    // Closes a cached archive.
+    static void Term();
+
+    // The skin lookup shared by markup files, images and animated GIFs:
+    // reads pstrName from the folder, zip file or in-memory archive that the
+    // configuration names. dwMaxSize > 0 refuses larger data with TooLarge
+    // (checked before anything is read). `data` is cleared on failure.
+    static SkinFileStatus LoadSkinFile(LPCTSTR pstrName, std::vector<BYTE>& data,
+                                       DWORD dwMaxSize = 0);
+    // Reads a whole file from the file system (a relative path is relative to
+    // the current directory). Empty on failure or for an empty file.
+    static bool ReadWholeFile(LPCTSTR pstrPath, std::vector<BYTE>& data);
+
+    // ---- Images ----
+    // The cached image under exactly this name, searching this manager and
+    // then its parent resource chain; null when absent. Does not load.
+    const TImageInfo* GetImage(LPCTSTR bitmap);
+    // The cached image of this manager, loading and caching it on a miss
+    // (AddImage); null when it cannot be loaded. Drawing uses this.
+    const TImageInfo* GetImageEx(LPCTSTR bitmap, LPCTSTR type = nullptr, DWORD mask = 0);
+    // Loads and caches. With a type, the name must begin with a decimal digit
+    // and its leading number is the resource id. An existing entry is kept
+    // (and returned); null when loading fails.
+    const TImageInfo* AddImage(LPCTSTR bitmap, LPCTSTR type = nullptr, DWORD mask = 0);
+    // Caches a caller-made bitmap (ownership passes to the cache on success);
+    // null for a null bitmap or a non-positive size. An existing name keeps
+    // its image (and the given bitmap stays the caller's).
+    const TImageInfo* AddImage(LPCTSTR bitmap, HBITMAP hBitmap, int iWidth, int iHeight,
+                               bool bAlpha);
+    bool RemoveImage(LPCTSTR bitmap);
+    void RemoveAllImages();
+    // Reloads every cached image from its source and swaps the new pixels in;
+    // invalidates the root control when any changed.
+    void ReloadAllImages();
+
+    // ---- Fonts ----
+    // Creates a font and appends it to the custom list; null when the
+    // platform cannot create it. AddFontAt inserts at index (clamped).
+    HFONT AddFont(LPCTSTR pStrFontName, int nSize, bool bBold, bool bUnderline, bool bItalic);
+    HFONT AddFontAt(int index, LPCTSTR pStrFontName, int nSize, bool bBold, bool bUnderline,
+                    bool bItalic);
+    // Replaces the default font.
+    void SetDefaultFont(LPCTSTR pStrFontName, int nSize, bool bBold, bool bUnderline, bool bItalic);
+    // Custom font at index; an invalid index (e.g. -1) gives the default font.
+    HFONT GetFont(int index);
+    // Search the custom list and then the parent chain for equal properties.
+    HFONT GetFont(LPCTSTR pStrFontName, int nSize, bool bBold, bool bUnderline, bool bItalic);
+    bool FindFont(HFONT hFont);
+    bool FindFont(LPCTSTR pStrFontName, int nSize, bool bBold, bool bUnderline, bool bItalic);
+    // Index in this manager's list, or -1.
+    int GetFontIndex(HFONT hFont);
+    int GetFontIndex(LPCTSTR pStrFontName, int nSize, bool bBold, bool bUnderline, bool bItalic);
+    bool RemoveFont(HFONT hFont);
+    bool RemoveFontAt(int index);
+    void RemoveAllFonts();
+    int GetCustomFontCount() const;
+    // Record of the font at index (default font for an invalid index), with
+    // its text metrics fetched first when missing.
+    TFontInfo* GetFontInfo(int index);
+    TFontInfo* GetFontInfo(HFONT hFont);
+    // Default font of the topmost manager in the parent chain.
+    TFontInfo* GetDefaultFontInfo();
+
+    // ---- Default attribute lists ----
+    // Stores a copy unless the element already has one (the first wins).
+    void AddDefaultAttributeList(LPCTSTR pStrControlName, LPCTSTR pStrControlAttrList);
+    // This manager's list, else the parent chain's; null if none.
+    LPCTSTR GetDefaultAttributeList(LPCTSTR pStrControlName) const;
+    bool RemoveDefaultAttributeList(LPCTSTR pStrControlName);
+    // The whole map: element name -> CStdString* (owned by the manager).
+    const CStdStringPtrMap& GetDefaultAttribultes() const;
+    void RemoveAllDefaultAttributeList();
+
+    // ---- Option groups ----
+    // Appends the control to the group (created on first use); false when
+    // it is already a member.
+    bool AddOptionGroup(LPCTSTR pStrGroupName, CControlUI* pControl);
+    // The group's member list (CControlUI*), or null.
+    CStdPtrArray* GetOptionGroup(LPCTSTR pStrGroupName);
+    // Removes the control; an emptied group is deleted.
+    void RemoveOptionGroup(LPCTSTR pStrGroupName, CControlUI* pControl);
+    void RemoveAllOptionGroups();
+
+    // ---- Default colours (0xAARRGGBB) ----
+    DWORD GetDefaultDisabledColor() const;
+    void SetDefaultDisabledColor(DWORD dwColor);
+    DWORD GetDefaultFontColor() const;
+    void SetDefaultFontColor(DWORD dwColor);
+    DWORD GetDefaultLinkFontColor() const;
+    void SetDefaultLinkFontColor(DWORD dwColor);
+    DWORD GetDefaultLinkHoverFontColor() const;
+    void SetDefaultLinkHoverFontColor(DWORD dwColor);
+    DWORD GetDefaultSelectedBkColor() const;
+    void SetDefaultSelectedBkColor(DWORD dwColor);
+
+    // ---- Parent resource manager ----
+    // Images, fonts and default lists are searched in pm after this
+    // manager's own. Null detaches; a manager that would form a cycle is
+    // refused (false).
+    bool UseParentResource(CPaintManagerUI* pm);
+    CPaintManagerUI* GetParentResource() const;
+
+    // ---- Drawing state read by the render engine ----
+    // The window's paint DC (set by the control side's Init); font metrics
+    // are read through it. Null without a window.
+    HDC GetPaintDC() const;
+    void SetPaintDC(HDC hDC);
+    // "bktrans": the layered paint path; images are then always blended and
+    // text uses the anti-aliased back end.
+    bool IsBackgroundTransparent() const;
+    void SetBackgroundTransparent(bool bTrans);
+    // "gdiplustext": text through the anti-aliased back end.
+    bool IsUseGdiplusText() const;
+    void SetUseGdiplusText(bool bUse);
+
+private:
+    // Resource-side state (declared first: destroyed last).
+    struct ResourceState;
+    std::unique_ptr<ResourceState> m_pRes;
+    // Fetches text metrics for a font record when a paint DC exists.
+    void UpdateFontMetrics(TFontInfo* pFontInfo);
+    TFontInfo* FindFontInfo(HFONT hFont);
+    // Reloads every cached image; true when any changed.
+    bool ReloadImageBitmaps();
+
+public:
+    //=======================================================================
+    // CONTROL SIDE (ui/UIManagerControls.cpp)
+    //=======================================================================
+private:
+    // Called first by the destructor: releases everything the control side
+    // owns (tree, delayed cleanups, notifications, timers, back buffer...).
+    void TermControlSide();
+};
+
+} // namespace Veneer
