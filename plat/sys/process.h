@@ -24,6 +24,8 @@
 
 namespace plat {
 
+using LPDWORD = DWORD*;
+
 constexpr ULONG SEE_MASK_DEFAULT = 0x00000000;
 constexpr ULONG SEE_MASK_NOCLOSEPROCESS = 0x00000040;
 constexpr ULONG SEE_MASK_NOASYNC = 0x00000100;

@@ -21,6 +21,7 @@
 //   ERROR_REGISTRY_IO_FAILED  any other store failure (disk full, busy for
 //                             longer than the timeout);
 //   ERROR_INVALID_HANDLE      unknown or closed key handle;
+//   ERROR_KEY_DELETED         the key of an open handle has been removed;
 //   ERROR_INVALID_PARAMETER   null output pointer, bad type or size;
 //   ERROR_MORE_DATA           output buffer too small (size set to need).
 #pragma once
@@ -32,8 +33,13 @@
 namespace plat {
 
 using REGSAM = DWORD;
+using LPDWORD = DWORD*;
+using LPBYTE = BYTE*;
 using PHKEY = HKEY*;
 using LSTATUS = LONG;
+
+// A key removed (by another handle or process) after this handle was opened.
+constexpr LONG ERROR_KEY_DELETED = 1018;
 
 // Predefined hives.
 inline HKEY const HKEY_CLASSES_ROOT = reinterpret_cast<HKEY>(uintptr_t(0x80000000));
@@ -72,7 +78,9 @@ LSTATUS RegCreateKey(HKEY key, LPCWSTR subKey, PHKEY result);
 // missing. A null or empty subKey opens `key` itself again.
 LSTATUS RegOpenKey(HKEY key, LPCWSTR subKey, PHKEY result);
 // As RegOpenKey, with the rights in `desired` (KEY_WOW64_* are ignored:
-// there is one view). `options` must be 0.
+// there is one view). `options` is ignored. The rights are checked by the
+// operations on the handle: a value cannot be set through a handle opened
+// with KEY_READ (ERROR_ACCESS_DENIED).
 LSTATUS RegOpenKeyEx(HKEY key, LPCWSTR subKey, DWORD options, REGSAM desired, PHKEY result);
 
 // Sets a value (null or empty name = the key's default value).

@@ -11,6 +11,8 @@
 
 namespace plat {
 
+using LPDWORD = DWORD*;
+
 constexpr DWORD VS_FFI_SIGNATURE = 0xFEEF04BD;
 constexpr DWORD VS_FFI_STRUCVERSION = 0x00010000;
 constexpr DWORD VS_FFI_FILEFLAGSMASK = 0x0000003F;
