@@ -20,6 +20,7 @@
 
 #include "plat/gfx/gditypes.h"
 #include "ui/UIBase.h"
+#include "ui/UIDefine.h"
 
 #include <map>
 #include <memory>
@@ -235,11 +236,224 @@ private:
 public:
     //=======================================================================
     // CONTROL SIDE (ui/UIManagerControls.cpp)
+    //
+    // Works with or without a native window. Without one (Init never
+    // called) the client size is set with SetClientSize, painting goes into
+    // the off-screen back buffer (PaintOffscreen), invalidations accumulate
+    // in GetInvalidRect, and timers and focus are kept for a window host to
+    // serve later (GetTimers / FireTimer).
     //=======================================================================
+public:
+    // ---- Binding ----
+    // Binds the manager to its paint window. Null keeps it off-screen.
+    void Init(HWND hWnd);
+    HWND GetPaintWindow() const;
+    // Client size used for layout and the back buffer (the window's client
+    // size when a window host keeps it up to date).
+    SIZE GetClientSize() const;
+    // Changing the size marks the root for layout.
+    void SetClientSize(int cx, int cy);
+
+    // ---- Control tree ----
+    // Removes the focus and the hover/click/key controls, hands an earlier
+    // root to delayed clean-up, stores the new root, sets first layout,
+    // update needed and focus needed, then InitControls(root).
+    bool AttachDialog(CControlUI* pControl);
+    // Gives the subtree this manager and parent (the control's own parent
+    // when null), initialising it, and indexes its names (the last of two
+    // equal names wins). False for a null control.
+    bool InitControls(CControlUI* pControl, CControlUI* pParent = nullptr);
+    // Forgets a control being destroyed: hover/click/key/focus references,
+    // its timers, its name, its post-paint entry, and the sender of queued
+    // notifications that name it.
+    void ReapObjects(CControlUI* pControl);
+    CControlUI* GetRoot() const;
+    // By name (exact); null when absent or not yet indexed.
+    CControlUI* FindControl(LPCTSTR pstrName) const;
+    // The topmost visible, mouse-enabled control at the point.
+    CControlUI* FindControl(POINT pt) const;
+    CControlUI* FindSubControlByName(CControlUI* pParent, LPCTSTR pstrName) const;
+    CControlUI* FindSubControlByPoint(CControlUI* pParent, POINT pt) const;
+    CControlUI* FindSubControlByClass(CControlUI* pParent, LPCTSTR pstrClass, int iIndex = 0);
+
+    // Detaches the control (manager kept, no parent, not initialised) and
+    // queues it for destruction; a bound window is posted WM_APP + 1.
+    bool AddDelayedCleanup(CControlUI* pControl);
+    // Destroys every queued control (what WM_APP + 1 does).
+    void ProcessDelayedCleanup();
+    int GetDelayedCleanupCount() const;
+
+    bool AddPostPaint(CControlUI* pControl);
+    bool RemovePostPaint(CControlUI* pControl);
+    bool SetPostPaintIndex(CControlUI* pControl, int iIndex);
+
+    // ---- Invalidation and layout ----
+    // Adds the rectangle to the area to repaint (a bound window's update
+    // region as well) and remembers it as the layered update rectangle.
+    void Invalidate(RECT& rcItem);
+    // The whole client area.
+    void Invalidate();
+    // The accumulated area to repaint (empty when nothing is pending) and
+    // the number of Invalidate calls so far.
+    RECT GetInvalidRect() const;
+    int GetInvalidateCount() const;
+    void NeedUpdate();
+    bool IsUpdateNeeded() const;
+
+    // ---- Painting ----
+    // One paint without a native window: lays out when needed (root at the
+    // client rectangle, or each control that asks), sends "windowinit" once
+    // per attached tree, moves the focus on when needed, then paints the
+    // pending area (or rcPaint when given) into the back buffer. Returns
+    // false without a root or with an empty client area.
+    bool PaintOffscreen(const RECT* rcPaint = nullptr);
+    // The back buffer (a 32-bit top-down bitmap of the client size) and its
+    // DC; null before the first paint.
+    HDC GetOffscreenDC() const;
+    HBITMAP GetOffscreenBitmap() const;
+    // Writes the back buffer to a PNG file.
+    bool SaveOffscreenPng(const char* path) const;
+    // Drops the back buffer (it is recreated at the next paint).
+    void ReleaseBackBuffer();
+
+    // ---- Notifications ----
+    bool AddNotifier(INotifyUI* pControl);
+    bool RemoveNotifier(INotifyUI* pControl);
+    // Stamps the record (last mouse point, tick count, virtual window) and
+    // delivers it: synchronously to the sender's own listeners and then every
+    // manager listener in order, or queued when bAsync.
+    void SendNotify(TNotifyUI& Msg, bool bAsync = false);
+    void SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPARAM wParam = 0,
+                    LPARAM lParam = 0, bool bAsync = false);
+    // Delivers and discards every queued notification in order.
+    void DeliverQueuedNotifications();
+    void UsedVirtualWnd(bool bUsed);
+    POINT GetMousePos() const;
+    void SetMousePos(POINT pt);
+
+    // ---- Focus ----
+    CControlUI* GetFocus() const;
+    // Kills the old focus (KillFocus event and "killfocus"); a null,
+    // foreign, invisible or disabled control then leaves no focus; else
+    // SetFocus event and "setfocus".
+    void SetFocus(CControlUI* pControl);
+    void KillFocus();
+    void SetFocusNeeded(CControlUI* pControl);
+    bool IsFocusNeeded() const;
+    // Moves the focus to the next (previous) tab-stop control, wrapping.
+    bool SetNextTabControl(bool bForward = true);
+
+    // ---- Timers ----
+    // One timer per (control, local id). A second SetTimer for a running
+    // pair fails; a killed one restarts with its native id. Native ids
+    // count (0x1000 + n) % 240.
+    bool SetTimer(CControlUI* pControl, UINT nTimerID, UINT uElapse);
+    bool KillTimer(CControlUI* pControl, UINT nTimerID);
+    void KillTimer(CControlUI* pControl);
+    void RemoveAllTimers();
+    struct TimerEntry {
+        CControlUI* pSender;
+        UINT nLocalID;
+        UINT uWinTimer; // native id
+        UINT uElapse;   // interval in ms
+        bool bKilled;
+    };
+    const std::vector<TimerEntry>& GetTimers() const;
+    // What WM_TIMER does: sends the owner of the running timer with this
+    // native id a Timer event. False when no such timer runs.
+    bool FireTimer(UINT uWinTimer);
+
+    // ---- Window-frame settings (written by the dialog builder) ----
+    SIZE GetInitSize() const;
+    void SetInitSize(int cx, int cy);
+    RECT GetSizeBox() const;
+    void SetSizeBox(const RECT& rcSizeBox);
+    RECT GetCaptionRect() const;
+    void SetCaptionRect(const RECT& rcCaption);
+    SIZE GetRoundCorner() const;
+    void SetRoundCorner(int cx, int cy);
+    SIZE GetMinInfo() const;
+    void SetMinInfo(int cx, int cy);
+    SIZE GetMaxInfo() const;
+    void SetMaxInfo(int cx, int cy);
+    // Opacity 0-255 (clamped).
+    int GetTransparent() const;
+    void SetTransparent(int nOpacity);
+
+    // Drop-shadow settings from the skin's Window element, kept for the
+    // shadow window.
+    struct ShadowSettings {
+        bool bShow = false;
+        int nSize = 0;
+        int nSharpness = 0;
+        int nDarkness = 0;
+        POINT ptPosition = {0, 0};
+        DWORD dwColor = 0;
+        RECT rcCorner = {0, 0, 0, 0};
+        CStdString sImage;
+        bool bSet = false; // some shadow attribute was written
+    };
+    ShadowSettings& GetShadowSettings();
+
+    // ---- Cursor ----
+    // Shows the arrow or hand cursor (when a window system is present) and
+    // remembers the last shape asked for.
+    static void ShowCursor(int nCursor);
+    static int GetLastCursor();
+
+    // Gives the manager a paint DC for measuring text when it has none (a
+    // memory DC while no window is bound).
+    void EnsurePaintDC();
+
 private:
-    // Called first by the destructor: releases everything the control side
-    // owns (tree, delayed cleanups, notifications, timers, back buffer...).
     void TermControlSide();
+    // The few places that reach a bound native window (ui/UIManagerWindow.cpp).
+    void PostCleanupMessage();
+    void InvalidateWindowRect(const RECT* rc);
+    void FocusPaintWindow(CControlUI* pControl);
+    bool StartWindowTimer(UINT uWinTimer, UINT uElapse);
+    void StopWindowTimer(UINT uWinTimer);
+    void ResizeWindow(int cx, int cy);
+    static void SetWindowCursor(int nCursor);
+    void ResetBackBuffer(int cx, int cy);
+    // Lays out what needs it; true when the root was laid out anew.
+    void LayoutPending();
+
+    HWND m_hWndPaint = nullptr;
+    SIZE m_szClient = {0, 0};
+    CControlUI* m_pRoot = nullptr;
+    CControlUI* m_pFocus = nullptr;
+    CControlUI* m_pEventHover = nullptr;
+    CControlUI* m_pEventClick = nullptr;
+    CControlUI* m_pEventKey = nullptr;
+    POINT m_ptLastMousePos = {-1, -1};
+    bool m_bFirstLayout = true;
+    bool m_bUpdateNeeded = false;
+    bool m_bFocusNeeded = false;
+    bool m_bUsedVirtualWnd = false;
+    RECT m_rcInvalid = {0, 0, 0, 0};
+    RECT m_rcLayeredUpdate = {0, 0, 0, 0};
+    int m_nInvalidateCount = 0;
+    HDC m_hDcMeasure = nullptr;
+    HDC m_hDcOffscreen = nullptr;
+    HBITMAP m_hbmpOffscreen = nullptr;
+    HGDIOBJ m_hbmpOffscreenOld = nullptr;
+    SIZE m_szOffscreen = {0, 0};
+    UINT m_uTimerID = 0x1000;
+    std::vector<TimerEntry> m_aTimers;
+    std::vector<INotifyUI*> m_aNotifiers;
+    std::vector<TNotifyUI*> m_aAsyncNotify;
+    std::vector<CControlUI*> m_aPostPaintControls;
+    std::vector<CControlUI*> m_aDelayedCleanup;
+    std::map<std::wstring, CControlUI*> m_mNameHash;
+    SIZE m_szInitWindowSize = {0, 0};
+    SIZE m_szMinWindow = {0, 0};
+    SIZE m_szMaxWindow = {0, 0};
+    SIZE m_szRoundCorner = {0, 0};
+    RECT m_rcSizeBox = {0, 0, 0, 0};
+    RECT m_rcCaption = {0, 0, 0, 0};
+    int m_nOpacity = 255;
+    ShadowSettings m_shadow;
 };
 
 } // namespace Veneer

@@ -1,0 +1,146 @@
+// CButtonUI: an image button with normal, hot, pushed, focused and disabled
+// looks that sends "click" when activated.
+#pragma once
+
+#include "ui/UILabel.h"
+
+namespace Veneer {
+
+class CButtonUI : public CLabelUI {
+public:
+    CButtonUI();
+
+    LPCWSTR GetClass() const override;
+    void* GetInterface(LPCWSTR pstrName) override;
+    // UIFLAG_SETCURSOR when enabled, plus UIFLAG_TABSTOP when keyboard-enabled.
+    UINT GetControlFlags() const override;
+
+    // Sends "click" (and switches a bound tab layout); false unless visible
+    // and enabled.
+    bool Activate() override;
+    void SetEnabled(bool bEnable = true) override;
+    void DoEvent(TEventUI& event) override;
+
+    LPCWSTR GetNormalImage() const;
+    void SetNormalImage(LPCWSTR pStrImage);
+    LPCWSTR GetHotImage() const;
+    void SetHotImage(LPCWSTR pStrImage);
+    LPCWSTR GetPushedImage() const;
+    void SetPushedImage(LPCWSTR pStrImage);
+    LPCWSTR GetFocusedImage() const;
+    void SetFocusedImage(LPCWSTR pStrImage);
+    LPCWSTR GetDisabledImage() const;
+    void SetDisabledImage(LPCWSTR pStrImage);
+    LPCWSTR GetHotForeImage() const;
+    void SetHotForeImage(LPCWSTR pStrImage);
+    LPCWSTR GetPushedForeImage() const;
+    void SetPushedForeImage(LPCWSTR pStrImage);
+
+    void BindTabIndex(int iIndex);
+    void BindTabLayoutName(LPCWSTR pTabLayoutName);
+    void BindTriggerTabSel(int iSetSelectIndex = -1);
+    void RemoveBindTabIndex();
+    int GetBindTabLayoutIndex() const;
+    LPCWSTR GetBindTabLayoutName() const;
+
+    void SetHotBkColor(DWORD dwColor);
+    DWORD GetHotBkColor() const;
+    void SetHotTextColor(DWORD dwColor);
+    DWORD GetHotTextColor() const;
+    void SetPushedTextColor(DWORD dwColor);
+    DWORD GetPushedTextColor() const;
+    void SetFocusedTextColor(DWORD dwColor);
+    DWORD GetFocusedTextColor() const;
+
+    // The state bits (UISTATE_*).
+    UINT GetButtonState() const { return m_uButtonState; }
+
+    void SetAttribute(LPCWSTR pstrName, LPCWSTR pstrValue) override;
+    // The fixed size, or the fixed width and the font's cell height + 8.
+    SIZE EstimateSize(SIZE szAvailable) override;
+    void PaintText(plat::HDC hDC) override;
+    void PaintStatusImage(plat::HDC hDC) override;
+
+protected:
+    // Draws an image description; an image that fails to draw is cleared.
+    // Returns true when the description was non-empty and drawn.
+    bool DrawStateImage(plat::HDC hDC, CStdString& image);
+    // Text in the given colour with the button's own style.
+    void PaintButtonText(plat::HDC hDC, DWORD clrColor);
+
+    UINT m_uButtonState;
+
+    DWORD m_dwHotBkColor;
+    DWORD m_dwHotTextColor;
+    DWORD m_dwPushedTextColor;
+    DWORD m_dwFocusedTextColor;
+
+    CStdString m_sNormalImage;
+    CStdString m_sHotImage;
+    CStdString m_sHotForeImage;
+    CStdString m_sPushedImage;
+    CStdString m_sPushedForeImage;
+    CStdString m_sFocusedImage;
+    CStdString m_sDisabledImage;
+
+    int m_iBindTabIndex;
+    CStdString m_sBindTabLayoutName;
+};
+
+// A button that stays selected: alone it toggles (a check box), in a group
+// it turns on and turns the group's others off (a radio button). Sends
+// "selectchanged" from Selected.
+class COptionUI : public CButtonUI {
+public:
+    COptionUI();
+    ~COptionUI() override;
+
+    LPCWSTR GetClass() const override;
+    void* GetInterface(LPCWSTR pstrName) override;
+
+    void SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool bInit = true) override;
+    bool Activate() override;
+    void SetEnabled(bool bEnable = true) override;
+
+    LPCWSTR GetSelectedImage() const;
+    void SetSelectedImage(LPCWSTR pStrImage);
+    LPCWSTR GetSelectedHotImage() const;
+    void SetSelectedHotImage(LPCWSTR pStrImage);
+    LPCWSTR GetSelectedPushedImage() const;
+    void SetSelectedPushedImage(LPCWSTR pStrImage);
+    LPCWSTR GetSelectedForeImage() const;
+    void SetSelectedForeImage(LPCWSTR pStrImage);
+    void SetSelectedTextColor(DWORD dwTextColor);
+    DWORD GetSelectedTextColor() const;
+    void SetSelectedBkColor(DWORD dwBkColor);
+    DWORD GetSelectBkColor() const;
+
+    LPCWSTR GetGroup() const;
+    // A null name empties the group; then Selected(current state) again.
+    void SetGroup(LPCWSTR pStrGroupName = nullptr);
+    bool IsSelected() const;
+    virtual void Selected(bool bSelected);
+
+    void SetAttribute(LPCWSTR pstrName, LPCWSTR pstrValue) override;
+    void PaintStatusImage(plat::HDC hDC) override;
+    void PaintText(plat::HDC hDC) override;
+
+protected:
+    bool m_bSelected;
+    CStdString m_sGroupName;
+    DWORD m_dwSelectedBkColor;
+    DWORD m_dwSelectedTextColor;
+    CStdString m_sSelectedImage;
+    CStdString m_sSelectedHotImage;
+    CStdString m_sSelectedPushedImage;
+    CStdString m_sSelectedForeImage;
+};
+
+class CCheckBoxUI : public COptionUI {
+public:
+    LPCWSTR GetClass() const override;
+    void SetCheck(bool bCheck);
+    bool GetCheck() const;
+};
+
+} // namespace Veneer

@@ -1,0 +1,836 @@
+#include "ui/UIContainer.h"
+
+#include "ui/UIAttrParse.h"
+#include "ui/UIManager.h"
+#include "ui/UIRender.h"
+
+namespace Veneer {
+
+CContainerUI::CContainerUI()
+    : m_rcInset{0, 0, 0, 0}, m_iChildPadding(0), m_bAutoDestroy(true), m_bDelayedDestroy(true),
+      m_bMouseChildEnabled(true), m_bScrollProcess(false), m_nScrollStepSize(0),
+      m_pVerticalScrollBar(nullptr), m_pHorizontalScrollBar(nullptr) {}
+
+CContainerUI::~CContainerUI() {
+    // Children go at once, never through the delayed clean-up.
+    m_bDelayedDestroy = false;
+    for (int i = 0; i < m_items.GetSize(); ++i)
+        delete static_cast<CControlUI*>(m_items[i]);
+    m_items.Empty();
+}
+
+LPCWSTR CContainerUI::GetClass() const {
+    return L"ContainerUI";
+}
+
+void* CContainerUI::GetInterface(LPCWSTR pstrName) {
+    if (AttrNameIs(pstrName, L"IContainer"))
+        return static_cast<IContainerUI*>(this);
+    if (AttrNameIs(pstrName, L"Container"))
+        return static_cast<CContainerUI*>(this);
+    return CControlUI::GetInterface(pstrName);
+}
+
+CControlUI* CContainerUI::GetItemAt(int iIndex) const {
+    return static_cast<CControlUI*>(m_items.GetAt(iIndex));
+}
+
+int CContainerUI::GetItemIndex(CControlUI* pControl) const {
+    return pControl ? m_items.Find(pControl) : -1;
+}
+
+bool CContainerUI::SetItemIndex(CControlUI* pControl, int iIndex) {
+    int from = GetItemIndex(pControl);
+    if (from < 0 || iIndex < 0 || iIndex >= m_items.GetSize())
+        return false;
+    NeedUpdate();
+    m_items.Remove(from);
+    return m_items.InsertAt(iIndex, pControl);
+}
+
+int CContainerUI::GetCount() const {
+    return m_items.GetSize();
+}
+
+bool CContainerUI::Add(CControlUI* pControl) {
+    if (pControl == nullptr)
+        return false;
+    if (m_pManager != nullptr)
+        m_pManager->InitControls(pControl, this);
+    if (IsVisible())
+        NeedUpdate();
+    else
+        pControl->SetInternVisible(false);
+    return m_items.Add(pControl);
+}
+
+bool CContainerUI::AddAt(CControlUI* pControl, int iIndex) {
+    if (pControl == nullptr || iIndex < 0 || iIndex > m_items.GetSize())
+        return false;
+    if (m_pManager != nullptr)
+        m_pManager->InitControls(pControl, this);
+    if (IsVisible())
+        NeedUpdate();
+    else
+        pControl->SetInternVisible(false);
+    return m_items.InsertAt(iIndex, pControl);
+}
+
+void CContainerUI::ReleaseChild(CControlUI* pControl) {
+    if (!m_bAutoDestroy)
+        return;
+    if (m_bDelayedDestroy && m_pManager != nullptr)
+        m_pManager->AddDelayedCleanup(pControl);
+    else
+        delete pControl;
+}
+
+bool CContainerUI::Remove(CControlUI* pControl) {
+    int index = GetItemIndex(pControl);
+    if (index < 0)
+        return false;
+    NeedUpdate();
+    // Leave the list first, so that a child destroyed at once never sees
+    // itself still listed.
+    m_items.Remove(index);
+    ReleaseChild(pControl);
+    return true;
+}
+
+bool CContainerUI::RemoveAt(int iIndex) {
+    CControlUI* pControl = GetItemAt(iIndex);
+    return pControl != nullptr && Remove(pControl);
+}
+
+void CContainerUI::RemoveAll() {
+    CStdPtrArray items = m_items;
+    m_items.Empty();
+    for (int i = 0; i < items.GetSize(); ++i)
+        ReleaseChild(static_cast<CControlUI*>(items[i]));
+    NeedUpdate();
+}
+
+void CContainerUI::DoEvent(TEventUI& event) {
+    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
+        if (m_pParent != nullptr)
+            m_pParent->DoEvent(event);
+        else
+            CControlUI::DoEvent(event);
+        return;
+    }
+    if (event.Type == UIEVENT_SETFOCUS) {
+        m_bFocused = true;
+        return;
+    }
+    if (event.Type == UIEVENT_KILLFOCUS) {
+        m_bFocused = false;
+        return;
+    }
+    CControlUI::DoEvent(event);
+}
+
+void CContainerUI::SetVisible(bool bVisible) {
+    if (m_bVisible == bVisible)
+        return;
+    CControlUI::SetVisible(bVisible);
+    for (int i = 0; i < m_items.GetSize(); ++i)
+        GetItemAt(i)->SetInternVisible(IsVisible());
+}
+
+void CContainerUI::SetInternVisible(bool bVisible) {
+    CControlUI::SetInternVisible(bVisible);
+    if (m_items.IsEmpty())
+        return;
+    for (int i = 0; i < m_items.GetSize(); ++i)
+        GetItemAt(i)->SetInternVisible(IsVisible());
+}
+
+void CContainerUI::SetEnabled(bool bEnabled) {
+    if (m_bEnabled == bEnabled)
+        return;
+    m_bEnabled = bEnabled;
+    for (int i = 0; i < m_items.GetSize(); ++i)
+        GetItemAt(i)->SetEnabled(m_bEnabled);
+    Invalidate();
+}
+
+void CContainerUI::SetMouseEnabled(bool bEnabled) {
+    CControlUI::SetMouseEnabled(bEnabled);
+}
+
+RECT CContainerUI::GetInset() const {
+    return m_rcInset;
+}
+
+void CContainerUI::SetInset(RECT rcInset) {
+    m_rcInset = rcInset;
+    NeedUpdate();
+}
+
+int CContainerUI::GetChildPadding() const {
+    return m_iChildPadding;
+}
+
+void CContainerUI::SetChildPadding(int iPadding) {
+    m_iChildPadding = iPadding;
+    NeedUpdate();
+}
+
+bool CContainerUI::IsAutoDestroy() const {
+    return m_bAutoDestroy;
+}
+void CContainerUI::SetAutoDestroy(bool bAuto) {
+    m_bAutoDestroy = bAuto;
+}
+bool CContainerUI::IsDelayedDestroy() const {
+    return m_bDelayedDestroy;
+}
+void CContainerUI::SetDelayedDestroy(bool bDelayed) {
+    m_bDelayedDestroy = bDelayed;
+}
+bool CContainerUI::IsMouseChildEnabled() const {
+    return m_bMouseChildEnabled;
+}
+void CContainerUI::SetMouseChildEnabled(bool bEnable) {
+    m_bMouseChildEnabled = bEnable;
+}
+
+int CContainerUI::FindSelectable(int iIndex, bool bForward) const {
+    if (m_items.IsEmpty())
+        return -1;
+    if (iIndex < 0)
+        iIndex = 0;
+    if (iIndex >= GetCount())
+        iIndex = GetCount() - 1;
+    for (int i = iIndex; i >= 0 && i < GetCount(); i += bForward ? 1 : -1) {
+        CControlUI* p = GetItemAt(i);
+        if (p->IsVisible() && p->IsEnabled() && (p->GetControlFlags() & UIFLAG_TABSTOP) != 0)
+            return i;
+    }
+    return -1;
+}
+
+SIZE CContainerUI::GetScrollPos() const {
+    return SIZE{0, 0};
+}
+SIZE CContainerUI::GetScrollRange() const {
+    return SIZE{0, 0};
+}
+void CContainerUI::SetScrollPos(SIZE /*szPos*/) {}
+void CContainerUI::SetScrollStepSize(int nSize) {
+    if (nSize > 0)
+        m_nScrollStepSize = nSize;
+}
+int CContainerUI::GetScrollStepSize() const {
+    return m_nScrollStepSize;
+}
+void CContainerUI::LineUp() {}
+void CContainerUI::LineDown() {}
+void CContainerUI::PageUp() {}
+void CContainerUI::PageDown() {}
+void CContainerUI::HomeUp() {}
+void CContainerUI::EndDown() {}
+void CContainerUI::LineLeft() {}
+void CContainerUI::LineRight() {}
+void CContainerUI::PageLeft() {}
+void CContainerUI::PageRight() {}
+void CContainerUI::HomeLeft() {}
+void CContainerUI::EndRight() {}
+void CContainerUI::EnableScrollBar(bool /*bEnableVertical*/, bool /*bEnableHorizontal*/) {}
+CScrollBarUI* CContainerUI::GetVerticalScrollBar() const {
+    return m_pVerticalScrollBar;
+}
+CScrollBarUI* CContainerUI::GetHorizontalScrollBar() const {
+    return m_pHorizontalScrollBar;
+}
+void CContainerUI::ProcessScrollBar(RECT /*rc*/, int /*cxRequired*/, int /*cyRequired*/) {}
+
+RECT CContainerUI::GetContentRect() const {
+    return RECT{m_rcItem.left + m_rcInset.left, m_rcItem.top + m_rcInset.top,
+                m_rcItem.right - m_rcInset.right, m_rcItem.bottom - m_rcInset.bottom};
+}
+
+void CContainerUI::SetPos(RECT rc) {
+    CControlUI::SetPos(rc);
+    if (m_items.IsEmpty())
+        return;
+    RECT rcContent = GetContentRect();
+    for (int i = 0; i < m_items.GetSize(); ++i) {
+        CControlUI* pControl = GetItemAt(i);
+        if (!pControl->IsVisible())
+            continue;
+        if (pControl->IsFloat())
+            SetFloatPos(i);
+        else
+            pControl->SetPos(rcContent);
+    }
+}
+
+void CContainerUI::SetFloatPos(int iIndex) {
+    CControlUI* pControl = GetItemAt(iIndex);
+    if (pControl == nullptr || !pControl->IsVisible() || !pControl->IsFloat())
+        return;
+
+    SIZE szXY = pControl->GetFixedXY();
+    SIZE sz = {pControl->GetFixedWidth(), pControl->GetFixedHeight()};
+    TRelativePosUI rel = pControl->GetRelativePos();
+    RECT rcCtrl;
+    if (szXY.cx >= 0) {
+        rcCtrl.left = m_rcItem.left + szXY.cx;
+        rcCtrl.right = rcCtrl.left + sz.cx;
+    } else {
+        rcCtrl.right = m_rcItem.right + szXY.cx;
+        rcCtrl.left = rcCtrl.right - sz.cx;
+    }
+    if (szXY.cy >= 0) {
+        rcCtrl.top = m_rcItem.top + szXY.cy;
+        rcCtrl.bottom = rcCtrl.top + sz.cy;
+    } else {
+        rcCtrl.bottom = m_rcItem.bottom + szXY.cy;
+        rcCtrl.top = rcCtrl.bottom - sz.cy;
+    }
+    if (rel.bRelative) {
+        const int width = m_rcItem.right - m_rcItem.left;
+        const int height = m_rcItem.bottom - m_rcItem.top;
+        if (rel.szParent.cx != 0) {
+            const int dx = width - rel.szParent.cx;
+            const int dy = height - rel.szParent.cy;
+            rcCtrl.left += dx * rel.nMoveXPercent / 100;
+            rcCtrl.top += dy * rel.nMoveYPercent / 100;
+            rcCtrl.right = rcCtrl.left + sz.cx + dx * rel.nZoomXPercent / 100;
+            rcCtrl.bottom = rcCtrl.top + sz.cy + dy * rel.nZoomYPercent / 100;
+        }
+        pControl->SetRelativeParentSize(SIZE{width, height});
+    }
+    pControl->SetPos(rcCtrl);
+}
+
+void CContainerUI::DoPaint(plat::HDC hDC, const RECT& rcPaint) {
+    RECT rcTemp;
+    if (!UIIntersectRect(&rcTemp, rcPaint, m_rcItem))
+        return;
+
+    CRenderClip clip;
+    CRenderClip::GenerateClip(hDC, rcTemp, clip);
+    CControlUI::DoPaint(hDC, rcPaint);
+
+    if (m_items.GetSize() > 0) {
+        RECT rc = GetContentRect();
+        if (!UIIntersectRect(&rcTemp, rcPaint, rc)) {
+            for (int i = 0; i < m_items.GetSize(); ++i) {
+                CControlUI* pControl = GetItemAt(i);
+                if (!pControl->IsVisible() || !pControl->IsFloat())
+                    continue;
+                RECT rcChild;
+                if (!UIIntersectRect(&rcChild, rcPaint, pControl->GetPos()))
+                    continue;
+                if (!UIIntersectRect(&rcChild, m_rcItem, pControl->GetPos()))
+                    continue;
+                pControl->DoPaint(hDC, rcPaint);
+            }
+        } else {
+            CRenderClip childClip;
+            CRenderClip::GenerateClip(hDC, rcTemp, childClip);
+            for (int i = 0; i < m_items.GetSize(); ++i) {
+                CControlUI* pControl = GetItemAt(i);
+                if (!pControl->IsVisible())
+                    continue;
+                RECT rcChild;
+                if (!UIIntersectRect(&rcChild, rcPaint, pControl->GetPos()))
+                    continue;
+                if (pControl->IsFloat()) {
+                    if (!UIIntersectRect(&rcChild, m_rcItem, pControl->GetPos()))
+                        continue;
+                    CRenderClip::UseOldClipBegin(hDC, childClip);
+                    pControl->DoPaint(hDC, rcPaint);
+                    CRenderClip::UseOldClipEnd(hDC, childClip);
+                } else {
+                    if (!UIIntersectRect(&rcChild, rc, pControl->GetPos()))
+                        continue;
+                    pControl->DoPaint(hDC, rcPaint);
+                }
+            }
+        }
+    }
+}
+
+void CContainerUI::SetAttribute(LPCWSTR pstrName, LPCWSTR pstrValue) {
+    if (pstrValue == nullptr)
+        pstrValue = L"";
+    if (AttrNameIs(pstrName, L"inset"))
+        SetInset(ParseAttrRect(pstrValue));
+    else if (AttrNameIs(pstrName, L"mousechild"))
+        SetMouseChildEnabled(ParseAttrBool(pstrValue));
+    else if (AttrNameIs(pstrName, L"vscrollbar") || AttrNameIs(pstrName, L"hscrollbar") ||
+             AttrNameIs(pstrName, L"vscrollbarstyle") || AttrNameIs(pstrName, L"hscrollbarstyle")) {
+        // Scroll bars are not part of this toolkit build; accepted and ignored.
+    } else if (AttrNameIs(pstrName, L"childpadding"))
+        SetChildPadding(ParseAttrInt(pstrValue));
+    else if (AttrNameIs(pstrName, L"scrollstepsize"))
+        SetScrollStepSize(ParseAttrInt(pstrValue));
+    else
+        CControlUI::SetAttribute(pstrName, pstrValue);
+}
+
+void CContainerUI::SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool bInit) {
+    for (int i = 0; i < m_items.GetSize(); ++i)
+        GetItemAt(i)->SetManager(pManager, this, bInit);
+    CControlUI::SetManager(pManager, pParent, bInit);
+}
+
+CControlUI* CContainerUI::FindControl(FINDCONTROLPROC Proc, void* pData, UINT uFlags) {
+    if ((uFlags & UIFIND_VISIBLE) != 0 && !IsVisible())
+        return nullptr;
+    if ((uFlags & UIFIND_ENABLED) != 0 && !IsEnabled())
+        return nullptr;
+    const bool hitTest = (uFlags & UIFIND_HITTEST) != 0;
+    if (hitTest) {
+        if (pData == nullptr || !UIPtInRect(m_rcItem, *static_cast<POINT*>(pData)))
+            return nullptr;
+        if (!m_bMouseChildEnabled)
+            return CControlUI::FindControl(Proc, pData, uFlags);
+    }
+
+    CControlUI* pResult = nullptr;
+    if ((uFlags & UIFIND_ME_FIRST) != 0) {
+        pResult = CControlUI::FindControl(Proc, pData, uFlags);
+        if (pResult != nullptr)
+            return pResult;
+    }
+
+    const RECT rc = GetContentRect();
+    const int count = m_items.GetSize();
+    for (int n = 0; n < count; ++n) {
+        const int i = (uFlags & UIFIND_TOP_FIRST) != 0 ? count - 1 - n : n;
+        CControlUI* pChild = GetItemAt(i);
+        pResult = pChild->FindControl(Proc, pData, uFlags);
+        if (pResult == nullptr)
+            continue;
+        if (hitTest && !pResult->IsFloat() && !UIPtInRect(rc, *static_cast<POINT*>(pData)))
+            continue;
+        return pResult;
+    }
+
+    if ((uFlags & UIFIND_ME_FIRST) == 0)
+        return CControlUI::FindControl(Proc, pData, uFlags);
+    return nullptr;
+}
+
+// ------------------------------------------------------------- vertical
+
+CVerticalLayoutUI::CVerticalLayoutUI()
+    : m_iSepHeight(0), m_uButtonState(0), m_ptLastMouse{0, 0}, m_rcNewPos{0, 0, 0, 0},
+      m_bImmMode(false) {}
+
+LPCWSTR CVerticalLayoutUI::GetClass() const {
+    return L"VerticalLayoutUI";
+}
+
+void* CVerticalLayoutUI::GetInterface(LPCWSTR pstrName) {
+    if (AttrNameIs(pstrName, L"VerticalLayout"))
+        return static_cast<CVerticalLayoutUI*>(this);
+    return CContainerUI::GetInterface(pstrName);
+}
+
+UINT CVerticalLayoutUI::GetControlFlags() const {
+    return (IsEnabled() && m_iSepHeight != 0) ? UIFLAG_SETCURSOR : 0;
+}
+
+void CVerticalLayoutUI::SetSepHeight(int iHeight) {
+    m_iSepHeight = iHeight;
+}
+int CVerticalLayoutUI::GetSepHeight() const {
+    return m_iSepHeight;
+}
+void CVerticalLayoutUI::SetSepImmMode(bool bImmediately) {
+    m_bImmMode = bImmediately;
+}
+bool CVerticalLayoutUI::IsSepImmMode() const {
+    return m_bImmMode;
+}
+
+void CVerticalLayoutUI::SetAttribute(LPCWSTR pstrName, LPCWSTR pstrValue) {
+    if (AttrNameIs(pstrName, L"sepheight"))
+        SetSepHeight(ParseAttrInt(pstrValue));
+    else if (AttrNameIs(pstrName, L"sepimm"))
+        SetSepImmMode(ParseAttrBool(pstrValue));
+    else
+        CContainerUI::SetAttribute(pstrName, pstrValue);
+}
+
+void CVerticalLayoutUI::DoEvent(TEventUI& event) {
+    // The draggable separator is not used by any skin; the layout reacts as
+    // a plain container.
+    CContainerUI::DoEvent(event);
+}
+
+void CVerticalLayoutUI::DoPostPaint(plat::HDC /*hDC*/, const RECT& /*rcPaint*/) {}
+
+void CVerticalLayoutUI::SetPos(RECT rc) {
+    CControlUI::SetPos(rc);
+    rc = GetContentRect();
+
+    if (m_items.GetSize() == 0) {
+        ProcessScrollBar(rc, 0, 0);
+        return;
+    }
+
+    SIZE szAvailable = {rc.right - rc.left, rc.bottom - rc.top};
+
+    int nAdjustables = 0;
+    int cyFixed = 0;
+    int nEstimateNum = 0;
+    for (int it = 0; it < m_items.GetSize(); ++it) {
+        CControlUI* pControl = GetItemAt(it);
+        if (!pControl->IsVisible() || pControl->IsFloat())
+            continue;
+        SIZE sz = pControl->EstimateSize(szAvailable);
+        if (sz.cy == 0) {
+            ++nAdjustables;
+        } else {
+            if (sz.cy < pControl->GetMinHeight())
+                sz.cy = pControl->GetMinHeight();
+            if (sz.cy > pControl->GetMaxHeight())
+                sz.cy = pControl->GetMaxHeight();
+        }
+        RECT rcPadding = pControl->GetPadding();
+        cyFixed += sz.cy + rcPadding.top + rcPadding.bottom;
+        ++nEstimateNum;
+    }
+    if (nEstimateNum > 0)
+        cyFixed += (nEstimateNum - 1) * m_iChildPadding;
+
+    int cyExpand = 0;
+    if (nAdjustables > 0)
+        cyExpand = (szAvailable.cy - cyFixed) / nAdjustables;
+    if (cyExpand < 0)
+        cyExpand = 0;
+
+    int iPosY = rc.top;
+    const int iPosX = rc.left;
+    int cyNeeded = 0;
+    int cyRemaining = szAvailable.cy;
+    for (int it = 0; it < m_items.GetSize(); ++it) {
+        CControlUI* pControl = GetItemAt(it);
+        if (!pControl->IsVisible())
+            continue;
+        if (pControl->IsFloat()) {
+            SetFloatPos(it);
+            continue;
+        }
+        RECT rcPadding = pControl->GetPadding();
+        cyRemaining -= rcPadding.top;
+        SIZE sz = pControl->EstimateSize(SIZE{szAvailable.cx, cyRemaining});
+        if (sz.cy == 0)
+            sz.cy = cyExpand;
+        if (sz.cy < pControl->GetMinHeight())
+            sz.cy = pControl->GetMinHeight();
+        if (sz.cy > pControl->GetMaxHeight())
+            sz.cy = pControl->GetMaxHeight();
+
+        sz.cx = pControl->GetFixedWidth();
+        if (sz.cx == 0)
+            sz.cx = szAvailable.cx - rcPadding.left - rcPadding.right;
+        if (sz.cx < 0)
+            sz.cx = 0;
+        if (sz.cx < pControl->GetMinWidth())
+            sz.cx = pControl->GetMinWidth();
+        if (sz.cx > pControl->GetMaxWidth())
+            sz.cx = pControl->GetMaxWidth();
+
+        RECT rcCtrl = {iPosX + rcPadding.left, iPosY + rcPadding.top, 0, 0};
+        rcCtrl.right = rcCtrl.left + sz.cx;
+        rcCtrl.bottom = rcCtrl.top + sz.cy;
+        pControl->SetPos(rcCtrl);
+
+        iPosY += sz.cy + m_iChildPadding + rcPadding.top + rcPadding.bottom;
+        cyNeeded += sz.cy + rcPadding.top + rcPadding.bottom;
+        cyRemaining -= sz.cy + m_iChildPadding + rcPadding.bottom;
+    }
+    if (nEstimateNum > 0)
+        cyNeeded += (nEstimateNum - 1) * m_iChildPadding;
+
+    ProcessScrollBar(rc, 0, cyNeeded);
+}
+
+// ----------------------------------------------------------- horizontal
+
+CHorizontalLayoutUI::CHorizontalLayoutUI()
+    : m_iSepWidth(0), m_uButtonState(0), m_ptLastMouse{0, 0}, m_rcNewPos{0, 0, 0, 0},
+      m_bImmMode(false) {}
+
+LPCWSTR CHorizontalLayoutUI::GetClass() const {
+    return L"HorizontalLayoutUI";
+}
+
+void* CHorizontalLayoutUI::GetInterface(LPCWSTR pstrName) {
+    if (AttrNameIs(pstrName, L"HorizontalLayout"))
+        return static_cast<CHorizontalLayoutUI*>(this);
+    return CContainerUI::GetInterface(pstrName);
+}
+
+UINT CHorizontalLayoutUI::GetControlFlags() const {
+    return (IsEnabled() && m_iSepWidth != 0) ? UIFLAG_SETCURSOR : 0;
+}
+
+void CHorizontalLayoutUI::SetSepWidth(int iWidth) {
+    m_iSepWidth = iWidth;
+}
+int CHorizontalLayoutUI::GetSepWidth() const {
+    return m_iSepWidth;
+}
+void CHorizontalLayoutUI::SetSepImmMode(bool bImmediately) {
+    m_bImmMode = bImmediately;
+}
+bool CHorizontalLayoutUI::IsSepImmMode() const {
+    return m_bImmMode;
+}
+
+void CHorizontalLayoutUI::SetAttribute(LPCWSTR pstrName, LPCWSTR pstrValue) {
+    if (AttrNameIs(pstrName, L"sepwidth"))
+        SetSepWidth(ParseAttrInt(pstrValue));
+    else if (AttrNameIs(pstrName, L"sepimm"))
+        SetSepImmMode(ParseAttrBool(pstrValue));
+    else
+        CContainerUI::SetAttribute(pstrName, pstrValue);
+}
+
+void CHorizontalLayoutUI::DoEvent(TEventUI& event) {
+    CContainerUI::DoEvent(event);
+}
+
+void CHorizontalLayoutUI::DoPostPaint(plat::HDC /*hDC*/, const RECT& /*rcPaint*/) {}
+
+void CHorizontalLayoutUI::SetPos(RECT rc) {
+    CControlUI::SetPos(rc);
+    rc = GetContentRect();
+
+    if (m_items.GetSize() == 0) {
+        ProcessScrollBar(rc, 0, 0);
+        return;
+    }
+
+    SIZE szAvailable = {rc.right - rc.left, rc.bottom - rc.top};
+
+    int nAdjustables = 0;
+    int cxFixed = 0;
+    int nEstimateNum = 0;
+    for (int it = 0; it < m_items.GetSize(); ++it) {
+        CControlUI* pControl = GetItemAt(it);
+        if (!pControl->IsVisible() || pControl->IsFloat())
+            continue;
+        SIZE sz = pControl->EstimateSize(szAvailable);
+        if (sz.cx == 0) {
+            ++nAdjustables;
+        } else {
+            if (sz.cx < pControl->GetMinWidth())
+                sz.cx = pControl->GetMinWidth();
+            if (sz.cx > pControl->GetMaxWidth())
+                sz.cx = pControl->GetMaxWidth();
+        }
+        RECT rcPadding = pControl->GetPadding();
+        cxFixed += sz.cx + rcPadding.left + rcPadding.right;
+        ++nEstimateNum;
+    }
+    if (nEstimateNum > 0)
+        cxFixed += (nEstimateNum - 1) * m_iChildPadding;
+
+    int cxExpand = 0;
+    if (nAdjustables > 0)
+        cxExpand = (szAvailable.cx - cxFixed) / nAdjustables;
+    if (cxExpand < 0)
+        cxExpand = 0;
+
+    int iPosX = rc.left;
+    int cxNeeded = 0;
+    int cxRemaining = szAvailable.cx;
+    for (int it = 0; it < m_items.GetSize(); ++it) {
+        CControlUI* pControl = GetItemAt(it);
+        if (!pControl->IsVisible())
+            continue;
+        if (pControl->IsFloat()) {
+            SetFloatPos(it);
+            continue;
+        }
+        RECT rcPadding = pControl->GetPadding();
+        cxRemaining -= rcPadding.left;
+        SIZE sz = pControl->EstimateSize(SIZE{cxRemaining, szAvailable.cy});
+        if (sz.cx == 0)
+            sz.cx = cxExpand;
+        if (sz.cx < pControl->GetMinWidth())
+            sz.cx = pControl->GetMinWidth();
+        if (sz.cx > pControl->GetMaxWidth())
+            sz.cx = pControl->GetMaxWidth();
+
+        sz.cy = pControl->GetFixedHeight();
+        if (sz.cy == 0)
+            sz.cy = rc.bottom - rc.top - rcPadding.top - rcPadding.bottom;
+        if (sz.cy < 0)
+            sz.cy = 0;
+        if (sz.cy < pControl->GetMinHeight())
+            sz.cy = pControl->GetMinHeight();
+        if (sz.cy > pControl->GetMaxHeight())
+            sz.cy = pControl->GetMaxHeight();
+
+        RECT rcCtrl = {iPosX + rcPadding.left, rc.top + rcPadding.top, 0, 0};
+        rcCtrl.right = rcCtrl.left + sz.cx;
+        rcCtrl.bottom = rcCtrl.top + sz.cy;
+        pControl->SetPos(rcCtrl);
+
+        iPosX += sz.cx + m_iChildPadding + rcPadding.left + rcPadding.right;
+        cxNeeded += sz.cx + rcPadding.left + rcPadding.right;
+        cxRemaining -= sz.cx + m_iChildPadding + rcPadding.right;
+    }
+    if (nEstimateNum > 0)
+        cxNeeded += (nEstimateNum - 1) * m_iChildPadding;
+
+    ProcessScrollBar(rc, cxNeeded, 0);
+}
+
+// ------------------------------------------------------------------- tab
+
+CTabLayoutUI::CTabLayoutUI() : m_iCurSel(-1) {}
+
+LPCWSTR CTabLayoutUI::GetClass() const {
+    return L"TabLayoutUI";
+}
+
+void* CTabLayoutUI::GetInterface(LPCWSTR pstrName) {
+    if (AttrNameIs(pstrName, L"TabLayout"))
+        return static_cast<CTabLayoutUI*>(this);
+    return CContainerUI::GetInterface(pstrName);
+}
+
+bool CTabLayoutUI::Add(CControlUI* pControl) {
+    bool ret = CContainerUI::Add(pControl);
+    if (!ret)
+        return ret;
+    if (m_iCurSel == -1 && pControl->IsVisible())
+        m_iCurSel = GetItemIndex(pControl);
+    else
+        pControl->SetVisible(false);
+    return ret;
+}
+
+bool CTabLayoutUI::AddAt(CControlUI* pControl, int iIndex) {
+    bool ret = CContainerUI::AddAt(pControl, iIndex);
+    if (!ret)
+        return ret;
+    if (m_iCurSel == -1 && pControl->IsVisible())
+        m_iCurSel = GetItemIndex(pControl);
+    else if (m_iCurSel != -1 && iIndex <= m_iCurSel)
+        m_iCurSel += 1;
+    else
+        pControl->SetVisible(false);
+    return ret;
+}
+
+bool CTabLayoutUI::Remove(CControlUI* pControl) {
+    if (pControl == nullptr)
+        return false;
+    int index = GetItemIndex(pControl);
+    if (index < 0)
+        return false;
+    bool ret = CContainerUI::Remove(pControl);
+    if (!ret)
+        return false;
+    if (m_iCurSel == index) {
+        if (GetCount() > 0) {
+            m_iCurSel = 0;
+            GetItemAt(m_iCurSel)->SetVisible(true);
+        } else {
+            m_iCurSel = -1;
+        }
+        NeedParentUpdate();
+    } else if (m_iCurSel > index) {
+        m_iCurSel -= 1;
+    }
+    return ret;
+}
+
+void CTabLayoutUI::RemoveAll() {
+    m_iCurSel = -1;
+    CContainerUI::RemoveAll();
+    NeedParentUpdate();
+}
+
+int CTabLayoutUI::GetCurSel() const {
+    return m_iCurSel;
+}
+
+bool CTabLayoutUI::SelectItem(int iIndex) {
+    if (iIndex < 0 || iIndex >= m_items.GetSize())
+        return false;
+    if (iIndex == m_iCurSel)
+        return true;
+
+    int iOldSel = m_iCurSel;
+    m_iCurSel = iIndex;
+    for (int it = 0; it < m_items.GetSize(); ++it) {
+        if (it == iIndex) {
+            GetItemAt(it)->SetVisible(true);
+            GetItemAt(it)->SetFocus();
+            SetPos(m_rcItem);
+        } else {
+            GetItemAt(it)->SetVisible(false);
+        }
+    }
+    NeedParentUpdate();
+
+    if (m_pManager != nullptr) {
+        m_pManager->SetNextTabControl();
+        m_pManager->SendNotify(this, DUI_MSGTYPE_TABSELECT, m_iCurSel, iOldSel);
+    }
+    return true;
+}
+
+bool CTabLayoutUI::SelectItem(CControlUI* pControl) {
+    int iIndex = GetItemIndex(pControl);
+    if (iIndex == -1)
+        return false;
+    return SelectItem(iIndex);
+}
+
+void CTabLayoutUI::SetAttribute(LPCWSTR pstrName, LPCWSTR pstrValue) {
+    if (AttrNameIs(pstrName, L"selectedid"))
+        SelectItem(ParseAttrInt(pstrValue));
+    return CContainerUI::SetAttribute(pstrName, pstrValue);
+}
+
+void CTabLayoutUI::SetPos(RECT rc) {
+    CControlUI::SetPos(rc);
+    rc = GetContentRect();
+
+    for (int it = 0; it < m_items.GetSize(); ++it) {
+        CControlUI* pControl = GetItemAt(it);
+        if (!pControl->IsVisible())
+            continue;
+        if (pControl->IsFloat()) {
+            SetFloatPos(it);
+            continue;
+        }
+        if (it != m_iCurSel)
+            continue;
+
+        RECT rcPadding = pControl->GetPadding();
+        RECT area = {rc.left + rcPadding.left, rc.top + rcPadding.top, rc.right - rcPadding.right,
+                     rc.bottom - rcPadding.bottom};
+        SIZE szAvailable = {area.right - area.left, area.bottom - area.top};
+        SIZE sz = pControl->EstimateSize(szAvailable);
+        if (sz.cx == 0)
+            sz.cx = szAvailable.cx > 0 ? szAvailable.cx : 0;
+        if (sz.cx < pControl->GetMinWidth())
+            sz.cx = pControl->GetMinWidth();
+        if (sz.cx > pControl->GetMaxWidth())
+            sz.cx = pControl->GetMaxWidth();
+        if (sz.cy == 0)
+            sz.cy = szAvailable.cy > 0 ? szAvailable.cy : 0;
+        if (sz.cy < pControl->GetMinHeight())
+            sz.cy = pControl->GetMinHeight();
+        if (sz.cy > pControl->GetMaxHeight())
+            sz.cy = pControl->GetMaxHeight();
+        pControl->SetPos(RECT{area.left, area.top, area.left + sz.cx, area.top + sz.cy});
+    }
+}
+
+} // namespace Veneer
