@@ -1,0 +1,372 @@
+#include "ui/UIDlgBuilder.h"
+
+#include "plat/sys/resource.h"
+#include "ui/UIAttrParse.h"
+#include "ui/UIButton.h"
+#include "ui/UIContainer.h"
+#include "ui/UILabel.h"
+#include "ui/UIManager.h"
+#include "ui/UIProgress.h"
+
+#include <cwchar>
+#include <vector>
+
+namespace Veneer {
+
+namespace {
+
+std::vector<LPCREATECONTROL>& Plugins() {
+    static std::vector<LPCREATECONTROL> plugins;
+    return plugins;
+}
+
+// Nesting of builders through Include. A layout that includes itself (or a
+// cycle of layouts) would otherwise recurse until the stack runs out.
+constexpr int kMaxIncludeDepth = 16;
+thread_local int t_includeDepth = 0;
+
+bool NameIs(LPCWSTR name, LPCWSTR expected) {
+    return AttrNameIs(name, expected);
+}
+
+} // namespace
+
+CDialogBuilder::CDialogBuilder() : m_pCallback(nullptr), m_pstrtype(nullptr) {}
+
+void CDialogBuilder::AddPlugin(LPCREATECONTROL pfn) {
+    if (pfn != nullptr)
+        Plugins().push_back(pfn);
+}
+
+void CDialogBuilder::RemoveAllPlugins() {
+    Plugins().clear();
+}
+
+CControlUI* CDialogBuilder::CreateBuiltinControl(LPCWSTR pstrClass) {
+    if (pstrClass == nullptr)
+        return nullptr;
+    // The element names are matched exactly (case-sensitive). Names of the
+    // toolkit's controls that this build does not carry (lists, edits,
+    // sliders, trees, ...) create nothing.
+    if (NameIs(pstrClass, L"Control"))
+        return new CControlUI;
+    if (NameIs(pstrClass, L"Container"))
+        return new CContainerUI;
+    if (NameIs(pstrClass, L"VerticalLayout"))
+        return new CVerticalLayoutUI;
+    if (NameIs(pstrClass, L"HorizontalLayout"))
+        return new CHorizontalLayoutUI;
+    if (NameIs(pstrClass, L"TabLayout"))
+        return new CTabLayoutUI;
+    if (NameIs(pstrClass, L"Label"))
+        return new CLabelUI;
+    if (NameIs(pstrClass, L"Text"))
+        return new CTextUI;
+    if (NameIs(pstrClass, L"Button"))
+        return new CButtonUI;
+    if (NameIs(pstrClass, L"Option"))
+        return new COptionUI;
+    if (NameIs(pstrClass, L"CheckBox"))
+        return new CCheckBoxUI;
+    if (NameIs(pstrClass, L"Progress"))
+        return new CProgressUI;
+    if (NameIs(pstrClass, L"GifAnim"))
+        return new CGifAnimUI;
+    if (NameIs(pstrClass, L"RichEdit"))
+        return new CRichEditUI;
+    return nullptr;
+}
+
+CControlUI* CDialogBuilder::Create(STRINGorID xml, LPCWSTR type, IDialogBuilderCallback* pCallback,
+                                   CPaintManagerUI* pManager, CControlUI* pParent) {
+    if (xml.IsID()) {
+        if (type == nullptr)
+            return nullptr;
+        HINSTANCE hModule = CPaintManagerUI::GetResourceDll();
+        HRSRC hResource = plat::FindResource(hModule, MAKEINTRESOURCE(xml.GetID()), type);
+        if (hResource == nullptr)
+            return nullptr;
+        HGLOBAL hGlobal = plat::LoadResource(hModule, hResource);
+        if (hGlobal == nullptr)
+            return nullptr;
+        const BYTE* pData = static_cast<const BYTE*>(plat::LockResource(hGlobal));
+        const DWORD dwSize = plat::SizeofResource(hModule, hResource);
+        if (pData == nullptr || !m_xml.LoadFromMem(pData, dwSize))
+            return nullptr;
+        // Keep the type: Include sources are then resource numbers of it.
+        if (IS_INTRESOURCE(type)) {
+            m_pstrtype = type;
+        } else {
+            m_sType = type;
+            m_pstrtype = m_sType.GetData();
+        }
+    } else {
+        if (xml.m_lpstr == nullptr)
+            return nullptr;
+        if (xml.m_lpstr[0] == L'<') {
+            if (!m_xml.Load(xml.m_lpstr))
+                return nullptr;
+        } else {
+            if (!m_xml.LoadFromFile(xml.m_lpstr))
+                return nullptr;
+        }
+    }
+    return Create(pCallback, pManager, pParent);
+}
+
+CControlUI* CDialogBuilder::Create(IDialogBuilderCallback* pCallback, CPaintManagerUI* pManager,
+                                   CControlUI* pParent) {
+    m_pCallback = pCallback;
+    CMarkupNode root = m_xml.GetRoot();
+    if (!root.IsValid())
+        return nullptr;
+
+    if (pManager != nullptr) {
+        RegisterSharedDefinitions(root, pManager);
+        if (NameIs(root.GetName(), L"Window"))
+            ApplyWindowAttributes(root, pManager);
+    }
+    return _Parse(&root, pParent, pManager);
+}
+
+void CDialogBuilder::RegisterSharedDefinitions(CMarkupNode& root, CPaintManagerUI* pManager) {
+    for (CMarkupNode node = root.GetChild(); node.IsValid(); node = node.GetSibling()) {
+        LPCWSTR pstrClass = node.GetName();
+        const int nAttributes = node.GetAttributeCount();
+        if (NameIs(pstrClass, L"Image")) {
+            LPCWSTR pImageName = nullptr;
+            LPCWSTR pImageResType = nullptr;
+            DWORD mask = 0;
+            for (int i = 0; i < nAttributes; ++i) {
+                LPCWSTR pstrName = node.GetAttributeName(i);
+                LPCWSTR pstrValue = node.GetAttributeValue(i);
+                if (NameIs(pstrName, L"name"))
+                    pImageName = pstrValue;
+                else if (NameIs(pstrName, L"restype"))
+                    pImageResType = pstrValue;
+                else if (NameIs(pstrName, L"mask"))
+                    mask = ParseAttrColor(pstrValue);
+            }
+            if (pImageName != nullptr)
+                pManager->AddImage(pImageName, pImageResType, mask);
+        } else if (NameIs(pstrClass, L"Font")) {
+            LPCWSTR pFontName = nullptr;
+            int size = 12;
+            bool bold = false, underline = false, italic = false, defaultfont = false;
+            for (int i = 0; i < nAttributes; ++i) {
+                LPCWSTR pstrName = node.GetAttributeName(i);
+                LPCWSTR pstrValue = node.GetAttributeValue(i);
+                if (NameIs(pstrName, L"name"))
+                    pFontName = pstrValue;
+                else if (NameIs(pstrName, L"size"))
+                    size = ParseAttrInt(pstrValue);
+                else if (NameIs(pstrName, L"bold"))
+                    bold = ParseAttrBool(pstrValue);
+                else if (NameIs(pstrName, L"underline"))
+                    underline = ParseAttrBool(pstrValue);
+                else if (NameIs(pstrName, L"italic"))
+                    italic = ParseAttrBool(pstrValue);
+                else if (NameIs(pstrName, L"default"))
+                    defaultfont = ParseAttrBool(pstrValue);
+            }
+            if (pFontName != nullptr) {
+                pManager->AddFont(pFontName, size, bold, underline, italic);
+                if (defaultfont)
+                    pManager->SetDefaultFont(pFontName, size, bold, underline, italic);
+            }
+        } else if (NameIs(pstrClass, L"Default")) {
+            LPCWSTR pControlName = nullptr;
+            LPCWSTR pControlValue = nullptr;
+            for (int i = 0; i < nAttributes; ++i) {
+                LPCWSTR pstrName = node.GetAttributeName(i);
+                LPCWSTR pstrValue = node.GetAttributeValue(i);
+                if (NameIs(pstrName, L"name"))
+                    pControlName = pstrValue;
+                else if (NameIs(pstrName, L"value"))
+                    pControlValue = pstrValue;
+            }
+            if (pControlName != nullptr)
+                pManager->AddDefaultAttributeList(pControlName,
+                                                  pControlValue ? pControlValue : L"");
+        }
+    }
+}
+
+void CDialogBuilder::ApplyWindowAttributes(CMarkupNode& root, CPaintManagerUI* pManager) {
+    CPaintManagerUI::ShadowSettings& shadow = pManager->GetShadowSettings();
+    const int nAttributes = root.GetAttributeCount();
+    for (int i = 0; i < nAttributes; ++i) {
+        LPCWSTR pstrName = root.GetAttributeName(i);
+        LPCWSTR pstrValue = root.GetAttributeValue(i);
+        if (pstrValue == nullptr)
+            pstrValue = L"";
+        if (NameIs(pstrName, L"size")) {
+            SIZE sz = ParseAttrSize(pstrValue);
+            pManager->SetInitSize(sz.cx, sz.cy);
+        } else if (NameIs(pstrName, L"sizebox")) {
+            pManager->SetSizeBox(ParseAttrRect(pstrValue));
+        } else if (NameIs(pstrName, L"caption")) {
+            pManager->SetCaptionRect(ParseAttrRect(pstrValue));
+        } else if (NameIs(pstrName, L"roundcorner")) {
+            SIZE sz = ParseAttrSize(pstrValue);
+            pManager->SetRoundCorner(sz.cx, sz.cy);
+        } else if (NameIs(pstrName, L"mininfo")) {
+            SIZE sz = ParseAttrSize(pstrValue);
+            pManager->SetMinInfo(sz.cx, sz.cy);
+        } else if (NameIs(pstrName, L"maxinfo")) {
+            SIZE sz = ParseAttrSize(pstrValue);
+            pManager->SetMaxInfo(sz.cx, sz.cy);
+        } else if (NameIs(pstrName, L"alpha")) {
+            pManager->SetTransparent(ParseAttrInt(pstrValue));
+        } else if (NameIs(pstrName, L"bktrans")) {
+            pManager->SetBackgroundTransparent(ParseAttrBool(pstrValue));
+        } else if (NameIs(pstrName, L"disabledfontcolor")) {
+            pManager->SetDefaultDisabledColor(ParseAttrColor(pstrValue));
+        } else if (NameIs(pstrName, L"defaultfontcolor")) {
+            pManager->SetDefaultFontColor(ParseAttrColor(pstrValue));
+        } else if (NameIs(pstrName, L"linkfontcolor")) {
+            pManager->SetDefaultLinkFontColor(ParseAttrColor(pstrValue));
+        } else if (NameIs(pstrName, L"linkhoverfontcolor")) {
+            pManager->SetDefaultLinkHoverFontColor(ParseAttrColor(pstrValue));
+        } else if (NameIs(pstrName, L"selectedcolor")) {
+            pManager->SetDefaultSelectedBkColor(ParseAttrColor(pstrValue));
+        } else if (NameIs(pstrName, L"shadowsize")) {
+            shadow.nSize = ParseAttrInt(pstrValue);
+            shadow.bSet = true;
+        } else if (NameIs(pstrName, L"shadowsharpness")) {
+            shadow.nSharpness = ParseAttrInt(pstrValue);
+            shadow.bSet = true;
+        } else if (NameIs(pstrName, L"shadowdarkness")) {
+            shadow.nDarkness = ParseAttrInt(pstrValue);
+            shadow.bSet = true;
+        } else if (NameIs(pstrName, L"shadowposition")) {
+            SIZE sz = ParseAttrSize(pstrValue);
+            shadow.ptPosition = POINT{sz.cx, sz.cy};
+            shadow.bSet = true;
+        } else if (NameIs(pstrName, L"shadowcolor")) {
+            shadow.dwColor = ParseAttrColor(pstrValue);
+            shadow.bSet = true;
+        } else if (NameIs(pstrName, L"shadowcorner")) {
+            shadow.rcCorner = ParseAttrRect(pstrValue);
+            shadow.bSet = true;
+        } else if (NameIs(pstrName, L"shadowimage")) {
+            shadow.sImage = pstrValue;
+            shadow.bSet = true;
+        } else if (NameIs(pstrName, L"showshadow")) {
+            shadow.bShow = ParseAttrBool(pstrValue);
+            shadow.bSet = true;
+        } else if (NameIs(pstrName, L"gdiplustext")) {
+            pManager->SetUseGdiplusText(ParseAttrBool(pstrValue));
+        }
+    }
+}
+
+CMarkup* CDialogBuilder::GetMarkup() {
+    return &m_xml;
+}
+
+void CDialogBuilder::GetLastErrorMessage(LPWSTR pstrMessage, SIZE_T cchMax) const {
+    m_xml.GetLastErrorMessage(pstrMessage, cchMax);
+}
+
+void CDialogBuilder::GetLastErrorLocation(LPWSTR pstrSource, SIZE_T cchMax) const {
+    m_xml.GetLastErrorLocation(pstrSource, cchMax);
+}
+
+CControlUI* CDialogBuilder::_Parse(CMarkupNode* pRoot, CControlUI* pParent,
+                                   CPaintManagerUI* pManager) {
+    IContainerUI* pContainer = nullptr;
+    CControlUI* pReturn = nullptr;
+    for (CMarkupNode node = pRoot->GetChild(); node.IsValid(); node = node.GetSibling()) {
+        LPCWSTR pstrClass = node.GetName();
+        if (NameIs(pstrClass, L"Image") || NameIs(pstrClass, L"Font") ||
+            NameIs(pstrClass, L"Default"))
+            continue;
+
+        if (NameIs(pstrClass, L"Include")) {
+            if (!node.HasAttributes())
+                continue;
+            int count = 1;
+            wchar_t szValue[500] = {0};
+            const int nAttributes = node.GetAttributeCount();
+            for (int i = 0; i < nAttributes; ++i) {
+                LPCWSTR pstrName = node.GetAttributeName(i);
+                LPCWSTR pstrValue = node.GetAttributeValue(i);
+                if (NameIs(pstrName, L"count")) {
+                    count = ParseAttrInt(pstrValue);
+                } else if (NameIs(pstrName, L"source") && pstrValue != nullptr) {
+                    std::wcsncpy(szValue, pstrValue, 499);
+                    szValue[499] = 0;
+                }
+            }
+            if (szValue[0] == 0)
+                continue;
+            if (t_includeDepth >= kMaxIncludeDepth)
+                continue;
+            ++t_includeDepth;
+            for (int i = 0; i < count; ++i) {
+                CDialogBuilder builder;
+                if (m_pstrtype != nullptr)
+                    builder.Create(STRINGorID((UINT)ParseAttrInt(szValue)), m_pstrtype, m_pCallback,
+                                   pManager, pParent);
+                else
+                    builder.Create(STRINGorID(static_cast<LPCWSTR>(szValue)), nullptr, m_pCallback,
+                                   pManager, pParent);
+            }
+            --t_includeDepth;
+            continue;
+        }
+
+        if (NameIs(pstrClass, L"TreeNode"))
+            continue; // tree views are not part of this toolkit build
+
+        CControlUI* pControl = CreateBuiltinControl(pstrClass);
+        if (pControl == nullptr) {
+            for (LPCREATECONTROL pfn : Plugins()) {
+                pControl = pfn(pstrClass);
+                if (pControl != nullptr)
+                    break;
+            }
+        }
+        if (pControl == nullptr && m_pCallback != nullptr)
+            pControl = m_pCallback->CreateControl(pstrClass);
+        if (pControl == nullptr)
+            continue;
+
+        if (node.HasChildren())
+            _Parse(&node, pControl, pManager);
+
+        if (pParent != nullptr) {
+            if (pContainer == nullptr)
+                pContainer = static_cast<IContainerUI*>(pParent->GetInterface(L"IContainer"));
+            if (pContainer == nullptr) {
+                // The parent takes no children: this level ends here, and the
+                // control built for it is released rather than lost.
+                delete pControl;
+                return nullptr;
+            }
+            if (!pContainer->Add(pControl)) {
+                delete pControl;
+                continue;
+            }
+        }
+
+        if (pManager != nullptr) {
+            pControl->SetManager(pManager, nullptr, false);
+            LPCWSTR pDefaultAttributes = pManager->GetDefaultAttributeList(pstrClass);
+            if (pDefaultAttributes != nullptr)
+                pControl->ApplyAttributeList(pDefaultAttributes);
+        }
+        const int nAttributes = node.GetAttributeCount();
+        for (int i = 0; i < nAttributes; ++i)
+            pControl->SetAttribute(node.GetAttributeName(i), node.GetAttributeValue(i));
+        if (pManager != nullptr)
+            pControl->SetManager(nullptr, nullptr, false);
+
+        if (pReturn == nullptr)
+            pReturn = pControl;
+    }
+    return pReturn;
+}
+
+} // namespace Veneer
