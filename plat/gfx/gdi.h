@@ -133,9 +133,11 @@ HRGN CreateRectRgnIndirect(const RECT* rc);
 // A rounded rectangle as GDI scans it: it covers columns left .. right - 2
 // and rows top .. bottom - 2 (one pixel less than CreateRectRgn to the right
 // and bottom), with each corner cut along the quarter of a width x height
-// ellipse. A corner pixel belongs to the region only when it lies wholly
-// inside the ellipse, so a 2 x 2 ellipse removes exactly the four corner
-// pixels. Ellipses narrower or lower than 2 give a plain rectangle.
+// ellipse: a pixel is inside when its centre is inside the ellipse drawn a
+// third of a pixel within the corner box. A 2 x 2 ellipse removes exactly
+// the four corner pixels; a 6 x 6 one cuts rows of 2, 1 and 0 pixels.
+// Ellipses narrower or lower than 2 give a plain rectangle; larger than the
+// shape, they are limited to it.
 HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int width, int height);
 
 // Makes hrgn the rectangle given.

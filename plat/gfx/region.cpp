@@ -29,6 +29,8 @@ static RECT ordered(int l, int t, int r, int b) {
     return RECT{l, t, r, b};
 }
 
+constexpr double kEllipseInset = 0.35;
+
 std::vector<RGNROWSPAN> roundRectSpans(int left, int top, int right, int bottom, int width,
                                        int height) {
     std::vector<RGNROWSPAN> spans;
@@ -40,22 +42,27 @@ std::vector<RGNROWSPAN> roundRectSpans(int left, int top, int right, int bottom,
     int eh = std::min(std::abs(height), H);
     if (ew < 2 || eh < 2)
         return spans;
+    // A pixel belongs to the shape when its centre lies inside the corner
+    // ellipse drawn a third of a pixel inside the corner box. This gives
+    // GDI's small-radius outlines: a 2 x 2 ellipse removes the single corner
+    // pixel, a 4 x 4 one cuts rows of 1 and 0 pixels, a 6 x 6 one 2, 1, 0.
     const double rx = ew / 2.0, ry = eh / 2.0;
+    const double ex = rx - kEllipseInset, ey = ry - kEllipseInset;
     const int zone = eh / 2, maxInset = ew / 2;
     for (int i = 0; i < H; ++i) {
-        double dy;
+        double dy; // from the row's centre to the ellipse's centre
         if (i < zone)
-            dy = ry - i; // the row's edge farthest from the ellipse centre
+            dy = ry - (i + 0.5);
         else if (i >= H - zone)
-            dy = (i + 1) - (H - ry);
+            dy = (i + 0.5) - (H - ry);
         else
             continue;
-        // A pixel belongs to the shape when it lies wholly inside the corner
-        // ellipse: its outer corner must be within it.
-        double q = 1.0 - (dy / ry) * (dy / ry);
-        double chord = q > 0 ? rx * std::sqrt(q) : 0.0;
-        int inset = int(std::ceil(rx - chord - 1e-9));
-        inset = std::clamp(inset, 0, maxInset);
+        int inset = maxInset;
+        if (dy < ey) {
+            double half = ex * std::sqrt(1.0 - (dy / ey) * (dy / ey));
+            // Column x is inside when rx - (x + 0.5) < half.
+            inset = std::clamp(int(std::floor(rx - half - 0.5)) + 1, 0, maxInset);
+        }
         spans[size_t(i)] = RGNROWSPAN{left + inset, right - inset};
     }
     return spans;
