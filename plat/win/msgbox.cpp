@@ -1,0 +1,289 @@
+// MessageBox: a modal box drawn by plat, with its answers and records for
+// the headless backend and the automation socket.
+#include <algorithm>
+#include <deque>
+#include <mutex>
+
+#include "plat/backend/headless/headless.h"
+#include "plat/gfx/gdi.h"
+#include "plat/win/wm_internal.h"
+
+namespace plat {
+namespace wm {
+
+namespace {
+
+struct BoxState {
+    std::vector<int> buttons; // IDs, left to right
+    std::vector<RECT> buttonRects;
+    int result = 0;
+    std::wstring text;
+    std::wstring caption;
+    size_t record = 0;
+};
+
+std::mutex g_boxMutex;
+std::deque<int> g_boxAnswers;
+std::vector<HeadlessMessageBoxRecord> g_boxRecords;
+std::map<HWND, BoxState> g_boxes; // open boxes
+
+constexpr int kWidth = 400, kCaptionH = 30, kButtonW = 88, kButtonH = 28, kPad = 16;
+
+std::vector<int> ButtonsFor(UINT type) {
+    switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL: return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE: return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL: return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO: return {IDYES, IDNO};
+    case MB_RETRYCANCEL: return {IDRETRY, IDCANCEL};
+    default: return {IDOK};
+    }
+}
+
+const wchar_t* ButtonText(int id) {
+    switch (id) {
+    case IDOK: return L"确定";
+    case IDCANCEL: return L"取消";
+    case IDABORT: return L"中止";
+    case IDRETRY: return L"重试";
+    case IDIGNORE: return L"忽略";
+    case IDYES: return L"是";
+    case IDNO: return L"否";
+    default: return L"";
+    }
+}
+
+// What Escape or the close command means: Cancel when there is one, OK for
+// a lone OK button, else nothing.
+int EscapeResult(const std::vector<int>& buttons) {
+    if (std::find(buttons.begin(), buttons.end(), IDCANCEL) != buttons.end()) return IDCANCEL;
+    if (buttons.size() == 1 && buttons[0] == IDOK) return IDOK;
+    return 0;
+}
+
+void Finish(HWND hwnd, int id) {
+    std::lock_guard<std::mutex> g(g_boxMutex);
+    auto it = g_boxes.find(hwnd);
+    if (it != g_boxes.end() && !it->second.result) it->second.result = id;
+}
+
+void PaintBox(HWND hwnd) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    if (!dc) return;
+    BoxState b;
+    {
+        std::lock_guard<std::mutex> g(g_boxMutex);
+        b = g_boxes[hwnd];
+    }
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    auto fill = [&](RECT r, COLORREF c) {
+        HBRUSH br = CreateSolidBrush(c);
+        FillRect(dc, &r, br);
+        DeleteObject(br);
+    };
+    fill(rc, RGB(160, 160, 160));
+    RECT inner{1, 1, rc.right - 1, rc.bottom - 1};
+    fill(inner, RGB(255, 255, 255));
+    fill(RECT{1, 1, rc.right - 1, kCaptionH}, RGB(240, 240, 240));
+    HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(0, 0, 0));
+    RECT cap{kPad, 0, rc.right - kPad, kCaptionH};
+    DrawText(dc, b.caption.c_str(), -1, &cap, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+    RECT text{kPad, kCaptionH + kPad, rc.right - kPad, rc.bottom - kButtonH - 2 * kPad};
+    DrawText(dc, b.text.c_str(), -1, &text, DT_WORDBREAK | DT_NOPREFIX);
+    for (size_t i = 0; i < b.buttons.size(); ++i) {
+        RECT r = b.buttonRects[i];
+        fill(r, RGB(173, 173, 173));
+        RECT face{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
+        fill(face, i == 0 ? RGB(229, 241, 251) : RGB(225, 225, 225));
+        DrawText(dc, ButtonText(b.buttons[i]), -1, &face, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
+    }
+    SelectObject(dc, old);
+    EndPaint(hwnd, &ps);
+}
+
+int ButtonAt(HWND hwnd, POINT pt) {
+    std::lock_guard<std::mutex> g(g_boxMutex);
+    auto& b = g_boxes[hwnd];
+    for (size_t i = 0; i < b.buttonRects.size(); ++i)
+        if (PtInRect(&b.buttonRects[i], pt)) return b.buttons[i];
+    return 0;
+}
+
+} // namespace
+
+LRESULT MessageBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_PAINT: PaintBox(hwnd); return 0;
+    case WM_ERASEBKGND: return 1;
+    case WM_NCHITTEST: {
+        POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ScreenToClient(hwnd, &pt);
+        if (pt.y >= 0 && pt.y < kCaptionH) return HTCAPTION;
+        return HTCLIENT;
+    }
+    case WM_LBUTTONUP: {
+        int id = ButtonAt(hwnd, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        if (id) Finish(hwnd, id);
+        return 0;
+    }
+    case WM_KEYDOWN: {
+        std::vector<int> buttons;
+        {
+            std::lock_guard<std::mutex> g(g_boxMutex);
+            buttons = g_boxes[hwnd].buttons;
+        }
+        if (wParam == static_cast<WPARAM>(VK_RETURN) && !buttons.empty()) Finish(hwnd, buttons[0]);
+        if (wParam == static_cast<WPARAM>(VK_ESCAPE)) {
+            int r = EscapeResult(buttons);
+            if (r) Finish(hwnd, r);
+        }
+        return 0;
+    }
+    case WM_CLOSE: {
+        std::vector<int> buttons;
+        {
+            std::lock_guard<std::mutex> g(g_boxMutex);
+            buttons = g_boxes[hwnd].buttons;
+        }
+        int r = EscapeResult(buttons);
+        if (r) Finish(hwnd, r);
+        return 0;
+    }
+    default: return DefWindowProc(hwnd, msg, wParam, lParam);
+    }
+}
+
+} // namespace wm
+
+using namespace wm;
+
+int MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+    std::vector<int> buttons = ButtonsFor(type);
+    size_t record;
+    int answer = 0;
+    {
+        std::lock_guard<std::mutex> g(g_boxMutex);
+        HeadlessMessageBoxRecord rec;
+        rec.caption = caption ? caption : L"错误";
+        rec.text = text ? text : L"";
+        rec.type = type;
+        g_boxRecords.push_back(rec);
+        record = g_boxRecords.size() - 1;
+        if (!g_boxAnswers.empty()) {
+            answer = g_boxAnswers.front();
+            g_boxAnswers.pop_front();
+        } else if (HeadlessActive() && !HeadlessAutomationRunning()) {
+            // Nobody can click a headless box: it is recorded and answered
+            // with its first button, as pressing Enter would.
+            answer = buttons[0];
+        }
+        if (answer) g_boxRecords[record].result = answer;
+    }
+    if (answer) return answer;
+
+    owner = owner ? TopLevelOf(owner) : nullptr;
+    EnsureSystemClasses();
+    // Size the box for its text.
+    HDC mdc = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldFont = SelectObject(mdc, GetStockObject(DEFAULT_GUI_FONT));
+    RECT tr{0, 0, kWidth - 2 * kPad, 0};
+    std::wstring body = text ? text : L"";
+    DrawText(mdc, body.c_str(), -1, &tr, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(mdc, oldFont);
+    DeleteDC(mdc);
+    int height = kCaptionH + kPad + std::max<int>(tr.bottom - tr.top, 20) + 2 * kPad + kButtonH;
+    RECT ref;
+    if (!owner || !GetWindowRect(owner, &ref)) SystemParametersInfo(SPI_GETWORKAREA, 0, &ref, 0);
+    int x = ref.left + ((ref.right - ref.left) - kWidth) / 2;
+    int y = ref.top + ((ref.bottom - ref.top) - height) / 2;
+
+    HWND box = CreateWindowEx(WS_EX_DLGMODALFRAME | WS_EX_TOPMOST, L"#32770",
+                              caption ? caption : L"错误", WS_POPUP | WS_CAPTION | WS_SYSMENU, x, y,
+                              kWidth, height, owner, nullptr, nullptr, nullptr);
+    if (!box) return 0;
+    {
+        std::lock_guard<std::mutex> g(g_boxMutex);
+        BoxState& b = g_boxes[box];
+        b.buttons = buttons;
+        b.text = body;
+        b.caption = caption ? caption : L"错误";
+        b.record = record;
+        int n = static_cast<int>(buttons.size());
+        int bx = kWidth - kPad - n * kButtonW - (n - 1) * 8;
+        for (int i = 0; i < n; ++i) {
+            int left = bx + i * (kButtonW + 8);
+            b.buttonRects.push_back(RECT{left, height - kPad - kButtonH, left + kButtonW, height - kPad});
+        }
+    }
+    bool ownerWasEnabled = owner && IsWindowEnabled(owner);
+    if (owner) EnableWindow(owner, FALSE);
+    ShowWindow(box, SW_SHOWNORMAL);
+
+    int result = 0;
+    bool quit = false;
+    int quitCode = 0;
+    MSG m;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> g(g_boxMutex);
+            auto it = g_boxes.find(box);
+            if (it == g_boxes.end()) break;
+            if (it->second.result) {
+                result = it->second.result;
+                break;
+            }
+            if (!g_boxAnswers.empty()) {
+                result = g_boxAnswers.front();
+                g_boxAnswers.pop_front();
+                break;
+            }
+        }
+        if (!IsWindow(box)) break;
+        BOOL r = GetMessage(&m, nullptr, 0, 0);
+        if (r <= 0) {
+            quit = r == 0;
+            quitCode = static_cast<int>(m.wParam);
+            break;
+        }
+        TranslateMessage(&m);
+        DispatchMessage(&m);
+    }
+    if (owner && ownerWasEnabled) EnableWindow(owner, TRUE);
+    if (IsWindow(box)) DestroyWindow(box);
+    if (owner && IsWindow(owner)) SetActiveWindow(owner);
+    {
+        std::lock_guard<std::mutex> g(g_boxMutex);
+        g_boxes.erase(box);
+        g_boxRecords[record].result = result;
+    }
+    if (quit) PostQuitMessage(quitCode);
+    return result;
+}
+
+void HeadlessAnswerNextMessageBox(int id) {
+    std::vector<DWORD> wake;
+    {
+        std::lock_guard<std::mutex> g(g_boxMutex);
+        bool taken = false;
+        for (auto& [h, b] : g_boxes)
+            if (!b.result) {
+                b.result = id;
+                wake.push_back(GetWindowThreadProcessId(h, nullptr));
+                taken = true;
+                break;
+            }
+        if (!taken) g_boxAnswers.push_back(id);
+    }
+    for (DWORD tid : wake) PostThreadMessage(tid, WM_NULL, 0, 0);
+}
+
+std::vector<HeadlessMessageBoxRecord> HeadlessMessageBoxes() {
+    std::lock_guard<std::mutex> g(g_boxMutex);
+    return g_boxRecords;
+}
+
+} // namespace plat

@@ -1,0 +1,365 @@
+// Painting: update regions, WM_PAINT, BeginPaint/EndPaint, window DCs,
+// window regions and layered windows.
+#include <algorithm>
+#include <cstring>
+
+#include "plat/gfx/gdi.h"
+#include "plat/win/wm_internal.h"
+
+namespace plat {
+namespace wm {
+
+namespace {
+
+// DCs handed out for windows: which window, and the pixels they draw into.
+struct WindowDC {
+    HWND hwnd;
+    std::shared_ptr<std::vector<uint32_t>> buffer;
+    bool paint;
+};
+std::map<HDC, WindowDC>& DCs() {
+    static auto* m = new std::map<HDC, WindowDC>;
+    return *m;
+}
+
+RECT ClientSizeRect(const Wnd& w) {
+    return RECT{0, 0, std::max<LONG>(0, w.client.right - w.client.left),
+                std::max<LONG>(0, w.client.bottom - w.client.top)};
+}
+
+HDC MakeDCLocked(Wnd& w, bool paint) {
+    if (!w.buffer) ResizeSurfaceLocked(w);
+    HDC dc = CreateSurfaceDC(w.buffer->data(), w.capW, w.capH, w.capW * 4);
+    if (!dc) return nullptr;
+    DCs()[dc] = WindowDC{w.hwnd, w.buffer, paint};
+    return dc;
+}
+
+void WakeOwnerIfOther(HWND hwnd) {
+    auto w = Find(hwnd);
+    if (!w || w->queue->tid == CurrentTid()) return;
+    std::lock_guard<std::mutex> g(w->queue->m);
+    w->queue->Wake();
+}
+
+} // namespace
+
+void InvalidateLocked(Wnd& w, const RECT* rc, bool erase) {
+    RECT all = ClientSizeRect(w), r;
+    if (rc) {
+        if (!IntersectRect(&r, rc, &all)) return;
+    } else {
+        r = all;
+        if (IsRectEmpty(&r)) return;
+    }
+    if (w.hasUpdate)
+        UnionRect(&w.update, &w.update, &r);
+    else
+        w.update = r;
+    w.hasUpdate = true;
+    w.updateErase = w.updateErase || erase;
+}
+
+bool FindPaintWindow(const std::shared_ptr<ThreadQueue>& q, HWND filter, MSG* msg) {
+    auto& st = S();
+    Lock lk(st.mu);
+    Wnd* best = nullptr;
+    for (auto& [h, w] : st.windows) {
+        if (w->queue != q || !w->hasUpdate || !ReallyVisibleLocked(*w)) continue;
+        if (filter && filter != h && !IsChild(filter, h)) continue;
+        // The oldest window first, so parents paint before their children.
+        if (!best || reinterpret_cast<uintptr_t>(h) < reinterpret_cast<uintptr_t>(best->hwnd))
+            best = w.get();
+    }
+    if (!best) return false;
+    *msg = MSG{};
+    msg->hwnd = best->hwnd;
+    msg->message = WM_PAINT;
+    return true;
+}
+
+// Presents every top-level window's whole surface, so that what any DC drew
+// is on the screen (used before screenshots).
+void FlushAllSurfaces() {
+    auto& st = S();
+    Lock lk(st.mu);
+    for (HWND h : st.zorder)
+        if (Wnd* w = FindLocked(h)) PresentLocked(*w, RECT{0, 0, w->surfW, w->surfH});
+}
+
+} // namespace wm
+
+using namespace wm;
+
+BOOL InvalidateRect(HWND hwnd, LPCRECT rect, BOOL erase) {
+    {
+        auto& st = S();
+        Lock lk(st.mu);
+        Wnd* w = FindLocked(hwnd);
+        if (!w) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return FALSE;
+        }
+        InvalidateLocked(*w, rect, erase != FALSE);
+    }
+    WakeOwnerIfOther(hwnd);
+    return TRUE;
+}
+
+BOOL InvalidateRgn(HWND hwnd, HRGN rgn, BOOL erase) {
+    if (!rgn) return InvalidateRect(hwnd, nullptr, erase);
+    RECT box;
+    if (GetRgnBox(rgn, &box) == ERROR) return FALSE;
+    return InvalidateRect(hwnd, &box, erase);
+}
+
+BOOL ValidateRect(HWND hwnd, LPCRECT rect) {
+    auto& st = S();
+    Lock lk(st.mu);
+    Wnd* w = FindLocked(hwnd);
+    if (!w) return FALSE;
+    if (!w->hasUpdate) return TRUE;
+    RECT u;
+    // The update area is one rectangle: it goes when the rectangle covers it.
+    if (!rect || (UnionRect(&u, rect, &w->update) && EqualRect(&u, rect))) {
+        w->hasUpdate = false;
+        w->updateErase = false;
+        w->update = RECT{0, 0, 0, 0};
+    }
+    return TRUE;
+}
+
+BOOL GetUpdateRect(HWND hwnd, LPRECT rect, BOOL erase) {
+    bool sendErase = false;
+    BOOL result;
+    {
+        auto& st = S();
+        Lock lk(st.mu);
+        Wnd* w = FindLocked(hwnd);
+        if (!w) return FALSE;
+        if (rect) *rect = w->hasUpdate ? w->update : RECT{0, 0, 0, 0};
+        result = w->hasUpdate ? TRUE : FALSE;
+        sendErase = erase && w->hasUpdate && w->updateErase;
+        if (sendErase) w->updateErase = false;
+    }
+    if (sendErase) {
+        HDC dc = GetDC(hwnd);
+        SendMessage(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        ReleaseDC(hwnd, dc);
+    }
+    return result;
+}
+
+BOOL UpdateWindow(HWND hwnd) {
+    bool paint;
+    {
+        auto& st = S();
+        Lock lk(st.mu);
+        Wnd* w = FindLocked(hwnd);
+        if (!w) return FALSE;
+        paint = w->hasUpdate && ReallyVisibleLocked(*w);
+    }
+    if (paint) SendMessage(hwnd, WM_PAINT, 0, 0);
+    return TRUE;
+}
+
+BOOL RedrawWindow(HWND hwnd, LPCRECT rect, HRGN rgn, UINT flags) {
+    if (!IsWindow(hwnd)) return FALSE;
+    if (flags & RDW_INVALIDATE) {
+        if (rgn)
+            InvalidateRgn(hwnd, rgn, (flags & RDW_ERASE) != 0);
+        else
+            InvalidateRect(hwnd, rect, (flags & RDW_ERASE) != 0);
+    }
+    if (flags & RDW_VALIDATE) ValidateRect(hwnd, rect);
+    if (flags & (RDW_UPDATENOW | RDW_ERASENOW)) UpdateWindow(hwnd);
+    return TRUE;
+}
+
+HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
+    if (!ps) return nullptr;
+    std::memset(ps, 0, sizeof *ps);
+    HDC dc;
+    bool erase;
+    {
+        auto& st = S();
+        Lock lk(st.mu);
+        Wnd* w = FindLocked(hwnd);
+        if (!w) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return nullptr;
+        }
+        ps->rcPaint = w->hasUpdate ? w->update : RECT{0, 0, 0, 0};
+        erase = w->hasUpdate && w->updateErase;
+        w->hasUpdate = false;
+        w->updateErase = false;
+        w->update = RECT{0, 0, 0, 0};
+        dc = MakeDCLocked(*w, true);
+    }
+    if (!dc) return nullptr;
+    IntersectClipRect(dc, ps->rcPaint.left, ps->rcPaint.top, ps->rcPaint.right,
+                      ps->rcPaint.bottom);
+    ps->hdc = dc;
+    ps->fErase = FALSE;
+    if (erase) ps->fErase = SendMessage(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) ? FALSE : TRUE;
+    return dc;
+}
+
+BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* ps) {
+    if (!ps || !ps->hdc) return FALSE;
+    auto& st = S();
+    Lock lk(st.mu);
+    auto it = DCs().find(ps->hdc);
+    if (it == DCs().end()) return FALSE;
+    if (Wnd* w = FindLocked(hwnd); w && w->buffer == it->second.buffer) PresentLocked(*w, ps->rcPaint);
+    DeleteDC(ps->hdc);
+    DCs().erase(it);
+    return TRUE;
+}
+
+HDC GetDC(HWND hwnd) {
+    if (!hwnd) return CreateCompatibleDC(nullptr);
+    auto& st = S();
+    Lock lk(st.mu);
+    Wnd* w = FindLocked(hwnd);
+    if (!w) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return nullptr;
+    }
+    if (!w->longLivedDC) {
+        w->longLivedDC = true;
+        ResizeSurfaceLocked(*w);
+    }
+    return MakeDCLocked(*w, false);
+}
+
+HDC GetWindowDC(HWND hwnd) { return GetDC(hwnd); }
+
+int ReleaseDC(HWND hwnd, HDC hdc) {
+    if (!hdc) return 0;
+    auto& st = S();
+    Lock lk(st.mu);
+    auto it = DCs().find(hdc);
+    if (it == DCs().end()) {
+        // A DC from GetDC(nullptr).
+        return hwnd ? 0 : DeleteDC(hdc);
+    }
+    if (Wnd* w = FindLocked(it->second.hwnd); w && w->buffer == it->second.buffer)
+        PresentLocked(*w, RECT{0, 0, w->surfW, w->surfH});
+    DeleteDC(hdc);
+    DCs().erase(it);
+    return 1;
+}
+
+int SetWindowRgn(HWND hwnd, HRGN rgn, BOOL redraw) {
+    auto& st = S();
+    {
+        Lock lk(st.mu);
+        Wnd* w = FindLocked(hwnd);
+        if (!w) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return 0;
+        }
+        std::vector<RECT> rects;
+        if (rgn && !GetRgnRects(rgn, &rects)) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
+        }
+        if (w->region && w->region != rgn) DeleteObject(w->region);
+        w->region = rgn;
+        w->regionRects = std::move(rects);
+        SyncSurfaceLocked(*w);
+        if (redraw) InvalidateLocked(*w, nullptr, true);
+    }
+    if (redraw) WakeOwnerIfOther(hwnd);
+    return 1;
+}
+
+int GetWindowRgn(HWND hwnd, HRGN rgn) {
+    auto& st = S();
+    Lock lk(st.mu);
+    Wnd* w = FindLocked(hwnd);
+    if (!w || !w->region || !rgn) return ERROR;
+    return CombineRgn(rgn, w->region, nullptr, RGN_COPY);
+}
+
+BOOL UpdateLayeredWindow(HWND hwnd, HDC, POINT* pptDst, SIZE* psize, HDC hdcSrc, POINT* pptSrc,
+                         COLORREF, const BLENDFUNCTION* pblend, DWORD flags) {
+    {
+        auto w = Find(hwnd);
+        if (!w || !(w->exStyle & WS_EX_LAYERED)) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+    }
+    if (pptDst || psize) {
+        UINT f = SWP_NOZORDER | SWP_NOACTIVATE;
+        if (!pptDst) f |= SWP_NOMOVE;
+        if (!psize) f |= SWP_NOSIZE;
+        SetWindowPos(hwnd, nullptr, pptDst ? pptDst->x : 0, pptDst ? pptDst->y : 0,
+                     psize ? psize->cx : 0, psize ? psize->cy : 0, f);
+    }
+    auto& st = S();
+    Lock lk(st.mu);
+    Wnd* w = FindLocked(hwnd);
+    if (!w) return FALSE;
+    if (!w->buffer) ResizeSurfaceLocked(*w);
+    if (hdcSrc) {
+        DCPIXELS px{};
+        if (!GetDCPixels(hdcSrc, &px) || !px.bits) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        int sx = pptSrc ? pptSrc->x : 0, sy = pptSrc ? pptSrc->y : 0;
+        for (int y = 0; y < w->surfH; ++y) {
+            uint32_t* dst = w->buffer->data() + static_cast<size_t>(y) * w->capW;
+            int srcY = sy + y;
+            for (int x = 0; x < w->surfW; ++x) {
+                int srcX = sx + x;
+                uint32_t v = 0;
+                if (srcX >= 0 && srcY >= 0 && srcX < px.width && srcY < px.height)
+                    std::memcpy(&v, px.bits + static_cast<size_t>(srcY) * px.stride + srcX * 4, 4);
+                dst[x] = v;
+            }
+        }
+    }
+    if (flags & ULW_OPAQUE) {
+        w->perPixelAlpha = false;
+        w->constantAlpha = 255;
+    } else if (flags & ULW_ALPHA) {
+        w->perPixelAlpha = pblend && (pblend->AlphaFormat & AC_SRC_ALPHA);
+        w->constantAlpha = pblend ? pblend->SourceConstantAlpha : 255;
+    }
+    SyncSurfaceLocked(*w);
+    PresentLocked(*w, RECT{0, 0, w->surfW, w->surfH});
+    return TRUE;
+}
+
+BOOL SetLayeredWindowAttributes(HWND hwnd, COLORREF, BYTE alpha, DWORD flags) {
+    auto& st = S();
+    Lock lk(st.mu);
+    Wnd* w = FindLocked(hwnd);
+    if (!w || !(w->exStyle & WS_EX_LAYERED)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    // A colour key is accepted but not applied; nothing here uses one.
+    if (flags & LWA_ALPHA) {
+        w->perPixelAlpha = false;
+        w->constantAlpha = alpha;
+    }
+    SyncSurfaceLocked(*w);
+    return TRUE;
+}
+
+BOOL GetLayeredWindowAttributes(HWND hwnd, COLORREF* crKey, BYTE* alpha, DWORD* flags) {
+    auto w = Find(hwnd);
+    if (!w || !(w->exStyle & WS_EX_LAYERED)) return FALSE;
+    Lock lk(S().mu);
+    if (crKey) *crKey = 0;
+    if (alpha) *alpha = w->constantAlpha;
+    if (flags) *flags = LWA_ALPHA;
+    return TRUE;
+}
+
+} // namespace plat

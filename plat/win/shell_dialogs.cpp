@@ -1,0 +1,135 @@
+// The folder chooser. On the headless backend the answer comes from the
+// automation socket or a queued answer; there is no chooser to draw.
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <set>
+
+#include "plat/backend/headless/headless.h"
+#include "plat/win/shell_dialogs.h"
+#include "plat/win/wm_internal.h"
+
+namespace plat {
+
+struct ITEMIDLIST_opaque {
+    std::wstring path;
+};
+
+namespace {
+
+std::mutex g_folderMutex;
+std::deque<std::optional<std::wstring>> g_folderAnswers; // nullopt: cancel
+std::vector<std::wstring> g_folderRequests;
+std::set<DWORD> g_waitingThreads;
+std::set<const void*> g_liveItems;
+
+bool TakeAnswer(std::optional<std::wstring>* out) {
+    std::lock_guard<std::mutex> g(g_folderMutex);
+    if (g_folderAnswers.empty()) return false;
+    *out = g_folderAnswers.front();
+    g_folderAnswers.pop_front();
+    return true;
+}
+
+} // namespace
+
+PIDLIST_ABSOLUTE SHBrowseForFolder(LPBROWSEINFO bi) {
+    if (!bi) return nullptr;
+    {
+        std::lock_guard<std::mutex> g(g_folderMutex);
+        g_folderRequests.push_back(bi->lpszTitle ? bi->lpszTitle : L"");
+    }
+    std::optional<std::wstring> answer;
+    bool have = TakeAnswer(&answer);
+    if (!have && HeadlessAutomationRunning()) {
+        // Modal: the owner is disabled while the answer is awaited; the
+        // thread keeps handling its messages.
+        HWND owner = bi->hwndOwner ? wm::TopLevelOf(bi->hwndOwner) : nullptr;
+        bool ownerWasEnabled = owner && IsWindowEnabled(owner);
+        if (owner) EnableWindow(owner, FALSE);
+        DWORD tid = GetCurrentThreadId();
+        {
+            std::lock_guard<std::mutex> g(g_folderMutex);
+            g_waitingThreads.insert(tid);
+        }
+        bool quit = false;
+        int quitCode = 0;
+        while (!(have = TakeAnswer(&answer))) {
+            MSG m;
+            BOOL r = GetMessage(&m, nullptr, 0, 0);
+            if (r <= 0) {
+                quit = r == 0;
+                quitCode = static_cast<int>(m.wParam);
+                break;
+            }
+            TranslateMessage(&m);
+            DispatchMessage(&m);
+        }
+        {
+            std::lock_guard<std::mutex> g(g_folderMutex);
+            g_waitingThreads.erase(tid);
+        }
+        if (owner && ownerWasEnabled) EnableWindow(owner, TRUE);
+        if (owner && IsWindow(owner)) SetActiveWindow(owner);
+        if (quit) PostQuitMessage(quitCode);
+    }
+    if (!have || !answer || answer->empty()) return nullptr;
+    auto* item = new ITEMIDLIST_opaque{*answer};
+    if (bi->pszDisplayName) {
+        std::wstring name = *answer;
+        while (name.size() > 1 && name.back() == L'/') name.pop_back();
+        auto slash = name.rfind(L'/');
+        if (slash != std::wstring::npos && name.size() > 1) name = name.substr(slash + 1);
+        name = name.substr(0, MAX_PATH - 1);
+        std::copy(name.begin(), name.end(), bi->pszDisplayName);
+        bi->pszDisplayName[name.size()] = 0;
+    }
+    std::lock_guard<std::mutex> g(g_folderMutex);
+    g_liveItems.insert(item);
+    return item;
+}
+
+BOOL SHGetPathFromIDList(PCIDLIST_ABSOLUTE pidl, LPWSTR pszPath) {
+    if (!pszPath) return FALSE;
+    pszPath[0] = 0;
+    if (!pidl) return FALSE;
+    {
+        std::lock_guard<std::mutex> g(g_folderMutex);
+        if (!g_liveItems.count(pidl)) return FALSE;
+    }
+    const std::wstring& p = pidl->path;
+    if (p.empty() || p.size() >= MAX_PATH) return FALSE;
+    std::copy(p.begin(), p.end(), pszPath);
+    pszPath[p.size()] = 0;
+    return TRUE;
+}
+
+void CoTaskMemFree(LPVOID pv) {
+    if (!pv) return;
+    std::lock_guard<std::mutex> g(g_folderMutex);
+    // Only items from SHBrowseForFolder are handed out by plat; anything
+    // else is not ours to free.
+    if (g_liveItems.erase(pv)) delete static_cast<ITEMIDLIST_opaque*>(pv);
+}
+
+void ILFree(PIDLIST_ABSOLUTE pidl) { CoTaskMemFree(pidl); }
+
+void HeadlessAnswerNextFolder(const wchar_t* path) {
+    std::set<DWORD> wake;
+    {
+        std::lock_guard<std::mutex> g(g_folderMutex);
+        if (path)
+            g_folderAnswers.push_back(std::wstring(path));
+        else
+            g_folderAnswers.push_back(std::nullopt);
+        wake = g_waitingThreads;
+    }
+    for (DWORD tid : wake) PostThreadMessage(tid, WM_NULL, 0, 0);
+}
+
+std::vector<std::wstring> HeadlessFolderRequests() {
+    std::lock_guard<std::mutex> g(g_folderMutex);
+    return g_folderRequests;
+}
+
+} // namespace plat
