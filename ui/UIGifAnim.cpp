@@ -5,12 +5,6 @@
 #include "ui/UIManager.h"
 #include "ui/UIProgress.h"
 
-// The decoder is compiled privately into this file (static functions), so it
-// never clashes with another user of the same single-header library.
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_GIF
-#define STBI_NO_STDIO
 #include <stb_image.h>
 
 namespace Veneer {
@@ -65,7 +59,7 @@ std::unique_ptr<TGifFrames> DecodeGif(const std::vector<BYTE>& data) {
         if (pixels)
             stbi_image_free(pixels);
         if (delays)
-            STBI_FREE(delays);
+            stbi_image_free(delays);
         return nullptr;
     }
     auto gif = std::make_unique<TGifFrames>();
@@ -83,7 +77,7 @@ std::unique_ptr<TGifFrames> DecodeGif(const std::vector<BYTE>& data) {
     }
     stbi_image_free(pixels);
     if (delays)
-        STBI_FREE(delays);
+        stbi_image_free(delays);
     if (gif->frames.empty())
         return nullptr;
     return gif;
