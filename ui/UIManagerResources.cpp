@@ -10,6 +10,7 @@
 #include "ui/UIRender.h"
 #include "ui/UIResourceZip.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <filesystem>
@@ -292,6 +293,13 @@ void SetFaceName(LOGFONT& lf, LPCTSTR face) {
         wcsncpy(lf.lfFaceName, face, LF_FACESIZE - 1);
 }
 
+// Bold adds FW_BOLD to the system font's weight (400 becomes 1100); the
+// drawing layer takes weights up to 1000, where the boldest face is chosen
+// anyway.
+LONG BoldWeight(LONG weight) {
+    return std::min<LONG>(weight + FW_BOLD, 1000);
+}
+
 bool SameFont(const TFontInfo* f, LPCTSTR face, int nSize, bool bBold, bool bUnderline,
               bool bItalic) {
     return f->sFontName == (face ? face : L"") && f->iSize == nSize && f->bBold == bBold &&
@@ -470,7 +478,7 @@ HFONT CPaintManagerUI::AddFontAt(int index, LPCTSTR pStrFontName, int nSize, boo
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfHeight = -nSize;
     if (bBold)
-        lf.lfWeight += FW_BOLD;
+        lf.lfWeight = BoldWeight(lf.lfWeight);
     if (bUnderline)
         lf.lfUnderline = TRUE;
     if (bItalic)
@@ -504,7 +512,7 @@ void CPaintManagerUI::SetDefaultFont(LPCTSTR pStrFontName, int nSize, bool bBold
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfHeight = -nSize;
     if (bBold)
-        lf.lfWeight += FW_BOLD;
+        lf.lfWeight = BoldWeight(lf.lfWeight);
     if (bUnderline)
         lf.lfUnderline = TRUE;
     if (bItalic)

@@ -273,7 +273,7 @@ bool CMarkupNode::GetAttributeValue(LPCTSTR pstrName, LPTSTR pstrValue, SIZE_T c
 // CMarkup
 
 CMarkup::CMarkup(LPCTSTR pstrXML)
-    : m_pstrXML(nullptr), m_bLoaded(false), m_bPreserveWhitespace(true) {
+    : m_pstrXML(nullptr), m_bLoaded(false), m_nDepth(0), m_bPreserveWhitespace(true) {
     m_szErrorMsg[0] = 0;
     m_szErrorXML[0] = 0;
     if (pstrXML)
@@ -400,6 +400,7 @@ bool CMarkup::_Parse() {
     m_aAttrs.clear();
     _ReserveElement(); // entry 0 is the unused dummy
     LPTSTR pstrXML = m_pstrXML;
+    m_nDepth = 0;
     bool ok = _Parse(pstrXML, 0);
     m_bLoaded = ok;
     return ok;
@@ -430,6 +431,15 @@ void CMarkup::_SkipIdentifier(LPTSTR& pstr) const {
 // Parses the elements of one level (the document, or the children of
 // iParent). Returns at the end of the text or in front of an end tag "</".
 bool CMarkup::_Parse(LPTSTR& pstrText, ULONG iParent) {
+    // Each level of elements is one level of recursion; refuse documents
+    // that would exhaust the stack.
+    struct DepthGuard {
+        int& depth;
+        explicit DepthGuard(int& d) : depth(d) { ++depth; }
+        ~DepthGuard() { --depth; }
+    } guard(m_nDepth);
+    if (m_nDepth > kMaxDepth)
+        return _Failed(L"Elements nested too deeply", pstrText);
     _SkipWhitespace(pstrText);
     ULONG iPrevious = 0;
     for (;;) {

@@ -120,6 +120,8 @@ public:
 
     // Largest markup file LoadFromFile accepts, in bytes.
     static constexpr DWORD kMaxFileSize = 4 * 1024 * 1024;
+    // Deepest element nesting accepted ("Elements nested too deeply").
+    static constexpr int kMaxDepth = 5000;
 
 private:
     struct XMLELEMENT {
@@ -151,6 +153,7 @@ private:
     LPTSTR m_pstrXML;                    // m_text.data() or null
     std::vector<XMLELEMENT> m_aElements; // entry 0 unused; empty when released
     bool m_bLoaded;
+    int m_nDepth; // current element nesting while parsing
     // Attribute positions (name, value) of every element, in document order.
     std::vector<CMarkupNode::XMLATTRIBUTE> m_aAttrs;
     wchar_t m_szErrorMsg[100];
