@@ -1,0 +1,25 @@
+// ChooseFolder: the folder chooser of the start window.
+#include "app/install_context.h"
+#include "app/system_queries.h"
+#include "plat/win/shell_dialogs.h"
+
+bool ChooseFolder(plat::HWND owner) {
+    wchar_t displayName[plat::MAX_PATH] = {};
+    plat::BROWSEINFO info{};
+    info.hwndOwner = owner;
+    info.pidlRoot = nullptr;
+    info.pszDisplayName = displayName;
+    info.lpszTitle = L"选择一个文件夹";
+    info.ulFlags = 0;
+    info.lpfn = nullptr;
+    plat::PIDLIST_ABSOLUTE item = plat::SHBrowseForFolder(&info);
+    if (item == nullptr)
+        return false;
+    wchar_t path[plat::MAX_PATH] = {};
+    bool chosen = plat::SHGetPathFromIDList(item, path) != plat::FALSE && path[0] != L'\0';
+    plat::CoTaskMemFree(item);
+    if (!chosen)
+        return false;
+    g_installFolder = path;
+    return true;
+}

@@ -1,0 +1,93 @@
+#include "app/install_context.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "app/system_queries.h"
+#include "app_test_util.h"
+#include "plat/sys/registry.h"
+#include "plat/sys/text.h"
+
+using apptest::ScopedEnv;
+using apptest::TempDir;
+
+TEST(InstallContext, ChannelComesFromTheFileName) {
+    struct Case {
+        const wchar_t* name;
+        const wchar_t* channel;
+    } cases[] = {
+        {L"TarvexPDFConverInst_10086.exe", L"10086"},
+        {L"Setup_10086_x.exe", L"10086"},
+        {L"Setup.exe", L"10001"},
+        {L"Setup_.exe", L"10001"},
+        {L"Setup_abc", L"abc"},
+        {L"a.b_c.d.exe", L"c"},
+        {L"Setup__x.exe", L"10001"},      // empty text before the second '_'
+        {L"_99.exe", L"99"},              // '_' first
+        {L"Setup_渠道 1.exe", L"渠道 1"}, // any characters are accepted
+        {L"", L"10001"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ChannelFromFileName(c.name), c.channel) << plat::WideToUtf8(c.name);
+}
+
+TEST(InstallContext, ConfigurationUrlCarriesVersionAndChannelVerbatim) {
+    EXPECT_EQ(MakeConfigUrl(L"1.1.8.305", L"10086"),
+              ProductApiBaseUrl() +
+                  L"/api/soft/pdf/type/install/sp/1.0/ver/1.1.8.305/channel/10086");
+    // No percent-encoding, and a '%' in a value is not a format directive.
+    EXPECT_EQ(MakeConfigUrl(L"1.0.0.1", L"a b%s"),
+              ProductApiBaseUrl() + L"/api/soft/pdf/type/install/sp/1.0/ver/1.0.0.1/channel/a b%s");
+    EXPECT_EQ(ProductApiBaseUrl().rfind(L"http", 0), 0u);
+}
+
+TEST(InstallContext, ClauseUrlIsTheLicencePageOfTheWebSite) {
+    EXPECT_EQ(g_clauseUrl, ProductWebBaseUrl() + L"/service/clause");
+    EXPECT_EQ(g_clauseUrl.rfind(L"http://", 0), 0u);
+}
+
+TEST(InstallContext, InitialisationFillsEveryValue) {
+    TempDir dir;
+    std::string temp = dir / "missing/tmp";
+    ScopedEnv tmp("TMPDIR", temp);
+    ScopedEnv reg("PLAT_REGISTRY", dir / "registry.db");
+    // Only the Client profile of .NET Framework 4 is present.
+    plat::HKEY key = nullptr;
+    ASSERT_EQ(plat::RegCreateKey(plat::HKEY_LOCAL_MACHINE,
+                                 L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4\\Client",
+                                 &key),
+              plat::ERROR_SUCCESS);
+    plat::DWORD one = 1;
+    plat::RegSetValueEx(key, L"Install", 0, plat::REG_DWORD, reinterpret_cast<plat::BYTE*>(&one),
+                        4);
+    plat::RegCloseKey(key);
+
+    g_installState = 1;
+    g_dialogResult = 2;
+    InitInstallContext();
+
+    EXPECT_EQ(g_installState, 0);
+    EXPECT_EQ(g_dialogResult, 0);
+    EXPECT_EQ(g_installFolder, GetProgramFilesFolder());
+    EXPECT_FALSE(g_installFolder.empty());
+    EXPECT_EQ(g_modulePath, GetModulePath());
+    EXPECT_EQ(FileNameOnly(g_modulePath), L"test_app");
+    // The missing temporary folder has been created.
+    EXPECT_EQ(g_tempFolder, plat::Utf8ToWide(temp + "/"));
+    EXPECT_TRUE(std::filesystem::is_directory(temp));
+    // This executable carries the project version; its name "test_app"
+    // carries the channel "app".
+    EXPECT_EQ(g_version, L"1.1.8.305");
+    EXPECT_EQ(g_channel, L"app");
+    EXPECT_EQ(g_configUrl, MakeConfigUrl(L"1.1.8.305", L"app"));
+    EXPECT_EQ(g_dotNetInstalled, 1);
+}
+
+TEST(InstallContext, InitialisationWithoutDotNet) {
+    TempDir dir;
+    ScopedEnv tmp("TMPDIR", dir.Path());
+    ScopedEnv reg("PLAT_REGISTRY", dir / "registry.db");
+    InitInstallContext();
+    EXPECT_EQ(g_dotNetInstalled, 0);
+    EXPECT_EQ(g_tempFolder, plat::Utf8ToWide(dir.Path() + "/"));
+}

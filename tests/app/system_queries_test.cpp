@@ -1,0 +1,275 @@
+#include "app/system_queries.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cmath>
+
+#include "app/install_context.h"
+#include "app_test_util.h"
+#include "plat/sys/registry.h"
+#include "plat/sys/text.h"
+
+using apptest::ScopedEnv;
+using apptest::TempDir;
+
+namespace {
+
+std::wstring W(const std::string& s) {
+    return plat::Utf8ToWide(s);
+}
+
+class Registry : public ::testing::Test {
+protected:
+    TempDir m_dir;
+    std::string m_store = m_dir / "registry.db";
+    ScopedEnv m_env{"PLAT_REGISTRY", m_store};
+
+    void SetInstallFlag(const wchar_t* profile, plat::DWORD type, plat::DWORD value) {
+        std::wstring path =
+            std::wstring(L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4\\") + profile;
+        plat::HKEY key = nullptr;
+        ASSERT_EQ(plat::RegCreateKey(plat::HKEY_LOCAL_MACHINE, path.c_str(), &key),
+                  plat::ERROR_SUCCESS);
+        if (type == plat::REG_DWORD) {
+            plat::RegSetValueEx(key, L"Install", 0, type, reinterpret_cast<plat::BYTE*>(&value), 4);
+        } else {
+            std::wstring text = std::to_wstring(value);
+            plat::RegSetValueEx(key, L"Install", 0, type,
+                                reinterpret_cast<const plat::BYTE*>(text.c_str()),
+                                plat::DWORD((text.size() + 1) * sizeof(wchar_t)));
+        }
+        plat::RegCloseKey(key);
+    }
+
+    std::string Regtool(const std::string& args, int& exitCode) {
+        return apptest::Run(
+            std::string(REGTOOL_PATH) + " --store '" + m_store + "' " + args + " 2>&1", exitCode);
+    }
+};
+
+// A fake desktop opener recording its arguments, first on PATH.
+class FakeOpener {
+public:
+    explicit FakeOpener(const TempDir& dir)
+        : m_log(dir / "opened.txt"), m_path("PATH", dir / "bin" + ":/usr/bin:/bin") {
+        std::filesystem::create_directory(dir / "bin");
+        apptest::WriteAll(dir / "bin/xdg-open",
+                          "#!/bin/sh\nprintf '%s|' \"$@\" >> '" + m_log + "'\n");
+        ::chmod((dir / "bin/xdg-open").c_str(), 0755);
+    }
+    std::string Log() const { return apptest::ReadAll(m_log); }
+
+private:
+    std::string m_log;
+    ScopedEnv m_path;
+};
+
+} // namespace
+
+TEST(FormatSize, FollowsTheTable) {
+    struct Case {
+        double bytes;
+        const wchar_t* text;
+    } cases[] = {
+        {0, L"0Byte"},
+        {1024, L"1024Byte"},
+        {1025, L"1.00KB"},
+        {1048576, L"1024.00KB"},
+        {104857600, L"100.00MB"},
+        {1073741824, L"1024.00MB"},
+        {1610612736, L"1.50GB"},
+        {1099511627776, L"1024.00GB"},
+        {1099511627776.0 * 2.5, L"2.50TB"},
+        {1023.9, L"1023Byte"}, // truncated, not rounded
+        {1048577, L"1.00MB"},
+        {-5, L"-5Byte"},
+        {std::nan(""), L"0Byte"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FormatSize(c.bytes), c.text) << c.bytes;
+}
+
+TEST(Paths, ModuleTempAndProgramFiles) {
+    std::wstring path = GetModulePath();
+    ASSERT_FALSE(path.empty());
+    EXPECT_EQ(path[0], L'/');
+    EXPECT_EQ(GetModuleFileNameOnly(), L"test_app");
+    EXPECT_EQ(FileNameOnly(L"/opt/a b/Setup_1.exe"), L"Setup_1.exe");
+    EXPECT_EQ(FileNameOnly(L"Setup.exe"), L"Setup.exe");
+    EXPECT_EQ(FileNameOnly(L"/opt/dir/"), L"");
+
+    TempDir dir;
+    ScopedEnv tmp("TMPDIR", dir.Path());
+    EXPECT_EQ(GetTempFolder(), W(dir.Path() + "/"));
+    EXPECT_FALSE(GetProgramFilesFolder().empty());
+}
+
+TEST(Paths, LongTemporaryFolderIsReturnedWhole) {
+    TempDir dir;
+    std::string longPath = dir.Path();
+    while (longPath.size() <= 300)
+        longPath += "/" + std::string(60, 'x');
+    ScopedEnv tmp("TMPDIR", longPath);
+    EXPECT_EQ(GetTempFolder(), W(longPath + "/"));
+}
+
+TEST(Version, OwnExecutableAndOthers) {
+    std::wstring saved = g_modulePath;
+    g_modulePath = GetModulePath();
+    EXPECT_EQ(GetOwnProductVersion(), L"1.1.8.305");
+    g_modulePath = W(PLAIN_EXECUTABLE);
+    EXPECT_EQ(GetOwnProductVersion(), L"");
+    g_modulePath = L"";
+    EXPECT_EQ(GetOwnProductVersion(), L"");
+    g_modulePath = saved;
+    EXPECT_EQ(GetFileProductVersion(W(PLAIN_EXECUTABLE)), L"");
+    EXPECT_EQ(GetFileProductVersion(L"/etc/hostname"), L"");
+    EXPECT_EQ(GetFileProductVersion(L"/no/such/file"), L"");
+}
+
+TEST(Disk, FreeBytesAndDrive) {
+    TempDir dir;
+    double freeBytes = -1;
+    EXPECT_TRUE(GetDiskFreeBytes(W(dir.Path()), freeBytes));
+    EXPECT_GT(freeBytes, 0.0);
+    // A folder that is not there yet is measured on its nearest ancestor.
+    double later = -1;
+    EXPECT_TRUE(GetDiskFreeBytes(W(dir / "TarvexPDFConver/bin"), later));
+    EXPECT_GT(later, 0.0);
+
+    EXPECT_EQ(GetInstallDrive(L"/proc/not/yet"), L"/proc/");
+    std::wstring drive = GetInstallDrive(W(dir / "TarvexPDFConver"));
+    ASSERT_FALSE(drive.empty());
+    EXPECT_EQ(drive.back(), L'/');
+    EXPECT_EQ(GetInstallDrive(L""), L"");
+}
+
+TEST_F(Registry, WriteInstallPathIsVisibleWithRegtool) {
+    EXPECT_FALSE(WriteInstallPath(L""));
+    EXPECT_FALSE(std::filesystem::exists(m_store)); // nothing written
+
+    ASSERT_TRUE(WriteInstallPath(L"/opt/Tarvex PDF 转换器"));
+    int exitCode = -1;
+    std::string out = Regtool("get 'HKLM\\Software\\TarvexPDFConver' installPath", exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(out, "/opt/Tarvex PDF 转换器\n");
+    out = Regtool("list HKLM/software/tarvexpdfconver", exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(out, "installPath\tREG_SZ\t/opt/Tarvex PDF 转换器\n");
+
+    // A path longer than MAX_PATH is stored whole.
+    std::string longPath = "/opt";
+    while (longPath.size() <= 300)
+        longPath += "/" + std::string(50, 'p');
+    ASSERT_TRUE(WriteInstallPath(W(longPath)));
+    out = Regtool("get 'HKLM\\Software\\TarvexPDFConver' installPath", exitCode);
+    EXPECT_EQ(out, longPath + "\n");
+}
+
+TEST_F(Registry, WriteInstallPathFailsOnABadStore) {
+    apptest::WriteAll(m_store, std::string(2048, 'z'));
+    EXPECT_FALSE(WriteInstallPath(L"/opt/x"));
+    int exitCode = 0;
+    std::string out = Regtool("get 'HKLM\\Software\\TarvexPDFConver' installPath", exitCode);
+    EXPECT_EQ(exitCode, 3);
+    EXPECT_NE(out.find("corrupt"), std::string::npos) << out;
+
+    ::unlink(m_store.c_str());
+    ASSERT_TRUE(WriteInstallPath(L"/opt/first"));
+    ::chmod(m_store.c_str(), 0444);
+    EXPECT_FALSE(WriteInstallPath(L"/opt/second"));
+    out = Regtool("get 'HKLM\\Software\\TarvexPDFConver' installPath", exitCode);
+    EXPECT_EQ(out, "/opt/first\n");
+    out = Regtool("set 'HKLM\\Software\\TarvexPDFConver' installPath sz x", exitCode);
+    EXPECT_EQ(exitCode, 3);
+    EXPECT_NE(out.find("cannot be accessed"), std::string::npos) << out;
+}
+
+TEST_F(Registry, RegtoolReportsWhatIsWrong) {
+    int exitCode = 0;
+    std::string out = Regtool("get 'HKXX\\Software' x", exitCode);
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_NE(out.find("bad key"), std::string::npos) << out;
+    out = Regtool("set 'HKLM\\Software\\A' n qword 1", exitCode);
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_NE(out.find("unknown type"), std::string::npos) << out;
+    out = Regtool("set 'HKLM\\Software\\A' n dword 4294967296", exitCode);
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_NE(out.find("bad number"), std::string::npos) << out;
+    out = Regtool("get 'HKLM\\Software\\Missing' x", exitCode);
+    EXPECT_EQ(exitCode, 2);
+    EXPECT_NE(out.find("not found"), std::string::npos) << out;
+    out = Regtool("frobnicate HKLM", exitCode);
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_NE(out.find("usage"), std::string::npos) << out;
+
+    // Set, read back, delete, as numbers and texts.
+    Regtool("set 'HKLM\\Software\\A' n dword 0x2A", exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(Regtool("get 'HKLM\\Software\\A' N", exitCode), "42\n");
+    Regtool("delete 'HKLM\\Software\\A' n", exitCode);
+    EXPECT_EQ(exitCode, 0);
+    Regtool("delete 'HKLM\\Software\\A' n", exitCode);
+    EXPECT_EQ(exitCode, 2);
+
+    // A folder instead of a store file.
+    int code = 0;
+    out = apptest::Run(std::string(REGTOOL_PATH) + " --store '" + m_dir.Path() +
+                           "' get HKLM/Software/A n 2>&1",
+                       code);
+    EXPECT_EQ(code, 3);
+    EXPECT_NE(out.find("cannot be accessed"), std::string::npos) << out;
+}
+
+TEST_F(Registry, DotNetDetection) {
+    EXPECT_FALSE(IsDotNet4Installed()); // no keys at all
+    SetInstallFlag(L"Full", plat::REG_DWORD, 0);
+    SetInstallFlag(L"Client", plat::REG_DWORD, 0);
+    EXPECT_FALSE(IsDotNet4Installed());
+    SetInstallFlag(L"Client", plat::REG_DWORD, 1);
+    EXPECT_TRUE(IsDotNet4Installed()); // Client alone is enough
+    SetInstallFlag(L"Client", plat::REG_DWORD, 2);
+    EXPECT_FALSE(IsDotNet4Installed()); // any other number
+    SetInstallFlag(L"Full", plat::REG_DWORD, 1);
+    EXPECT_TRUE(IsDotNet4Installed());
+    SetInstallFlag(L"Full", plat::REG_SZ, 1);
+    EXPECT_FALSE(IsDotNet4Installed()); // text "1" is not the DWORD 1
+}
+
+TEST(RunAndWait, WaitsForAScriptAndPassesItsParameters) {
+    TempDir dir;
+    std::string script = dir / "pkg setup.sh";
+    apptest::WriteAll(script,
+                      "#!/bin/sh\nsleep 0.3\nprintf '%s|' \"$@\" > '" + (dir / "args") + "'\n");
+    ::chmod(script.c_str(), 0644); // the execute bit is set by the launch
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(RunAndWait(W(script), L"/S \"/D=/opt/x y\""));
+    // It returned only after the script had finished its work.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+    EXPECT_EQ(apptest::ReadAll(dir / "args"), "/S|/D=/opt/x y|");
+}
+
+TEST(RunAndWait, AFolderGoesToTheShellsOpenVerb) {
+    TempDir dir;
+    FakeOpener opener(dir);
+    std::filesystem::create_directory(dir / "folder");
+    EXPECT_TRUE(RunAndWait(W(dir / "folder"), L""));
+    EXPECT_EQ(opener.Log(), dir / "folder" + "|");
+}
+
+TEST(RunAndWait, AMissingFileStartsNothing) {
+    TempDir dir;
+    FakeOpener opener(dir);
+    EXPECT_FALSE(RunAndWait(W(dir / "missing.exe"), L"/S"));
+    EXPECT_FALSE(RunAndWait(L"", L""));
+    EXPECT_EQ(opener.Log(), "");
+}
+
+TEST(RunAndWait, NoOpenerIsAFailedLaunch) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "empty");
+    ScopedEnv path("PATH", dir / "empty");
+    EXPECT_FALSE(RunAndWait(W(dir.Path()), L""));
+}

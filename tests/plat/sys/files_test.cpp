@@ -1,0 +1,268 @@
+#include "plat/sys/files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "plat/sys/clock.h"
+#include "plat/sys/disk.h"
+#include "plat/sys/text.h"
+#include "sys_test_util.h"
+
+using namespace plat;
+using systest::ScopedEnv;
+using systest::TempDir;
+
+namespace {
+
+std::wstring W(const std::string& s) {
+    return Utf8ToWide(s);
+}
+
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+// A path of more than MAX_PATH characters under `base`.
+std::string LongPath(const std::string& base) {
+    std::string path = base;
+    for (int i = 0; i < 4; ++i)
+        path += "/" + std::string(80, char('a' + i));
+    return path;
+}
+
+} // namespace
+
+TEST(ModulePath, IsThisExecutableWhateverTheBuffer) {
+    std::wstring path = GetModuleFileNameString();
+    ASSERT_FALSE(path.empty());
+    EXPECT_EQ(path[0], L'/');
+    EXPECT_EQ(path.substr(path.rfind(L'/') + 1), L"test_plat_sys");
+
+    wchar_t buffer[MAX_PATH];
+    EXPECT_EQ(GetModuleFileName(nullptr, buffer, MAX_PATH), DWORD(path.size()));
+    EXPECT_EQ(std::wstring(buffer), path);
+    EXPECT_EQ(GetModuleFileName(GetModuleHandle(nullptr), buffer, MAX_PATH), DWORD(path.size()));
+
+    // Win32's truncation rule for a small buffer.
+    wchar_t small[5];
+    EXPECT_EQ(GetModuleFileName(nullptr, small, 5), DWORD(5));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(std::wstring(small), path.substr(0, 4));
+
+    EXPECT_EQ(GetModuleHandle(L"other.dll"), nullptr);
+    EXPECT_EQ(GetModuleFileName(reinterpret_cast<HMODULE>(uintptr_t(0x1234)), buffer, MAX_PATH),
+              DWORD(0));
+}
+
+TEST(TempPath, TmpdirIsCreatedPrivateAndEndsInSlash) {
+    TempDir dir;
+    std::string wanted = dir / "nested/tmp";
+    ScopedEnv tmp("TMPDIR", wanted);
+    std::wstring path = GetTempPathString();
+    EXPECT_EQ(path, W(wanted + "/"));
+    EXPECT_EQ(ModeOf(wanted), mode_t(0700));
+}
+
+TEST(TempPath, DefaultsToPrivateFolderInCacheHome) {
+    TempDir dir;
+    ScopedEnv tmp("TMPDIR", std::nullopt);
+    ScopedEnv cache("XDG_CACHE_HOME", dir / "cache");
+    EXPECT_EQ(GetTempPathString(), W(dir / "cache/plat-tmp/"));
+    EXPECT_EQ(ModeOf(dir / "cache/plat-tmp"), mode_t(0700));
+
+    // A loosened folder is made private again.
+    ::chmod((dir / "cache/plat-tmp").c_str(), 0755);
+    EXPECT_FALSE(GetTempPathString().empty());
+    EXPECT_EQ(ModeOf(dir / "cache/plat-tmp"), mode_t(0700));
+
+    // A link planted in its place is refused rather than followed.
+    std::filesystem::remove(dir / "cache/plat-tmp");
+    std::filesystem::create_directory(dir / "elsewhere");
+    std::filesystem::create_directory_symlink(dir / "elsewhere", dir / "cache/plat-tmp");
+    EXPECT_EQ(GetTempPathString(), L"");
+    wchar_t buffer[MAX_PATH];
+    EXPECT_EQ(GetTempPath(MAX_PATH, buffer), DWORD(0));
+}
+
+TEST(TempPath, LongPathIsReturnedWhole) {
+    TempDir dir;
+    std::string wanted = LongPath(dir.Path());
+    ASSERT_GT(wanted.size(), size_t(MAX_PATH));
+    ScopedEnv tmp("TMPDIR", wanted);
+    EXPECT_EQ(GetTempPathString(), W(wanted + "/"));
+    // The buffer form asks for a larger buffer instead of cutting the path.
+    wchar_t buffer[MAX_PATH];
+    EXPECT_EQ(GetTempPath(MAX_PATH, buffer), DWORD(wanted.size() + 2));
+    std::vector<wchar_t> big(wanted.size() + 2);
+    EXPECT_EQ(GetTempPath(DWORD(big.size()), big.data()), DWORD(wanted.size() + 1));
+    EXPECT_EQ(std::wstring(big.data()), W(wanted + "/"));
+}
+
+TEST(SpecialFolders, ProgramFilesDependsOnTheUser) {
+    TempDir dir;
+    ScopedEnv home("HOME", dir.Path());
+    std::wstring expected = ::geteuid() == 0 ? L"/opt" : W(dir / ".local/opt");
+    EXPECT_EQ(SHGetSpecialFolderPathString(CSIDL_PROGRAM_FILES, false), expected);
+    wchar_t buffer[MAX_PATH];
+    EXPECT_EQ(SHGetSpecialFolderPath(nullptr, buffer, CSIDL_PROGRAM_FILES, FALSE), TRUE);
+    EXPECT_EQ(std::wstring(buffer), expected);
+    EXPECT_EQ(SHGetSpecialFolderPath(nullptr, buffer, 0x1234, FALSE), FALSE);
+
+    ScopedEnv desktop("XDG_DESKTOP_DIR", std::nullopt);
+    EXPECT_EQ(SHGetSpecialFolderPathString(CSIDL_DESKTOP | CSIDL_FLAG_CREATE, false),
+              W(dir / "Desktop"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "Desktop"));
+}
+
+TEST(Files, DirectoriesExistenceAndDeletion) {
+    TempDir dir;
+    std::wstring folder = W(dir / "新建文件夹");
+    EXPECT_FALSE(PathFileExists(folder.c_str()));
+    EXPECT_TRUE(CreateDirectory(folder.c_str(), nullptr));
+    EXPECT_TRUE(PathFileExists(folder.c_str()));
+    EXPECT_FALSE(CreateDirectory(folder.c_str(), nullptr));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ALREADY_EXISTS));
+    EXPECT_FALSE(CreateDirectory(W(dir / "missing/child").c_str(), nullptr));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND));
+    EXPECT_FALSE(PathFileExists(nullptr));
+    EXPECT_FALSE(PathFileExists(L""));
+
+    EXPECT_FALSE(DeleteFile(folder.c_str())); // a folder is not a file
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(DeleteFile(W(dir / "nothing").c_str()));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+    systest::WriteAll(dir / "f", "x");
+    EXPECT_TRUE(DeleteFile(W(dir / "f").c_str()));
+    EXPECT_FALSE(PathFileExists(W(dir / "f").c_str()));
+}
+
+TEST(Files, CreateWriteCloseAndDispositions) {
+    TempDir dir;
+    std::wstring path = W(dir / "下载.bin");
+    HANDLE file = CreateFile(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_SUCCESS));
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(file, "hello", 5, &written, nullptr));
+    EXPECT_EQ(written, DWORD(5));
+    EXPECT_TRUE(WriteFile(file, "", 0, &written, nullptr));
+    char byte;
+    DWORD read = 0;
+    EXPECT_FALSE(ReadFile(file, &byte, 1, &read, nullptr)); // opened for writing only
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(CloseHandle(file));
+    EXPECT_FALSE(CloseHandle(file));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+    EXPECT_FALSE(WriteFile(file, "x", 1, &written, nullptr));
+    EXPECT_EQ(systest::ReadAll(dir / "下载.bin"), "hello");
+
+    // CREATE_NEW refuses an existing file; CREATE_ALWAYS truncates it and
+    // says it existed.
+    EXPECT_EQ(CreateFile(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_EXISTS));
+    file = CreateFile(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ALREADY_EXISTS));
+    CloseHandle(file);
+    EXPECT_EQ(systest::ReadAll(dir / "下载.bin"), "");
+
+    // OPEN_EXISTING on a missing file; a missing folder; a folder.
+    EXPECT_EQ(
+        CreateFile(W(dir / "none").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+        INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(CreateFile(W(dir / "no/such").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                         nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(
+        CreateFile(W(dir.Path()).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+        INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+}
+
+TEST(Files, NeverWritesThroughASymbolicLink) {
+    TempDir dir;
+    systest::WriteAll(dir / "victim", "precious");
+    std::filesystem::create_symlink(dir / "victim", dir / "link");
+    for (DWORD disposition : {CREATE_ALWAYS, OPEN_ALWAYS, TRUNCATE_EXISTING, OPEN_EXISTING}) {
+        HANDLE file =
+            CreateFile(W(dir / "link").c_str(), GENERIC_WRITE, 0, nullptr, disposition, 0, nullptr);
+        EXPECT_EQ(file, INVALID_HANDLE_VALUE) << disposition;
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    }
+    EXPECT_EQ(systest::ReadAll(dir / "victim"), "precious");
+}
+
+TEST(Files, NarrowFormAndLongPaths) {
+    TempDir dir;
+    std::string folder = LongPath(dir.Path());
+    std::filesystem::create_directories(folder);
+    std::string path = folder + "/文件.txt";
+    HANDLE file =
+        CreateFile(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(WriteFile(file, "abc", 3, nullptr, nullptr));
+    CloseHandle(file);
+    EXPECT_TRUE(PathFileExists(W(path).c_str()));
+    file = CreateFile(W(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    char buffer[8] = {};
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(file, buffer, sizeof(buffer), &read, nullptr));
+    EXPECT_EQ(std::string(buffer, read), "abc");
+    EXPECT_TRUE(ReadFile(file, buffer, sizeof(buffer), &read, nullptr));
+    EXPECT_EQ(read, DWORD(0)); // end of file
+    CloseHandle(file);
+}
+
+TEST(Disk, FreeSpaceOfFolderAndOfMissingChild) {
+    TempDir dir;
+    ULARGE_INTEGER available{}, total{}, totalFree{};
+    ASSERT_TRUE(GetDiskFreeSpaceEx(W(dir.Path()).c_str(), &available, &total, &totalFree));
+    EXPECT_GT(total.QuadPart, 0u);
+    EXPECT_LE(available.QuadPart, totalFree.QuadPart);
+    EXPECT_LE(totalFree.QuadPart, total.QuadPart);
+
+    // A folder that does not exist yet is measured on its nearest ancestor.
+    ULARGE_INTEGER childTotal{};
+    ASSERT_TRUE(
+        GetDiskFreeSpaceEx(W(dir / "not/yet/there").c_str(), nullptr, &childTotal, nullptr));
+    EXPECT_EQ(childTotal.QuadPart, total.QuadPart);
+    EXPECT_TRUE(GetDiskFreeSpaceEx(nullptr, &available, nullptr, nullptr));
+    EXPECT_TRUE(GetDiskFreeSpaceEx(L"relative/missing", &available, nullptr, nullptr));
+}
+
+TEST(Disk, VolumeIsTheMountPointOfTheNearestExistingAncestor) {
+    EXPECT_EQ(GetVolumePathString(L"/"), L"/");
+    // /proc is its own mount on every Linux system.
+    EXPECT_EQ(GetVolumePathString(L"/proc/self"), L"/proc/");
+    EXPECT_EQ(GetVolumePathString(L"/proc/no/such/folder"), L"/proc/");
+    EXPECT_EQ(GetVolumePathString(L"/proc/../proc/./self/.."), L"/proc/");
+
+    TempDir dir;
+    std::wstring volume = GetVolumePathString(W(dir / "a/b"));
+    ASSERT_FALSE(volume.empty());
+    EXPECT_EQ(volume.back(), L'/');
+    EXPECT_EQ(W(dir.Path() + "/").compare(0, volume.size(), volume), 0);
+
+    wchar_t small[3];
+    EXPECT_FALSE(GetVolumePathName(L"/proc/self", small, 3));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+    wchar_t buffer[MAX_PATH];
+    EXPECT_TRUE(GetVolumePathName(L"/proc/self", buffer, MAX_PATH));
+    EXPECT_STREQ(buffer, L"/proc/");
+}
+
+TEST(Clock, TickCountIsMonotonicAndSleepWaits) {
+    ULONGLONG before = GetTickCount64();
+    Sleep(20);
+    ULONGLONG after = GetTickCount64();
+    EXPECT_GE(after - before, 20u);
+    // The 32-bit counter is the low part of the 64-bit one.
+    EXPECT_LE(DWORD(GetTickCount() - DWORD(after)), 1000u);
+}
