@@ -1,0 +1,173 @@
+// System queries of the device block.
+#include "stat/DevInfo.h"
+
+#include "plat/sys/device.h"
+#include "plat/sys/registry.h"
+#include "stat_test_env.h"
+
+#include <gtest/gtest.h>
+
+#include <cwctype>
+
+using namespace ns_zr_stat;
+
+TEST(DevInfo, OsNameFollowsTheVersionTable) {
+    EXPECT_EQ(OsNameFromVersion(5, 1), L"xp");
+    EXPECT_EQ(OsNameFromVersion(5, 2), L"");
+    EXPECT_EQ(OsNameFromVersion(5, 0), L"");
+    EXPECT_EQ(OsNameFromVersion(6, 0), L"vista");
+    EXPECT_EQ(OsNameFromVersion(6, 1), L"win7");
+    EXPECT_EQ(OsNameFromVersion(6, 2), L"win8");
+    EXPECT_EQ(OsNameFromVersion(6, 3), L"");
+    EXPECT_EQ(OsNameFromVersion(10, 0), L"win8");
+    EXPECT_EQ(OsNameFromVersion(10, 1), L"");
+    EXPECT_EQ(OsNameFromVersion(4, 0), L"");
+    EXPECT_EQ(OsNameFromVersion(0, 0), L"");
+    // No Windows version exists here.
+    EXPECT_EQ(GetOsName(), L"");
+}
+
+TEST(DevInfo, OsTypeIsTheSystemWordSize) {
+    std::wstring type = GetOsType();
+    EXPECT_TRUE(type == L"32" || type == L"64");
+#if defined(__x86_64__) || defined(__aarch64__)
+    EXPECT_EQ(type, L"64");
+#endif
+}
+
+TEST(DevInfo, ParseVersionSplitsDottedTexts) {
+    using V = std::vector<unsigned char>;
+    EXPECT_EQ(ParseVersion(L"11.0.1", -1), (V{11, 0, 1}));
+    EXPECT_EQ(ParseVersion(L"9.11.1", -1), (V{9, 11, 1}));
+    EXPECT_EQ(ParseVersion(L"300.1", -1), (V{44, 1}));
+    EXPECT_EQ(ParseVersion(L"", -1), (V{0}));
+    EXPECT_EQ(ParseVersion(L"8", -1), (V{8}));
+    EXPECT_EQ(ParseVersion(L"8.", -1), (V{8}));
+    EXPECT_EQ(ParseVersion(L"8..2", -1), (V{8, 0, 2}));
+    EXPECT_EQ(ParseVersion(L".5", -1), (V{0, 5}));
+    EXPECT_EQ(ParseVersion(L"7b.x", -1), (V{7, 0}));
+    EXPECT_EQ(ParseVersion(L" 12.-1", -1), (V{12, 255}));
+    EXPECT_EQ(ParseVersion(L"99999999999.1", -1), (V{255, 1})); // clamped to INT_MAX
+    EXPECT_EQ(ParseVersion(L"1.2", 4), (V{1, 2, 0, 0}));
+    EXPECT_EQ(ParseVersion(L"1.2.3", 2), (V{1, 2, 3}));
+}
+
+TEST(DevInfo, Md5HexMatchesRfc1321) {
+    EXPECT_EQ(Md5Hex(L""), L"D41D8CD98F00B204E9800998ECF8427E");
+    EXPECT_EQ(Md5Hex(L"a"), L"0CC175B9C0F1B6A831C399E269772661");
+    EXPECT_EQ(Md5Hex(L"abc"), L"900150983CD24FB0D6963F7D28E17F72");
+    EXPECT_EQ(Md5Hex(L"message digest"), L"F96B697D7CB7938D525A2F31AAF161D0");
+    // Up to the first zero character only.
+    EXPECT_EQ(Md5Hex(std::wstring(L"abc\0def", 7)), L"900150983CD24FB0D6963F7D28E17F72");
+}
+
+TEST(DevInfo, AdapterAndProcessorTextsHaveTheirFormats) {
+    std::wstring mac = GetMacAddress();
+    ASSERT_EQ(mac.size(), 17u);
+    for (size_t i = 0; i < mac.size(); ++i) {
+        if (i % 3 == 2) {
+            EXPECT_EQ(mac[i], L'-');
+        } else {
+            EXPECT_TRUE(std::iswxdigit(mac[i]) && !std::iswlower(mac[i])) << mac;
+        }
+    }
+    EXPECT_EQ(FormatCpuId(0xBFEBFBFF, 0x000306C3), L"BFEBFBFF000306C3");
+    EXPECT_EQ(FormatCpuId(0, 0), L"0000000000000000");
+    std::wstring cpu = GetCpuId();
+    ASSERT_EQ(cpu.size(), 16u);
+    int info[4];
+    plat::Cpuid(info, 1);
+    EXPECT_EQ(cpu, FormatCpuId(static_cast<unsigned>(info[3]), static_cast<unsigned>(info[0])));
+}
+
+TEST(DevInfo, FingerprintIsStableAndMadeFromAdapterAndProcessor) {
+    std::wstring first = DeviceFingerprint();
+    EXPECT_EQ(first.size(), 32u);
+    EXPECT_EQ(first, DeviceFingerprint());
+    EXPECT_EQ(first, Md5Hex(GetMacAddress() + L"+" + GetCpuId()));
+}
+
+TEST(DevInfo, NetbiosListsAdaptersAndRefusesBadRequests) {
+    plat::LANA_ENUM lanas = {};
+    plat::NCB ncb = {};
+    ncb.ncb_command = plat::NCBENUM;
+    ncb.ncb_buffer = reinterpret_cast<plat::PUCHAR>(&lanas);
+    ncb.ncb_length = sizeof(lanas);
+    EXPECT_EQ(plat::Netbios(&ncb), plat::NRC_GOODRET);
+    for (int i = 0; i < lanas.length; ++i) {
+        EXPECT_EQ(lanas.lana[i], i);
+    }
+
+    plat::ADAPTER_STATUS status = {};
+    ncb = {};
+    ncb.ncb_command = plat::NCBASTAT;
+    ncb.ncb_lana_num = static_cast<plat::UCHAR>(lanas.length); // one past the last
+    ncb.ncb_callname[0] = '*';
+    ncb.ncb_buffer = reinterpret_cast<plat::PUCHAR>(&status);
+    ncb.ncb_length = sizeof(status);
+    EXPECT_EQ(plat::Netbios(&ncb), plat::NRC_BRIDGE);
+    EXPECT_EQ(status.adapter_address[0], 0);
+
+    ncb = {};
+    ncb.ncb_command = 0x7E;
+    EXPECT_EQ(plat::Netbios(&ncb), plat::NRC_ILLCMD);
+    EXPECT_EQ(plat::Netbios(nullptr), plat::NRC_ILLCMD);
+    EXPECT_EQ(sizeof(plat::ADAPTER_STATUS), 60u);
+    EXPECT_EQ(sizeof(plat::LANA_ENUM), 256u);
+}
+
+TEST(DevInfo, VersionRecordReportsNoWindowsVersion) {
+    plat::OSVERSIONINFOEXW info = {};
+    info.dwOSVersionInfoSize = sizeof(info);
+    info.dwMajorVersion = 9;
+    EXPECT_TRUE(plat::GetVersionEx(&info));
+    EXPECT_EQ(info.dwMajorVersion, 0u);
+    info.dwOSVersionInfoSize = 12;
+    EXPECT_FALSE(plat::GetVersionEx(&info));
+    plat::BOOL flag = 7;
+    EXPECT_FALSE(plat::IsWow64Process(nullptr, &flag));
+    EXPECT_EQ(flag, 7);
+    EXPECT_FALSE(plat::IsWow64Process(plat::CURRENT_PROCESS_HANDLE, nullptr));
+}
+
+// ---------------------------------------------------------------------------
+// Internet Explorer version in the real registry store
+
+class IeVersion : public ::testing::Test {
+protected:
+    void SetUp() override { m_store.Use(); }
+
+    void SetValue(const wchar_t* name, const std::wstring& text) {
+        plat::HKEY hKey = nullptr;
+        ASSERT_EQ(plat::RegCreateKey(plat::HKEY_LOCAL_MACHINE,
+                                     L"SOFTWARE\\Microsoft\\Internet Explorer", &hKey),
+                  plat::ERROR_SUCCESS);
+        ASSERT_EQ(
+            plat::RegSetValueEx(hKey, name, 0, plat::REG_SZ,
+                                reinterpret_cast<const plat::BYTE*>(text.c_str()),
+                                static_cast<plat::DWORD>((text.size() + 1) * sizeof(wchar_t))),
+            plat::ERROR_SUCCESS);
+        plat::RegCloseKey(hKey);
+    }
+
+    ScratchRegistry m_store;
+};
+
+TEST_F(IeVersion, MissingKeyGivesEmptyText) {
+    EXPECT_EQ(GetIeVersion(), L"");
+}
+
+TEST_F(IeVersion, SvcVersionWinsOverVersion) {
+    SetValue(L"Version", L"9.11.1");
+    EXPECT_EQ(GetIeVersion(), L"9.11.1");
+    SetValue(L"svcVersion", L"11.0.1");
+    EXPECT_EQ(GetIeVersion(), L"11.0.1");
+}
+
+TEST_F(IeVersion, OverlongTextIsCutToTheBuffer) {
+    // The buffer holds 99 characters and its terminating zero.
+    SetValue(L"Version", std::wstring(99, L'7'));
+    EXPECT_EQ(GetIeVersion(), L"");
+    SetValue(L"Version", std::wstring(98, L'7'));
+    EXPECT_EQ(GetIeVersion(), std::wstring(98, L'7'));
+}
