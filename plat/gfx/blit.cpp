@@ -248,16 +248,26 @@ BOOL AlphaBlend(HDC dst, int x, int y, int cx, int cy, HDC src, int xs, int ys, 
     if (k == 0)
         return TRUE;
     const bool perPixel = (blend.AlphaFormat & AC_SRC_ALPHA) != 0;
-    SourceBlock block = copyBlock(sb, RECT{xs, ys, xs + cxs, ys + cys});
-    AxisMap mx = mapAxis(cx, xs, cxs, true, xs, xs + cxs);
-    AxisMap my = mapAxis(cy, ys, cys, true, ys, ys + cys);
-    PixelAccess access(d->state.bitmap.get(), true);
-    forBlock(*d, x, y, cx, cy, [&](DWORD& px, int i, int j) {
-        DWORD p = sample(block, mx, my, i, j);
+    auto blendOne = [&](DWORD p, DWORD& px) {
         if (!perPixel)
             p |= 0xFF000000u;
         px = over(scalePixel(p, k), px);
-    });
+    };
+    Bitmap* db = d->state.bitmap.get();
+    if (cx == cxs && cy == cys && sb != db) {
+        // Same size from another bitmap: straight from the source rows.
+        PixelAccess read(sb, false);
+        PixelAccess access(db, true);
+        forBlock(*d, x, y, cx, cy,
+                 [&](DWORD& px, int i, int j) { blendOne(sb->row(ys + j)[xs + i], px); });
+        return TRUE;
+    }
+    SourceBlock block = copyBlock(sb, RECT{xs, ys, xs + cxs, ys + cys});
+    AxisMap mx = mapAxis(cx, xs, cxs, true, xs, xs + cxs);
+    AxisMap my = mapAxis(cy, ys, cys, true, ys, ys + cys);
+    PixelAccess access(db, true);
+    forBlock(*d, x, y, cx, cy,
+             [&](DWORD& px, int i, int j) { blendOne(sample(block, mx, my, i, j), px); });
     return TRUE;
 }
 

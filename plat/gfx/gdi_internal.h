@@ -169,30 +169,34 @@ inline DWORD mul255(DWORD x, DWORD a) {
     DWORD t = x * a + 128;
     return (t + (t >> 8)) >> 8;
 }
-// Premultiplied source-over of one pixel.
+// Each channel of a pixel times a / 255, rounded; two channels per 32-bit
+// lane (every product fits in 16 bits).
+inline DWORD scalePixel(DWORD p, DWORD a) {
+    if (a == 255)
+        return p;
+    DWORD rb = (p & 0x00FF00FFu) * a + 0x00800080u;
+    rb = ((rb + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+    DWORD ag = ((p >> 8) & 0x00FF00FFu) * a + 0x00800080u;
+    ag = (ag + ((ag >> 8) & 0x00FF00FFu)) & 0xFF00FF00u;
+    return rb | ag;
+}
+// Premultiplied source-over of one pixel. A colour channel above the
+// source's alpha (not valid premultiplied data) saturates instead of
+// spilling into the next channel.
 inline DWORD over(DWORD src, DWORD dst) {
     DWORD sa = src >> 24;
     if (sa == 255)
         return src;
-    if (sa == 0 && src == 0)
+    if (src == 0)
         return dst;
-    DWORD inv = 255 - sa;
+    DWORD d = scalePixel(dst, 255 - sa);
+    if (((src >> 16) & 0xFF) <= sa && ((src >> 8) & 0xFF) <= sa && (src & 0xFF) <= sa)
+        return src + d; // no channel can exceed 255
     DWORD r = 0;
     for (int shift = 0; shift < 32; shift += 8) {
-        DWORD s = (src >> shift) & 0xFF;
-        DWORD d = (dst >> shift) & 0xFF;
-        DWORD v = s + mul255(d, inv);
+        DWORD v = ((src >> shift) & 0xFF) + ((d >> shift) & 0xFF);
         r |= (v > 255 ? 255 : v) << shift;
     }
-    return r;
-}
-// Scales all four channels of a premultiplied pixel by a / 255.
-inline DWORD scalePixel(DWORD p, DWORD a) {
-    if (a == 255)
-        return p;
-    DWORD r = 0;
-    for (int shift = 0; shift < 32; shift += 8)
-        r |= mul255((p >> shift) & 0xFF, a) << shift;
     return r;
 }
 
