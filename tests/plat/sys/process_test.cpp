@@ -45,13 +45,14 @@ private:
     ScopedEnv m_path;
 };
 
-SHELLEXECUTEINFO OpenInfo(const std::wstring& file, const std::wstring& params, int show) {
+// `file` and `params` must outlive the returned record, which points at them.
+SHELLEXECUTEINFO OpenInfo(const std::wstring& file, LPCWSTR params, int show) {
     SHELLEXECUTEINFO info{};
     info.cbSize = sizeof(info);
     info.fMask = SEE_MASK_NOCLOSEPROCESS;
     info.lpVerb = L"open";
     info.lpFile = file.c_str();
-    info.lpParameters = params.c_str();
+    info.lpParameters = params;
     info.nShow = show;
     return info;
 }
@@ -86,7 +87,7 @@ TEST(ShellExecute, RunsAScriptWithItsParametersAndWaits) {
                             (dir / "stdout") + "'\nexit 7\n");
     std::wstring file = W(script);
     std::wstring params = L"/S \"/D=/opt/My Product\" 中文";
-    SHELLEXECUTEINFO info = OpenInfo(file, params, SW_HIDE);
+    SHELLEXECUTEINFO info = OpenInfo(file, params.c_str(), SW_HIDE);
     ASSERT_TRUE(ShellExecuteEx(&info));
     EXPECT_GT(reinterpret_cast<uintptr_t>(info.hInstApp), 32u);
     ASSERT_NE(info.hProcess, nullptr);
@@ -107,7 +108,7 @@ TEST(ShellExecute, RunsElfProgramsInTheGivenFolder) {
     TempDir dir;
     std::wstring sh = L"/bin/sh";
     std::wstring params = L"-c \"pwd > out; exit 3\"";
-    SHELLEXECUTEINFO info = OpenInfo(sh, params, SW_SHOWNORMAL);
+    SHELLEXECUTEINFO info = OpenInfo(sh, params.c_str(), SW_SHOWNORMAL);
     std::wstring folder = W(dir.Path());
     info.lpDirectory = folder.c_str();
     ASSERT_TRUE(ShellExecuteEx(&info));
