@@ -23,11 +23,14 @@ const Backend& GetBackend() {
         // not built yet, so every process runs headless.
         g_backend = &headless::Table();
         const char* sock = std::getenv("PLAT_AUTOMATION");
-        if (sock && *sock) HeadlessStartAutomation(sock);
+        if (sock && *sock)
+            HeadlessStartAutomation(sock);
     });
     return *g_backend;
 }
 
-bool HeadlessActive() { return std::strcmp(GetBackend().name, "headless") == 0; }
+bool HeadlessActive() {
+    return std::strcmp(GetBackend().name, "headless") == 0;
+}
 
 } // namespace plat

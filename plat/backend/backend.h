@@ -27,13 +27,24 @@ using SurfaceId = uint64_t; // 0 is "no surface"
 
 // How a surface is shown.
 struct SurfaceHints {
-    bool popup = false;     // no decorations, not managed (override-redirect on X11)
+    bool popup = false;      // no decorations, not managed (override-redirect on X11)
     bool toolWindow = false; // no task-bar entry
     bool topmost = false;
-    SurfaceId owner = 0;    // kept above its owner (transient-for on X11)
+    SurfaceId owner = 0; // kept above its owner (transient-for on X11)
 };
 
-enum class BackendCursor { Arrow, Hand, IBeam, Wait, SizeWE, SizeNS, SizeNWSE, SizeNESW, SizeAll, No };
+enum class BackendCursor {
+    Arrow,
+    Hand,
+    IBeam,
+    Wait,
+    SizeWE,
+    SizeNS,
+    SizeNWSE,
+    SizeNESW,
+    SizeAll,
+    No
+};
 
 struct Backend {
     const char* name;

@@ -12,14 +12,23 @@ LRESULT SizeCursorFor(LRESULT hit) {
     LPCWSTR id = nullptr;
     switch (hit) {
     case HTLEFT:
-    case HTRIGHT: id = IDC_SIZEWE; break;
+    case HTRIGHT:
+        id = IDC_SIZEWE;
+        break;
     case HTTOP:
-    case HTBOTTOM: id = IDC_SIZENS; break;
+    case HTBOTTOM:
+        id = IDC_SIZENS;
+        break;
     case HTTOPLEFT:
-    case HTBOTTOMRIGHT: id = IDC_SIZENWSE; break;
+    case HTBOTTOMRIGHT:
+        id = IDC_SIZENWSE;
+        break;
     case HTTOPRIGHT:
-    case HTBOTTOMLEFT: id = IDC_SIZENESW; break;
-    default: return FALSE;
+    case HTBOTTOMLEFT:
+        id = IDC_SIZENESW;
+        break;
+    default:
+        return FALSE;
     }
     SetCursor(LoadCursor(nullptr, id));
     return TRUE;
@@ -27,34 +36,66 @@ LRESULT SizeCursorFor(LRESULT hit) {
 
 LRESULT OnSysCommand(HWND hwnd, WPARAM wParam) {
     switch (wParam & 0xFFF0) {
-    case SC_CLOSE: SendMessage(hwnd, WM_CLOSE, 0, 0); return 0;
-    case SC_MINIMIZE: ShowWindow(hwnd, SW_MINIMIZE); return 0;
-    case SC_MAXIMIZE: ShowWindow(hwnd, SW_MAXIMIZE); return 0;
-    case SC_RESTORE: ShowWindow(hwnd, SW_RESTORE); return 0;
-    case SC_MOVE: BeginMouseDrag(hwnd, 0); return 0;
+    case SC_CLOSE:
+        SendMessage(hwnd, WM_CLOSE, 0, 0);
+        return 0;
+    case SC_MINIMIZE:
+        ShowWindow(hwnd, SW_MINIMIZE);
+        return 0;
+    case SC_MAXIMIZE:
+        ShowWindow(hwnd, SW_MAXIMIZE);
+        return 0;
+    case SC_RESTORE:
+        ShowWindow(hwnd, SW_RESTORE);
+        return 0;
+    case SC_MOVE:
+        BeginMouseDrag(hwnd, 0);
+        return 0;
     case SC_SIZE: {
         int edge = static_cast<int>(wParam & 0xF);
-        if (edge >= WMSZ_LEFT && edge <= WMSZ_BOTTOMRIGHT) BeginMouseDrag(hwnd, edge);
+        if (edge >= WMSZ_LEFT && edge <= WMSZ_BOTTOMRIGHT)
+            BeginMouseDrag(hwnd, edge);
         return 0;
     }
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
 LRESULT OnNcLButtonDown(HWND hwnd, WPARAM hit) {
     HWND top = TopLevelOf(hwnd);
-    if (!top) return 0;
+    if (!top)
+        return 0;
     switch (static_cast<LRESULT>(hit)) {
-    case HTCAPTION: SendMessage(top, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0); break;
-    case HTLEFT: SendMessage(top, WM_SYSCOMMAND, SC_SIZE | WMSZ_LEFT, 0); break;
-    case HTRIGHT: SendMessage(top, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, 0); break;
-    case HTTOP: SendMessage(top, WM_SYSCOMMAND, SC_SIZE | WMSZ_TOP, 0); break;
-    case HTTOPLEFT: SendMessage(top, WM_SYSCOMMAND, SC_SIZE | WMSZ_TOPLEFT, 0); break;
-    case HTTOPRIGHT: SendMessage(top, WM_SYSCOMMAND, SC_SIZE | WMSZ_TOPRIGHT, 0); break;
-    case HTBOTTOM: SendMessage(top, WM_SYSCOMMAND, SC_SIZE | WMSZ_BOTTOM, 0); break;
-    case HTBOTTOMLEFT: SendMessage(top, WM_SYSCOMMAND, SC_SIZE | WMSZ_BOTTOMLEFT, 0); break;
-    case HTBOTTOMRIGHT: SendMessage(top, WM_SYSCOMMAND, SC_SIZE | WMSZ_BOTTOMRIGHT, 0); break;
-    default: break;
+    case HTCAPTION:
+        SendMessage(top, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+        break;
+    case HTLEFT:
+        SendMessage(top, WM_SYSCOMMAND, SC_SIZE | WMSZ_LEFT, 0);
+        break;
+    case HTRIGHT:
+        SendMessage(top, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, 0);
+        break;
+    case HTTOP:
+        SendMessage(top, WM_SYSCOMMAND, SC_SIZE | WMSZ_TOP, 0);
+        break;
+    case HTTOPLEFT:
+        SendMessage(top, WM_SYSCOMMAND, SC_SIZE | WMSZ_TOPLEFT, 0);
+        break;
+    case HTTOPRIGHT:
+        SendMessage(top, WM_SYSCOMMAND, SC_SIZE | WMSZ_TOPRIGHT, 0);
+        break;
+    case HTBOTTOM:
+        SendMessage(top, WM_SYSCOMMAND, SC_SIZE | WMSZ_BOTTOM, 0);
+        break;
+    case HTBOTTOMLEFT:
+        SendMessage(top, WM_SYSCOMMAND, SC_SIZE | WMSZ_BOTTOMLEFT, 0);
+        break;
+    case HTBOTTOMRIGHT:
+        SendMessage(top, WM_SYSCOMMAND, SC_SIZE | WMSZ_BOTTOMRIGHT, 0);
+        break;
+    default:
+        break;
     }
     return 0;
 }
@@ -68,22 +109,31 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (cs && cs->lpszName && !IS_INTRESOURCE(cs->lpszName)) {
             auto& st = S();
             Lock lk(st.mu);
-            if (Wnd* w = FindLocked(hwnd)) w->title = cs->lpszName;
+            if (Wnd* w = FindLocked(hwnd))
+                w->title = cs->lpszName;
         }
         return TRUE;
     }
-    case WM_NCCALCSIZE: return 0; // the whole window is client area
+    case WM_NCCALCSIZE:
+        return 0; // the whole window is client area
     case WM_NCHITTEST: {
         RECT r;
-        if (!GetWindowRect(hwnd, &r)) return HTNOWHERE;
+        if (!GetWindowRect(hwnd, &r))
+            return HTNOWHERE;
         POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         return PtInRect(&r, pt) ? HTCLIENT : HTNOWHERE;
     }
-    case WM_NCACTIVATE: return TRUE;
-    case WM_NCPAINT: return 0;
-    case WM_CLOSE: DestroyWindow(hwnd); return 0;
-    case WM_SYSCOMMAND: return OnSysCommand(hwnd, wParam);
-    case WM_NCLBUTTONDOWN: return OnNcLButtonDown(hwnd, wParam);
+    case WM_NCACTIVATE:
+        return TRUE;
+    case WM_NCPAINT:
+        return 0;
+    case WM_CLOSE:
+        DestroyWindow(hwnd);
+        return 0;
+    case WM_SYSCOMMAND:
+        return OnSysCommand(hwnd, wParam);
+    case WM_NCLBUTTONDOWN:
+        return OnNcLButtonDown(hwnd, wParam);
     case WM_NCLBUTTONDBLCLK:
         if (static_cast<LRESULT>(wParam) == HTCAPTION) {
             HWND top = TopLevelOf(hwnd);
@@ -96,14 +146,16 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (wParam == static_cast<WPARAM>(VK_F4) && (lParam & (1 << 29))) {
             HWND top = TopLevelOf(hwnd);
             auto w = Find(top);
-            if (w && !(w->cls->style & CS_NOCLOSE)) PostMessage(top, WM_SYSCOMMAND, SC_CLOSE, 0);
+            if (w && !(w->cls->style & CS_NOCLOSE))
+                PostMessage(top, WM_SYSCOMMAND, SC_CLOSE, 0);
         }
         return 0;
     case WM_SYSKEYUP:
     case WM_SYSCHAR:
     case WM_KEYDOWN:
     case WM_KEYUP:
-    case WM_CHAR: return 0;
+    case WM_CHAR:
+        return 0;
     case WM_SETCURSOR: {
         // A child asks its parent first.
         HWND parent = GetParent(hwnd);
@@ -117,7 +169,8 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             SetCursor(c ? c : LoadCursor(nullptr, IDC_ARROW));
             return c ? TRUE : FALSE;
         }
-        if (SizeCursorFor(hit)) return TRUE;
+        if (SizeCursorFor(hit))
+            return TRUE;
         SetCursor(LoadCursor(nullptr, IDC_ARROW));
         return FALSE;
     }
@@ -125,13 +178,16 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         auto w = Find(hwnd);
         if (w && (w->style & WS_CHILD)) {
             LRESULT r = SendMessage(GetParent(hwnd), WM_MOUSEACTIVATE, wParam, lParam);
-            if (r) return r;
+            if (r)
+                return r;
         }
-        if (w && (w->exStyle & WS_EX_NOACTIVATE)) return MA_NOACTIVATE;
+        if (w && (w->exStyle & WS_EX_NOACTIVATE))
+            return MA_NOACTIVATE;
         return MA_ACTIVATE;
     }
     case WM_ACTIVATE:
-        if (LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam)) SetFocus(hwnd);
+        if (LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam))
+            SetFocus(hwnd);
         return 0;
     case WM_RBUTTONUP: {
         POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
@@ -145,18 +201,21 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CONTEXTMENU:
     case WM_MOUSEWHEEL: {
         auto w = Find(hwnd);
-        if (w && (w->style & WS_CHILD)) return SendMessage(GetParent(hwnd), msg, wParam, lParam);
+        if (w && (w->style & WS_CHILD))
+            return SendMessage(GetParent(hwnd), msg, wParam, lParam);
         return 0;
     }
     case WM_PAINT: {
         PAINTSTRUCT ps;
-        if (BeginPaint(hwnd, &ps)) EndPaint(hwnd, &ps);
+        if (BeginPaint(hwnd, &ps))
+            EndPaint(hwnd, &ps);
         return 0;
     }
     case WM_ERASEBKGND: {
         auto w = Find(hwnd);
         HBRUSH brush = w ? w->cls->background : nullptr;
-        if (!brush) return 0;
+        if (!brush)
+            return 0;
         HDC dc = reinterpret_cast<HDC>(wParam);
         RECT rc;
         GetClientRect(hwnd, &rc);
@@ -175,7 +234,8 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_WINDOWPOSCHANGED: {
         auto* wp = reinterpret_cast<WINDOWPOS*>(lParam);
-        if (!wp) return 0;
+        if (!wp)
+            return 0;
         if (!(wp->flags & 0x0800)) { // SWP_NOCLIENTMOVE
             POINT o{0, 0};
             auto w = Find(hwnd);
@@ -190,7 +250,7 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (!(wp->flags & 0x1000)) { // SWP_NOCLIENTSIZE
             RECT cr;
             GetClientRect(hwnd, &cr);
-            WPARAM kind = IsZoomed(hwnd) ? SIZE_MAXIMIZED
+            WPARAM kind = IsZoomed(hwnd)   ? SIZE_MAXIMIZED
                           : IsIconic(hwnd) ? SIZE_MINIMIZED
                                            : SIZE_RESTORED;
             SendMessage(hwnd, WM_SIZE, kind, MAKELPARAM(cr.right, cr.bottom));
@@ -201,19 +261,24 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         auto& st = S();
         Lock lk(st.mu);
         Wnd* w = FindLocked(hwnd);
-        if (!w) return FALSE;
+        if (!w)
+            return FALSE;
         auto text = reinterpret_cast<LPCWSTR>(lParam);
         w->title = text ? text : L"";
-        if (w->surface) GetBackend().set_title(w->surface, w->title);
+        if (w->surface)
+            GetBackend().set_title(w->surface, w->title);
         return TRUE;
     }
-    case WM_GETTEXT: return GetWindowText(hwnd, reinterpret_cast<LPWSTR>(lParam), static_cast<int>(wParam));
-    case WM_GETTEXTLENGTH: return GetWindowTextLength(hwnd);
+    case WM_GETTEXT:
+        return GetWindowText(hwnd, reinterpret_cast<LPWSTR>(lParam), static_cast<int>(wParam));
+    case WM_GETTEXTLENGTH:
+        return GetWindowTextLength(hwnd);
     case WM_SETICON: {
         auto& st = S();
         Lock lk(st.mu);
         Wnd* w = FindLocked(hwnd);
-        if (!w) return 0;
+        if (!w)
+            return 0;
         HICON& slot = wParam == ICON_BIG ? w->iconBig : w->iconSmall;
         HICON old = slot;
         slot = reinterpret_cast<HICON>(lParam);
@@ -221,15 +286,18 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_GETICON: {
         auto w = Find(hwnd);
-        if (!w) return 0;
+        if (!w)
+            return 0;
         return reinterpret_cast<LRESULT>(wParam == ICON_BIG ? w->iconBig : w->iconSmall);
     }
     case WM_CANCELMODE:
-        if (GetCapture() == hwnd) ReleaseCapture();
+        if (GetCapture() == hwnd)
+            ReleaseCapture();
         return 0;
     case WM_GETMINMAXINFO:
     case WM_SHOWWINDOW:
-    default: return 0;
+    default:
+        return 0;
     }
 }
 

@@ -15,7 +15,8 @@ void RestackLocked() {
     std::vector<HWND> normal, topmost;
     for (HWND h : st.zorder) {
         Wnd* w = FindLocked(h);
-        if (!w) continue;
+        if (!w)
+            continue;
         (w->exStyle & WS_EX_TOPMOST ? topmost : normal).push_back(h);
     }
     auto ownerFirst = [&](std::vector<HWND>& band) {
@@ -24,9 +25,11 @@ void RestackLocked() {
             bool moved = false;
             for (size_t i = 0; i < band.size(); ++i) {
                 Wnd* w = FindLocked(band[i]);
-                if (!w || !w->owner) continue;
+                if (!w || !w->owner)
+                    continue;
                 auto o = std::find(band.begin(), band.end(), w->owner);
-                if (o == band.end()) continue;
+                if (o == band.end())
+                    continue;
                 size_t oi = static_cast<size_t>(o - band.begin());
                 if (oi > i) {
                     HWND h = band[i];
@@ -36,7 +39,8 @@ void RestackLocked() {
                     break;
                 }
             }
-            if (!moved) break;
+            if (!moved)
+                break;
         }
     };
     ownerFirst(normal);
@@ -45,7 +49,8 @@ void RestackLocked() {
     st.zorder.insert(st.zorder.end(), topmost.begin(), topmost.end());
     std::vector<SurfaceId> ids;
     for (HWND h : st.zorder)
-        if (Wnd* w = FindLocked(h); w && w->surface) ids.push_back(w->surface);
+        if (Wnd* w = FindLocked(h); w && w->surface)
+            ids.push_back(w->surface);
     GetBackend().restack(ids);
 }
 
@@ -95,10 +100,12 @@ void ResizeSurfaceLocked(Wnd& w) {
 }
 
 void SyncSurfaceLocked(Wnd& w) {
-    if (!w.surface) return;
+    if (!w.surface)
+        return;
     const Backend& be = GetBackend();
     RECT r = w.rect;
-    if (w.show == ShowState::Minimized) r = RECT{-32000, -32000, -31840, -31972};
+    if (w.show == ShowState::Minimized)
+        r = RECT{-32000, -32000, -31840, -31972};
     be.move_resize_surface(w.surface, r.left, r.top, r.right - r.left, r.bottom - r.top);
     bool layered = (w.exStyle & WS_EX_LAYERED) != 0;
     be.set_alpha_mode(w.surface, layered && w.perPixelAlpha, layered ? w.constantAlpha : 255);
@@ -107,9 +114,11 @@ void SyncSurfaceLocked(Wnd& w) {
 }
 
 void PresentLocked(Wnd& w, const RECT& dirty) {
-    if (!w.surface || w.surfW <= 0 || w.surfH <= 0) return;
+    if (!w.surface || w.surfW <= 0 || w.surfH <= 0)
+        return;
     RECT all{0, 0, w.surfW, w.surfH}, d;
-    if (!IntersectRect(&d, &dirty, &all)) return;
+    if (!IntersectRect(&d, &dirty, &all))
+        return;
     GetBackend().present(w.surface, w.buffer->data(), w.surfW, w.surfH, w.capW * 4, d);
 }
 
@@ -137,10 +146,13 @@ void ActivateWindow(HWND hwnd, WORD how) {
     {
         Lock lk(st.mu);
         prev = st.active;
-        if (prev == hwnd) return;
-        if (hwnd && !FindLocked(hwnd)) return;
+        if (prev == hwnd)
+            return;
+        if (hwnd && !FindLocked(hwnd))
+            return;
         st.active = hwnd;
-        if (hwnd) RaiseLocked(hwnd);
+        if (hwnd)
+            RaiseLocked(hwnd);
     }
     if (prev && IsWindow(prev)) {
         SendMessage(prev, WM_NCACTIVATE, FALSE, 0);
@@ -159,14 +171,15 @@ void ActivateWindow(HWND hwnd, WORD how) {
             SendMessage(f, WM_KILLFOCUS, reinterpret_cast<WPARAM>(nullptr), 0);
         }
     }
-    if (!hwnd) return;
+    if (!hwnd)
+        return;
     {
         Lock lk(st.mu);
-        if (st.active != hwnd) return; // changed again inside the messages above
+        if (st.active != hwnd)
+            return; // changed again inside the messages above
     }
     SendMessage(hwnd, WM_NCACTIVATE, TRUE, 0);
-    SendMessage(hwnd, WM_ACTIVATE, MAKEWPARAM(how, IsIconic(hwnd)),
-                reinterpret_cast<LPARAM>(prev));
+    SendMessage(hwnd, WM_ACTIVATE, MAKEWPARAM(how, IsIconic(hwnd)), reinterpret_cast<LPARAM>(prev));
 }
 
 // The window `leaving` stops being active (hidden, minimised, destroyed or
@@ -177,11 +190,13 @@ void ActivateNextAfter(HWND leaving) {
     HWND next = nullptr;
     {
         Lock lk(st.mu);
-        if (st.active != leaving) return;
+        if (st.active != leaving)
+            return;
         Wnd* w = FindLocked(leaving);
         for (HWND o = w ? w->owner : nullptr; o;) {
             Wnd* ow = FindLocked(o);
-            if (!ow) break;
+            if (!ow)
+                break;
             if (CanActivateLocked(*ow)) {
                 next = o;
                 break;
@@ -191,8 +206,10 @@ void ActivateNextAfter(HWND leaving) {
         if (!next) {
             for (auto it = st.zorder.rbegin(); it != st.zorder.rend(); ++it) {
                 Wnd* c = FindLocked(*it);
-                if (!c || c->hwnd == leaving || !CanActivateLocked(*c)) continue;
-                if (c->exStyle & WS_EX_TOOLWINDOW) continue;
+                if (!c || c->hwnd == leaving || !CanActivateLocked(*c))
+                    continue;
+                if (c->exStyle & WS_EX_TOOLWINDOW)
+                    continue;
                 next = c->hwnd;
                 break;
             }
@@ -208,22 +225,29 @@ using namespace wm;
 // ---- Rectangles ---------------------------------------------------------------------
 
 BOOL SetRect(LPRECT rc, int left, int top, int right, int bottom) {
-    if (!rc) return FALSE;
+    if (!rc)
+        return FALSE;
     *rc = RECT{left, top, right, bottom};
     return TRUE;
 }
-BOOL SetRectEmpty(LPRECT rc) { return SetRect(rc, 0, 0, 0, 0); }
+BOOL SetRectEmpty(LPRECT rc) {
+    return SetRect(rc, 0, 0, 0, 0);
+}
 BOOL CopyRect(LPRECT dst, LPCRECT src) {
-    if (!dst || !src) return FALSE;
+    if (!dst || !src)
+        return FALSE;
     *dst = *src;
     return TRUE;
 }
-BOOL IsRectEmpty(LPCRECT rc) { return !rc || rc->right <= rc->left || rc->bottom <= rc->top; }
+BOOL IsRectEmpty(LPCRECT rc) {
+    return !rc || rc->right <= rc->left || rc->bottom <= rc->top;
+}
 BOOL PtInRect(LPCRECT rc, POINT pt) {
     return rc && pt.x >= rc->left && pt.x < rc->right && pt.y >= rc->top && pt.y < rc->bottom;
 }
 BOOL OffsetRect(LPRECT rc, int dx, int dy) {
-    if (!rc) return FALSE;
+    if (!rc)
+        return FALSE;
     rc->left += dx;
     rc->right += dx;
     rc->top += dy;
@@ -231,7 +255,8 @@ BOOL OffsetRect(LPRECT rc, int dx, int dy) {
     return TRUE;
 }
 BOOL InflateRect(LPRECT rc, int dx, int dy) {
-    if (!rc) return FALSE;
+    if (!rc)
+        return FALSE;
     rc->left -= dx;
     rc->right += dx;
     rc->top -= dy;
@@ -239,7 +264,8 @@ BOOL InflateRect(LPRECT rc, int dx, int dy) {
     return TRUE;
 }
 BOOL IntersectRect(LPRECT dst, LPCRECT a, LPCRECT b) {
-    if (!dst || !a || !b) return FALSE;
+    if (!dst || !a || !b)
+        return FALSE;
     RECT r{std::max(a->left, b->left), std::max(a->top, b->top), std::min(a->right, b->right),
            std::min(a->bottom, b->bottom)};
     if (IsRectEmpty(&r)) {
@@ -250,14 +276,17 @@ BOOL IntersectRect(LPRECT dst, LPCRECT a, LPCRECT b) {
     return TRUE;
 }
 BOOL UnionRect(LPRECT dst, LPCRECT a, LPCRECT b) {
-    if (!dst || !a || !b) return FALSE;
+    if (!dst || !a || !b)
+        return FALSE;
     bool ea = IsRectEmpty(a), eb = IsRectEmpty(b);
     if (ea && eb) {
         *dst = RECT{0, 0, 0, 0};
         return FALSE;
     }
-    if (ea) *dst = *b;
-    else if (eb) *dst = *a;
+    if (ea)
+        *dst = *b;
+    else if (eb)
+        *dst = *a;
     else
         *dst = RECT{std::min(a->left, b->left), std::min(a->top, b->top),
                     std::max(a->right, b->right), std::max(a->bottom, b->bottom)};
@@ -307,7 +336,8 @@ BOOL ClientToScreen(HWND hwnd, LPPOINT pt) {
     auto& st = S();
     Lock lk(st.mu);
     Wnd* w = FindLocked(hwnd);
-    if (!w || !pt) return FALSE;
+    if (!w || !pt)
+        return FALSE;
     RECT c = ClientScreenRectLocked(*w);
     pt->x += c.left;
     pt->y += c.top;
@@ -318,7 +348,8 @@ BOOL ScreenToClient(HWND hwnd, LPPOINT pt) {
     auto& st = S();
     Lock lk(st.mu);
     Wnd* w = FindLocked(hwnd);
-    if (!w || !pt) return FALSE;
+    if (!w || !pt)
+        return FALSE;
     RECT c = ClientScreenRectLocked(*w);
     pt->x -= c.left;
     pt->y -= c.top;
@@ -327,20 +358,25 @@ BOOL ScreenToClient(HWND hwnd, LPPOINT pt) {
 
 int MapWindowPoints(HWND from, HWND to, LPPOINT pts, UINT count) {
     POINT o{0, 0};
-    if (from) ClientToScreen(from, &o);
+    if (from)
+        ClientToScreen(from, &o);
     POINT t{0, 0};
-    if (to) ClientToScreen(to, &t);
+    if (to)
+        ClientToScreen(to, &t);
     int dx = o.x - t.x, dy = o.y - t.y;
     for (UINT i = 0; pts && i < count; ++i) {
         pts[i].x += dx;
         pts[i].y += dy;
     }
-    return MAKELONG(static_cast<WORD>(static_cast<SHORT>(dx)), static_cast<WORD>(static_cast<SHORT>(dy)));
+    return MAKELONG(static_cast<WORD>(static_cast<SHORT>(dx)),
+                    static_cast<WORD>(static_cast<SHORT>(dy)));
 }
 
 // No window has a frame drawn by the platform, so the window rectangle for
 // a client rectangle is the same rectangle.
-BOOL AdjustWindowRectEx(LPRECT rect, DWORD, BOOL, DWORD) { return rect ? TRUE : FALSE; }
+BOOL AdjustWindowRectEx(LPRECT rect, DWORD, BOOL, DWORD) {
+    return rect ? TRUE : FALSE;
+}
 BOOL AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu) {
     return AdjustWindowRectEx(rect, style, menu, 0);
 }
@@ -366,12 +402,15 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
         wp.cx = (flags & SWP_NOSIZE) ? w->rect.right - w->rect.left : std::max(cx, 0);
         wp.cy = (flags & SWP_NOSIZE) ? w->rect.bottom - w->rect.top : std::max(cy, 0);
         wp.flags = flags;
-        if ((flags & SWP_SHOWWINDOW) && (w->style & WS_VISIBLE)) wp.flags &= ~SWP_SHOWWINDOW;
-        if ((flags & SWP_HIDEWINDOW) && !(w->style & WS_VISIBLE)) wp.flags &= ~SWP_HIDEWINDOW;
+        if ((flags & SWP_SHOWWINDOW) && (w->style & WS_VISIBLE))
+            wp.flags &= ~SWP_SHOWWINDOW;
+        if ((flags & SWP_HIDEWINDOW) && !(w->style & WS_VISIBLE))
+            wp.flags &= ~SWP_HIDEWINDOW;
     }
     if (!(flags & SWP_NOSENDCHANGING)) {
         SendMessage(hwnd, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&wp));
-        if (!IsWindow(hwnd)) return FALSE;
+        if (!IsWindow(hwnd))
+            return FALSE;
     }
     RECT newRect{wp.x, wp.y, wp.x + std::max(wp.cx, 0), wp.y + std::max(wp.cy, 0)};
     bool moved = newRect.left != oldRect.left || newRect.top != oldRect.top;
@@ -386,16 +425,20 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
         SendMessage(hwnd, WM_NCCALCSIZE, TRUE, reinterpret_cast<LPARAM>(&p));
         client = p.rgrc[0];
         OffsetRect(&client, -newRect.left, -newRect.top);
-        if (client.right < client.left) client.right = client.left;
-        if (client.bottom < client.top) client.bottom = client.top;
+        if (client.right < client.left)
+            client.right = client.left;
+        if (client.bottom < client.top)
+            client.bottom = client.top;
     }
     bool show = false, hide = false;
     {
         Lock lk(st.mu);
         Wnd* w = FindLocked(hwnd);
-        if (!w) return FALSE;
+        if (!w)
+            return FALSE;
         w->rect = newRect;
-        if (sized || (flags & SWP_FRAMECHANGED)) w->client = client;
+        if (sized || (flags & SWP_FRAMECHANGED))
+            w->client = client;
         if (wp.flags & SWP_SHOWWINDOW) {
             w->style |= WS_VISIBLE;
             show = true;
@@ -406,8 +449,10 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
         }
         if (topLevel && !(wp.flags & SWP_NOZORDER)) {
             HWND after = wp.hwndInsertAfter;
-            if (after == HWND_TOPMOST) w->exStyle |= WS_EX_TOPMOST;
-            if (after == HWND_NOTOPMOST) w->exStyle &= ~WS_EX_TOPMOST;
+            if (after == HWND_TOPMOST)
+                w->exStyle |= WS_EX_TOPMOST;
+            if (after == HWND_NOTOPMOST)
+                w->exStyle &= ~WS_EX_TOPMOST;
             auto& z = st.zorder;
             z.erase(std::remove(z.begin(), z.end(), hwnd), z.end());
             if (after == HWND_BOTTOM) {
@@ -425,15 +470,22 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
             InvalidateLocked(*w, nullptr, true);
         }
         SyncSurfaceLocked(*w);
-        if (topLevel) SyncOwnedLocked(hwnd);
-        if (show && !w->hasUpdate) InvalidateLocked(*w, nullptr, true);
+        if (topLevel)
+            SyncOwnedLocked(hwnd);
+        if (show && !w->hasUpdate)
+            InvalidateLocked(*w, nullptr, true);
     }
-    if (!moved) wp.flags |= 0x0800;  // SWP_NOCLIENTMOVE
-    if (!sized) wp.flags |= 0x1000;  // SWP_NOCLIENTSIZE
+    if (!moved)
+        wp.flags |= 0x0800; // SWP_NOCLIENTMOVE
+    if (!sized)
+        wp.flags |= 0x1000; // SWP_NOCLIENTSIZE
     SendMessage(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&wp));
-    if (!IsWindow(hwnd)) return TRUE;
-    if (hide && topLevel && GetActiveWindow() == hwnd) ActivateNextAfter(hwnd);
-    if (show && topLevel && !(flags & SWP_NOACTIVATE)) ActivateWindow(hwnd, WA_ACTIVE);
+    if (!IsWindow(hwnd))
+        return TRUE;
+    if (hide && topLevel && GetActiveWindow() == hwnd)
+        ActivateNextAfter(hwnd);
+    if (show && topLevel && !(flags & SWP_NOACTIVATE))
+        ActivateWindow(hwnd, WA_ACTIVE);
     if (topLevel && !(flags & SWP_NOACTIVATE) && !show && !hide && !(flags & SWP_NOZORDER) &&
         IsWindowVisible(hwnd))
         ActivateWindow(hwnd, WA_ACTIVE);
@@ -465,22 +517,46 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
     bool activate = false, show = true;
     ShowState target = before;
     switch (cmd) {
-    case SW_HIDE: show = false; break;
+    case SW_HIDE:
+        show = false;
+        break;
     case SW_SHOWNORMAL:
-    case SW_RESTORE: target = ShowState::Normal; activate = true; break;
-    case SW_SHOWDEFAULT: target = before == ShowState::Minimized ? ShowState::Normal : before; activate = true; break;
-    case SW_SHOW: activate = true; break;
-    case SW_SHOWNA: break;
-    case SW_SHOWNOACTIVATE: target = ShowState::Normal; break;
-    case SW_SHOWMAXIMIZED: target = ShowState::Maximized; activate = true; break;
-    case SW_SHOWMINIMIZED: target = ShowState::Minimized; activate = true; break;
+    case SW_RESTORE:
+        target = ShowState::Normal;
+        activate = true;
+        break;
+    case SW_SHOWDEFAULT:
+        target = before == ShowState::Minimized ? ShowState::Normal : before;
+        activate = true;
+        break;
+    case SW_SHOW:
+        activate = true;
+        break;
+    case SW_SHOWNA:
+        break;
+    case SW_SHOWNOACTIVATE:
+        target = ShowState::Normal;
+        break;
+    case SW_SHOWMAXIMIZED:
+        target = ShowState::Maximized;
+        activate = true;
+        break;
+    case SW_SHOWMINIMIZED:
+        target = ShowState::Minimized;
+        activate = true;
+        break;
     case SW_MINIMIZE:
     case SW_SHOWMINNOACTIVE:
-    case SW_FORCEMINIMIZE: target = ShowState::Minimized; break;
-    default: SetLastError(ERROR_INVALID_PARAMETER); return FALSE;
+    case SW_FORCEMINIMIZE:
+        target = ShowState::Minimized;
+        break;
+    default:
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
     }
     if (!show) {
-        if (!wasVisible) return FALSE;
+        if (!wasVisible)
+            return FALSE;
         SendMessage(hwnd, WM_SHOWWINDOW, FALSE, 0);
         SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
                      SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -488,7 +564,8 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
     }
     if (!wasVisible) {
         SendMessage(hwnd, WM_SHOWWINDOW, TRUE, 0);
-        if (!IsWindow(hwnd)) return FALSE;
+        if (!IsWindow(hwnd))
+            return FALSE;
     }
     if (target != before) {
         RECT r = restore;
@@ -507,19 +584,24 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
         {
             Lock lk(st.mu);
             Wnd* w = FindLocked(hwnd);
-            if (!w) return FALSE;
-            if (before == ShowState::Normal) w->restoreRect = w->rect;
+            if (!w)
+                return FALSE;
+            if (before == ShowState::Normal)
+                w->restoreRect = w->rect;
             w->show = target;
             w->style &= ~(WS_MINIMIZE | WS_MAXIMIZE);
-            if (target == ShowState::Minimized) w->style |= WS_MINIMIZE;
-            if (target == ShowState::Maximized) w->style |= WS_MAXIMIZE;
+            if (target == ShowState::Minimized)
+                w->style |= WS_MINIMIZE;
+            if (target == ShowState::Maximized)
+                w->style |= WS_MAXIMIZE;
         }
         if (target == ShowState::Minimized) {
             SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE |
                              (wasVisible ? 0 : SWP_SHOWWINDOW));
             SendMessage(hwnd, WM_SIZE, SIZE_MINIMIZED, 0);
-            if (topLevel && GetActiveWindow() == hwnd) ActivateNextAfter(hwnd);
+            if (topLevel && GetActiveWindow() == hwnd)
+                ActivateNextAfter(hwnd);
             {
                 Lock lk(st.mu);
                 SyncOwnedLocked(hwnd);
@@ -529,7 +611,8 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
         RECT current{};
         {
             Lock lk(st.mu);
-            if (Wnd* w = FindLocked(hwnd)) current = w->rect;
+            if (Wnd* w = FindLocked(hwnd))
+                current = w->rect;
         }
         bool sameSize = (current.right - current.left) == (r.right - r.left) &&
                         (current.bottom - current.top) == (r.bottom - r.top);
@@ -559,7 +642,8 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
             Wnd* w = FindLocked(hwnd);
             disabled = !w || (w->style & WS_DISABLED) || (w->exStyle & WS_EX_NOACTIVATE);
         }
-        if (!disabled) ActivateWindow(hwnd, WA_ACTIVE);
+        if (!disabled)
+            ActivateWindow(hwnd, WA_ACTIVE);
     }
     return wasVisible;
 }
@@ -568,9 +652,11 @@ BOOL IsWindowVisible(HWND hwnd) {
     auto& st = S();
     Lock lk(st.mu);
     Wnd* w = FindLocked(hwnd);
-    if (!w) return FALSE;
+    if (!w)
+        return FALSE;
     for (Wnd* cur = w; cur; cur = cur->parent ? FindLocked(cur->parent) : nullptr)
-        if (!(cur->style & WS_VISIBLE)) return FALSE;
+        if (!(cur->style & WS_VISIBLE))
+            return FALSE;
     return TRUE;
 }
 
@@ -590,9 +676,11 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
     {
         Lock lk(st.mu);
         Wnd* w = FindLocked(hwnd);
-        if (!w) return FALSE;
+        if (!w)
+            return FALSE;
         wasDisabled = (w->style & WS_DISABLED) != 0;
-        if (wasDisabled == !enable) return wasDisabled;
+        if (wasDisabled == !enable)
+            return wasDisabled;
         if (enable)
             w->style &= ~WS_DISABLED;
         else
@@ -600,8 +688,10 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
     }
     if (!enable) {
         HWND f = GetFocus();
-        if (f && (f == hwnd || IsChild(hwnd, f))) SetFocus(nullptr);
-        if (GetCapture() == hwnd) ReleaseCapture();
+        if (f && (f == hwnd || IsChild(hwnd, f)))
+            SetFocus(nullptr);
+        if (GetCapture() == hwnd)
+            ReleaseCapture();
     }
     SendMessage(hwnd, WM_ENABLE, enable ? TRUE : FALSE, 0);
     return wasDisabled;
@@ -624,8 +714,10 @@ HWND SetFocus(HWND hwnd) {
                 SetLastError(ERROR_INVALID_WINDOW_HANDLE);
                 return nullptr;
             }
-            if (w->queue->tid != CurrentTid()) return nullptr;
-            if (prev == hwnd) return prev;
+            if (w->queue->tid != CurrentTid())
+                return nullptr;
+            if (prev == hwnd)
+                return prev;
         } else if (!prev) {
             return nullptr;
         }
@@ -635,11 +727,13 @@ HWND SetFocus(HWND hwnd) {
         HWND top = TopLevelOf(hwnd);
         if (top && GetActiveWindow() != top) {
             auto tw = Find(top);
-            if (tw && (tw->style & WS_DISABLED)) return nullptr;
+            if (tw && (tw->style & WS_DISABLED))
+                return nullptr;
             ActivateWindow(top, WA_ACTIVE);
             Lock lk(st.mu);
             prev = st.focus;
-            if (prev == hwnd) return prev;
+            if (prev == hwnd)
+                return prev;
         }
     }
     {
@@ -650,9 +744,11 @@ HWND SetFocus(HWND hwnd) {
         SendMessage(prev, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hwnd), 0);
     if (hwnd && IsWindow(hwnd)) {
         Lock lk(st.mu);
-        if (st.focus != hwnd) return prev;
+        if (st.focus != hwnd)
+            return prev;
     }
-    if (hwnd) SendMessage(hwnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(prev), 0);
+    if (hwnd)
+        SendMessage(hwnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(prev), 0);
     return prev;
 }
 
@@ -665,7 +761,8 @@ HWND GetFocus() {
 HWND SetActiveWindow(HWND hwnd) {
     HWND prev = GetActiveWindow();
     auto w = Find(hwnd);
-    if (!w || !IsTopLevel(*w)) return nullptr;
+    if (!w || !IsTopLevel(*w))
+        return nullptr;
     ActivateWindow(hwnd, WA_ACTIVE);
     return prev;
 }
@@ -678,12 +775,15 @@ HWND GetActiveWindow() {
 
 BOOL SetForegroundWindow(HWND hwnd) {
     HWND top = TopLevelOf(hwnd);
-    if (!top) return FALSE;
+    if (!top)
+        return FALSE;
     ActivateWindow(top, WA_ACTIVE);
     return TRUE;
 }
 
-HWND GetForegroundWindow() { return GetActiveWindow(); }
+HWND GetForegroundWindow() {
+    return GetActiveWindow();
+}
 
 BOOL BringWindowToTop(HWND hwnd) {
     return SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
@@ -698,7 +798,8 @@ HMONITOR const kMonitor = reinterpret_cast<HMONITOR>(0x10001);
 HMONITOR MonitorFromWindow(HWND hwnd, DWORD flags) {
     if (flags == MONITOR_DEFAULTTONULL && hwnd) {
         RECT r;
-        if (!GetWindowRect(hwnd, &r)) return nullptr;
+        if (!GetWindowRect(hwnd, &r))
+            return nullptr;
         return MonitorFromRect(&r, flags);
     }
     return kMonitor;
@@ -707,7 +808,8 @@ HMONITOR MonitorFromWindow(HWND hwnd, DWORD flags) {
 HMONITOR MonitorFromPoint(POINT pt, DWORD flags) {
     RECT screen, work;
     GetBackend().screen_rect(&screen, &work);
-    if (flags == MONITOR_DEFAULTTONULL && !PtInRect(&screen, pt)) return nullptr;
+    if (flags == MONITOR_DEFAULTTONULL && !PtInRect(&screen, pt))
+        return nullptr;
     return kMonitor;
 }
 
@@ -720,7 +822,8 @@ HMONITOR MonitorFromRect(LPCRECT rect, DWORD flags) {
 }
 
 BOOL GetMonitorInfo(HMONITOR monitor, LPMONITORINFO info) {
-    if (monitor != kMonitor || !info || info->cbSize < sizeof(MONITORINFO)) return FALSE;
+    if (monitor != kMonitor || !info || info->cbSize < sizeof(MONITORINFO))
+        return FALSE;
     GetBackend().screen_rect(&info->rcMonitor, &info->rcWork);
     info->dwFlags = MONITORINFOF_PRIMARY;
     return TRUE;
@@ -731,48 +834,70 @@ int GetSystemMetrics(int index) {
     GetBackend().screen_rect(&screen, &work);
     switch (index) {
     case SM_CXSCREEN:
-    case SM_CXVIRTUALSCREEN: return screen.right - screen.left;
+    case SM_CXVIRTUALSCREEN:
+        return screen.right - screen.left;
     case SM_CYSCREEN:
-    case SM_CYVIRTUALSCREEN: return screen.bottom - screen.top;
-    case SM_XVIRTUALSCREEN: return screen.left;
-    case SM_YVIRTUALSCREEN: return screen.top;
+    case SM_CYVIRTUALSCREEN:
+        return screen.bottom - screen.top;
+    case SM_XVIRTUALSCREEN:
+        return screen.left;
+    case SM_YVIRTUALSCREEN:
+        return screen.top;
     case SM_CXFULLSCREEN:
     case SM_CXMAXIMIZED:
-    case SM_CXMAXTRACK: return work.right - work.left;
+    case SM_CXMAXTRACK:
+        return work.right - work.left;
     case SM_CYFULLSCREEN:
     case SM_CYMAXIMIZED:
-    case SM_CYMAXTRACK: return work.bottom - work.top;
+    case SM_CYMAXTRACK:
+        return work.bottom - work.top;
     case SM_CXVSCROLL:
-    case SM_CYHSCROLL: return 17;
-    case SM_CYCAPTION: return 23;
+    case SM_CYHSCROLL:
+        return 17;
+    case SM_CYCAPTION:
+        return 23;
     case SM_CXBORDER:
-    case SM_CYBORDER: return 1;
+    case SM_CYBORDER:
+        return 1;
     case SM_CXDLGFRAME:
-    case SM_CYDLGFRAME: return 3;
+    case SM_CYDLGFRAME:
+        return 3;
     case SM_CXFRAME:
-    case SM_CYFRAME: return 4;
+    case SM_CYFRAME:
+        return 4;
     case SM_CXICON:
     case SM_CYICON:
     case SM_CXCURSOR:
-    case SM_CYCURSOR: return 32;
+    case SM_CYCURSOR:
+        return 32;
     case SM_CXSMICON:
-    case SM_CYSMICON: return 16;
-    case SM_CXMIN: return 112;
-    case SM_CYMIN: return 27;
-    case SM_CXMINTRACK: return 112;
-    case SM_CYMINTRACK: return 27;
+    case SM_CYSMICON:
+        return 16;
+    case SM_CXMIN:
+        return 112;
+    case SM_CYMIN:
+        return 27;
+    case SM_CXMINTRACK:
+        return 112;
+    case SM_CYMINTRACK:
+        return 27;
     case SM_CXDOUBLECLK:
     case SM_CYDOUBLECLK:
     case SM_CXDRAG:
-    case SM_CYDRAG: return 4;
-    case SM_SWAPBUTTON: return 0;
-    case SM_CMONITORS: return 1;
-    default: return 0;
+    case SM_CYDRAG:
+        return 4;
+    case SM_SWAPBUTTON:
+        return 0;
+    case SM_CMONITORS:
+        return 1;
+    default:
+        return 0;
     }
 }
 
 BOOL SystemParametersInfo(UINT action, UINT, PVOID pvParam, UINT) {
-    if (!pvParam) return FALSE;
+    if (!pvParam)
+        return FALSE;
     switch (action) {
     case SPI_GETWORKAREA: {
         RECT screen;
@@ -780,9 +905,14 @@ BOOL SystemParametersInfo(UINT action, UINT, PVOID pvParam, UINT) {
         return TRUE;
     }
     case SPI_GETMOUSEHOVERWIDTH:
-    case SPI_GETMOUSEHOVERHEIGHT: *static_cast<UINT*>(pvParam) = 4; return TRUE;
-    case SPI_GETMOUSEHOVERTIME: *static_cast<UINT*>(pvParam) = 400; return TRUE;
-    default: return FALSE;
+    case SPI_GETMOUSEHOVERHEIGHT:
+        *static_cast<UINT*>(pvParam) = 4;
+        return TRUE;
+    case SPI_GETMOUSEHOVERTIME:
+        *static_cast<UINT*>(pvParam) = 400;
+        return TRUE;
+    default:
+        return FALSE;
     }
 }
 

@@ -30,13 +30,17 @@ HeadlessImage HeadlessCaptureWindow(HWND hwnd) {
     {
         auto& st = wm::S();
         wm::Lock lk(st.mu);
-        if (wm::Wnd* w = wm::FindLocked(hwnd)) id = w->surface;
+        if (wm::Wnd* w = wm::FindLocked(hwnd))
+            id = w->surface;
     }
-    if (id) headless::CaptureSurface(id, &img);
+    if (id)
+        headless::CaptureSurface(id, &img);
     return img;
 }
 
-bool HeadlessSaveScreenPng(const char* path) { return HeadlessSavePng(HeadlessCaptureScreen(), path); }
+bool HeadlessSaveScreenPng(const char* path) {
+    return HeadlessSavePng(HeadlessCaptureScreen(), path);
+}
 
 bool HeadlessSaveWindowPng(HWND hwnd, const char* path) {
     HeadlessImage img = HeadlessCaptureWindow(hwnd);
@@ -49,7 +53,8 @@ bool HeadlessWaitIdle(int timeoutMs) {
     int seen = 0;
     while (std::chrono::steady_clock::now() < deadline) {
         if (wm::InputThreadIdle()) {
-            if (++seen >= 2) return true;
+            if (++seen >= 2)
+                return true;
         } else {
             seen = 0;
         }

@@ -30,18 +30,25 @@ void PushRaw(RawEvent ev) {
 WPARAM MouseKeyFlagsLocked() {
     auto& st = S();
     WPARAM f = 0;
-    if (st.keys[VK_LBUTTON] & 0x80) f |= MK_LBUTTON;
-    if (st.keys[VK_RBUTTON] & 0x80) f |= MK_RBUTTON;
-    if (st.keys[VK_MBUTTON] & 0x80) f |= MK_MBUTTON;
-    if (st.keys[VK_SHIFT] & 0x80) f |= MK_SHIFT;
-    if (st.keys[VK_CONTROL] & 0x80) f |= MK_CONTROL;
+    if (st.keys[VK_LBUTTON] & 0x80)
+        f |= MK_LBUTTON;
+    if (st.keys[VK_RBUTTON] & 0x80)
+        f |= MK_RBUTTON;
+    if (st.keys[VK_MBUTTON] & 0x80)
+        f |= MK_MBUTTON;
+    if (st.keys[VK_SHIFT] & 0x80)
+        f |= MK_SHIFT;
+    if (st.keys[VK_CONTROL] & 0x80)
+        f |= MK_CONTROL;
     return f;
 }
 
 bool PointInWindowLocked(const Wnd& w, POINT pt) {
     RECT r = ScreenRectLocked(w);
-    if (!PtInRect(&r, pt)) return false;
-    if (w.region && !PtInRegion(w.region, pt.x - r.left, pt.y - r.top)) return false;
+    if (!PtInRect(&r, pt))
+        return false;
+    if (w.region && !PtInRegion(w.region, pt.x - r.left, pt.y - r.top))
+        return false;
     return true;
 }
 
@@ -55,7 +62,8 @@ HWND DeepestChildLocked(Wnd* w, POINT pt) {
                 break;
             }
         }
-        if (!next) return w->hwnd;
+        if (!next)
+            return w->hwnd;
         w = next;
     }
 }
@@ -68,10 +76,13 @@ std::vector<HWND> CandidatesAt(POINT pt) {
     std::vector<HWND> out;
     for (auto it = st.zorder.rbegin(); it != st.zorder.rend(); ++it) {
         Wnd* w = FindLocked(*it);
-        if (!w || !ReallyVisibleLocked(*w)) continue;
+        if (!w || !ReallyVisibleLocked(*w))
+            continue;
         // Click-through layered windows never take input.
-        if ((w->exStyle & WS_EX_LAYERED) && (w->exStyle & WS_EX_TRANSPARENT)) continue;
-        if (!PointInWindowLocked(*w, pt)) continue;
+        if ((w->exStyle & WS_EX_LAYERED) && (w->exStyle & WS_EX_TRANSPARENT))
+            continue;
+        if (!PointInWindowLocked(*w, pt))
+            continue;
         out.push_back(DeepestChildLocked(w, pt));
     }
     return out;
@@ -86,7 +97,8 @@ HWND HitTest(POINT pt, LRESULT* hit) {
             return h;
         }
         LRESULT code = SendMessage(h, WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y));
-        if (code == HTTRANSPARENT) continue;
+        if (code == HTTRANSPARENT)
+            continue;
         *hit = code;
         return h;
     }
@@ -104,7 +116,8 @@ POINT ToClient(HWND hwnd, POINT pt) {
 bool Deliver(const std::shared_ptr<ThreadQueue>& q, MSG* out, HWND hwnd, UINT msg, WPARAM wp,
              LPARAM lp) {
     auto w = Find(hwnd);
-    if (!w) return false;
+    if (!w)
+        return false;
     if (w->queue != q) {
         PostMessage(hwnd, msg, wp, lp);
         return false;
@@ -126,13 +139,15 @@ void UpdateTracking(HWND under, LRESULT hit) {
         Lock lk(st.mu);
         st.lastMouseWnd = under;
         st.lastHit = hit;
-        if (!st.trackWnd) return;
+        if (!st.trackWnd)
+            return;
         bool inClient = under == st.trackWnd && hit == HTCLIENT;
         bool inNonClient = under == st.trackWnd && hit != HTCLIENT;
         nonClient = (st.trackFlags & TME_NONCLIENT) != 0;
         bool stillThere = nonClient ? inNonClient : inClient;
         if (!stillThere) {
-            if (st.trackFlags & TME_LEAVE) leaveWnd = st.trackWnd;
+            if (st.trackFlags & TME_LEAVE)
+                leaveWnd = st.trackWnd;
             st.trackWnd = nullptr;
             st.trackFlags = 0;
             st.hoverDue = 0;
@@ -145,7 +160,8 @@ void UpdateTracking(HWND under, LRESULT hit) {
             }
         }
     }
-    if (leaveWnd) PostMessage(leaveWnd, nonClient ? WM_NCMOUSELEAVE : WM_MOUSELEAVE, 0, 0);
+    if (leaveWnd)
+        PostMessage(leaveWnd, nonClient ? WM_NCMOUSELEAVE : WM_MOUSELEAVE, 0, 0);
 }
 
 void DragMove(POINT pt) {
@@ -162,10 +178,12 @@ void DragMove(POINT pt) {
         if (edge == 0) {
             OffsetRect(&r, dx, dy);
         } else {
-            if (edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT) r.left += dx;
+            if (edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT)
+                r.left += dx;
             if (edge == WMSZ_RIGHT || edge == WMSZ_TOPRIGHT || edge == WMSZ_BOTTOMRIGHT)
                 r.right += dx;
-            if (edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT) r.top += dy;
+            if (edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT)
+                r.top += dy;
             if (edge == WMSZ_BOTTOM || edge == WMSZ_BOTTOMLEFT || edge == WMSZ_BOTTOMRIGHT)
                 r.bottom += dy;
         }
@@ -179,12 +197,18 @@ void DragMove(POINT pt) {
     mmi.ptMaxTrackSize = POINT{GetSystemMetrics(SM_CXMAXTRACK), GetSystemMetrics(SM_CYMAXTRACK)};
     mmi.ptMaxSize = mmi.ptMaxTrackSize;
     SendMessage(h, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
-    int w = std::clamp<int>(r.right - r.left, mmi.ptMinTrackSize.x, std::max(mmi.ptMinTrackSize.x, mmi.ptMaxTrackSize.x));
-    int hgt = std::clamp<int>(r.bottom - r.top, mmi.ptMinTrackSize.y, std::max(mmi.ptMinTrackSize.y, mmi.ptMaxTrackSize.y));
-    if (edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT) r.left = r.right - w;
-    else r.right = r.left + w;
-    if (edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT) r.top = r.bottom - hgt;
-    else r.bottom = r.top + hgt;
+    int w = std::clamp<int>(r.right - r.left, mmi.ptMinTrackSize.x,
+                            std::max(mmi.ptMinTrackSize.x, mmi.ptMaxTrackSize.x));
+    int hgt = std::clamp<int>(r.bottom - r.top, mmi.ptMinTrackSize.y,
+                              std::max(mmi.ptMinTrackSize.y, mmi.ptMaxTrackSize.y));
+    if (edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT)
+        r.left = r.right - w;
+    else
+        r.right = r.left + w;
+    if (edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT)
+        r.top = r.bottom - hgt;
+    else
+        r.bottom = r.top + hgt;
     SetWindowPos(h, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -197,7 +221,8 @@ void EndDrag() {
         h = st.dragWnd;
         st.dragWnd = nullptr;
     }
-    if (h && IsWindow(h)) SendMessage(h, WM_EXITSIZEMOVE, 0, 0);
+    if (h && IsWindow(h))
+        SendMessage(h, WM_EXITSIZEMOVE, 0, 0);
 }
 
 bool RouteMouse(const std::shared_ptr<ThreadQueue>& q, const RawEvent& ev, MSG* out) {
@@ -215,8 +240,10 @@ bool RouteMouse(const std::shared_ptr<ThreadQueue>& q, const RawEvent& ev, MSG* 
             Lock lk(st.mu);
             st.dragWnd = nullptr;
         } else {
-            if (ev.kind == RawEvent::Move) DragMove(pt);
-            if (ev.kind == RawEvent::Button && ev.button == InputButtonLeft && !ev.down) EndDrag();
+            if (ev.kind == RawEvent::Move)
+                DragMove(pt);
+            if (ev.kind == RawEvent::Button && ev.button == InputButtonLeft && !ev.down)
+                EndDrag();
             // The drag swallows the mouse: no client or non-client messages.
             return false;
         }
@@ -227,19 +254,24 @@ bool RouteMouse(const std::shared_ptr<ThreadQueue>& q, const RawEvent& ev, MSG* 
         Lock lk(st.mu);
         st.capture = hwnd = nullptr;
     }
-    if (!hwnd) hwnd = HitTest(pt, &hit);
-    if (!capture) UpdateTracking(hwnd, hit);
-    if (!hwnd) return false;
+    if (!hwnd)
+        hwnd = HitTest(pt, &hit);
+    if (!capture)
+        UpdateTracking(hwnd, hit);
+    if (!hwnd)
+        return false;
 
     if (ev.kind == RawEvent::Button && ev.down && hit == HTERROR) {
         // A click on a disabled window brings its enabled owned popup (a
         // running dialog) forward.
         HWND top = TopLevelOf(hwnd);
         HWND popup = top ? GetWindow(top, GW_ENABLEDPOPUP) : nullptr;
-        if (popup) ActivateWindow(popup, WA_CLICKACTIVE);
+        if (popup)
+            ActivateWindow(popup, WA_CLICKACTIVE);
         return false;
     }
-    if (hit == HTERROR || hit == HTNOWHERE) return false;
+    if (hit == HTERROR || hit == HTNOWHERE)
+        return false;
 
     bool client = hit == HTCLIENT;
     UINT msg;
@@ -254,10 +286,13 @@ bool RouteMouse(const std::shared_ptr<ThreadQueue>& q, const RawEvent& ev, MSG* 
     if (ev.kind == RawEvent::Move) {
         msg = client ? WM_MOUSEMOVE : WM_NCMOUSEMOVE;
     } else if (ev.kind == RawEvent::Wheel) {
-        if (!capture) SendMessage(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(hit, WM_MOUSEWHEEL));
-        return Deliver(q, out, hwnd, WM_MOUSEWHEEL,
-                       MAKEWPARAM(static_cast<WORD>(keys), static_cast<WORD>(static_cast<SHORT>(ev.delta))),
-                       MAKELPARAM(pt.x, pt.y));
+        if (!capture)
+            SendMessage(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd),
+                        MAKELPARAM(hit, WM_MOUSEWHEEL));
+        return Deliver(
+            q, out, hwnd, WM_MOUSEWHEEL,
+            MAKEWPARAM(static_cast<WORD>(keys), static_cast<WORD>(static_cast<SHORT>(ev.delta))),
+            MAKELPARAM(pt.x, pt.y));
     } else {
         static const UINT clientDown[3] = {WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN};
         static const UINT ncDown[3] = {WM_NCLBUTTONDOWN, WM_NCRBUTTONDOWN, WM_NCMBUTTONDOWN};
@@ -273,10 +308,13 @@ bool RouteMouse(const std::shared_ptr<ThreadQueue>& q, const RawEvent& ev, MSG* 
                                          MAKELPARAM(hit, msg));
                 if (ma == MA_ACTIVATE || ma == MA_ACTIVATEANDEAT) {
                     auto tw = Find(top);
-                    if (tw && !(tw->exStyle & WS_EX_NOACTIVATE)) ActivateWindow(top, WA_CLICKACTIVE);
+                    if (tw && !(tw->exStyle & WS_EX_NOACTIVATE))
+                        ActivateWindow(top, WA_CLICKACTIVE);
                 }
-                if (ma == MA_ACTIVATEANDEAT || ma == MA_NOACTIVATEANDEAT) return false;
-                if (!IsWindow(hwnd)) return false;
+                if (ma == MA_ACTIVATEANDEAT || ma == MA_NOACTIVATEANDEAT)
+                    return false;
+                if (!IsWindow(hwnd))
+                    return false;
             }
             // Double clicks for classes that ask for them.
             auto w = Find(hwnd);
@@ -301,7 +339,8 @@ bool RouteMouse(const std::shared_ptr<ThreadQueue>& q, const RawEvent& ev, MSG* 
     }
     if (!capture) {
         SendMessage(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(hit, msg));
-        if (!IsWindow(hwnd)) return false;
+        if (!IsWindow(hwnd))
+            return false;
     }
     if (client) {
         wp = keys;
@@ -316,16 +355,20 @@ bool RouteMouse(const std::shared_ptr<ThreadQueue>& q, const RawEvent& ev, MSG* 
 LPARAM KeyLParam(UINT vk, bool down, bool wasDown, bool alt) {
     DWORD scan = vk & 0xFF;
     DWORD lp = 1 | (scan << 16);
-    if (alt) lp |= 1u << 29;
-    if (wasDown) lp |= 1u << 30;
-    if (!down) lp |= 1u << 31;
+    if (alt)
+        lp |= 1u << 29;
+    if (wasDown)
+        lp |= 1u << 30;
+    if (!down)
+        lp |= 1u << 31;
     return static_cast<LPARAM>(lp);
 }
 
 void SetKeyLocked(UINT vk, bool down) {
     auto& st = S();
     BYTE& k = st.keys[vk & 0xFF];
-    if (down && !(k & 0x80)) k ^= 1;
+    if (down && !(k & 0x80))
+        k ^= 1;
     k = down ? (k | 0x80) : (k & ~0x80);
 }
 
@@ -361,19 +404,23 @@ bool RouteKey(const std::shared_ptr<ThreadQueue>& q, const RawEvent& ev, MSG* ou
         target = st.focus;
         alt = (st.keys[VK_MENU] & 0x80) != 0;
         ctrl = (st.keys[VK_CONTROL] & 0x80) != 0;
-        if (!target) target = st.active;
+        if (!target)
+            target = st.active;
     }
-    if (!target || !IsWindowEnabled(target)) return false;
+    if (!target || !IsWindowEnabled(target))
+        return false;
     bool sys = (alt && !ctrl) || ev.vk == VK_F10 || ev.vk == VK_MENU || ev.vk == VK_LMENU ||
                ev.vk == VK_RMENU || !GetFocus();
-    if ((ev.vk == VK_MENU || ev.vk == VK_LMENU || ev.vk == VK_RMENU) && !ev.down) sys = true;
+    if ((ev.vk == VK_MENU || ev.vk == VK_LMENU || ev.vk == VK_RMENU) && !ev.down)
+        sys = true;
     UINT msg = sys ? (ev.down ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (ev.down ? WM_KEYDOWN : WM_KEYUP);
     return Deliver(q, out, target, msg, ev.vk, KeyLParam(ev.vk, ev.down, wasDown, alt));
 }
 
 bool RouteText(const std::shared_ptr<ThreadQueue>& q, const RawEvent& ev, MSG* out) {
     HWND target = GetFocus();
-    if (!target || !IsWindowEnabled(target) || ev.text.empty()) return false;
+    if (!target || !IsWindowEnabled(target) || ev.text.empty())
+        return false;
     for (size_t i = 1; i < ev.text.size(); ++i) {
         // The rest follow through the queue, behind the first.
         PostMessage(target, WM_CHAR, static_cast<WPARAM>(ev.text[i]), 1);
@@ -393,10 +440,12 @@ bool RouteOneRawEvent(const std::shared_ptr<ThreadQueue>& q, MSG* msg) {
     RawEvent ev;
     {
         Lock lk(st.mu);
-        if (st.raw.empty()) return false;
+        if (st.raw.empty())
+            return false;
         ev = std::move(st.raw.front());
         st.raw.pop_front();
-        if (ev.kind == RawEvent::Move) st.cursor = POINT{ev.x, ev.y};
+        if (ev.kind == RawEvent::Move)
+            st.cursor = POINT{ev.x, ev.y};
         if (ev.kind == RawEvent::Button) {
             static const int vks[3] = {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON};
             SetKeyLocked(static_cast<UINT>(vks[std::clamp(ev.button, 0, 2)]), ev.down);
@@ -406,9 +455,12 @@ bool RouteOneRawEvent(const std::shared_ptr<ThreadQueue>& q, MSG* msg) {
     switch (ev.kind) {
     case RawEvent::Move:
     case RawEvent::Button:
-    case RawEvent::Wheel: return RouteMouse(q, ev, msg);
-    case RawEvent::Key: return RouteKey(q, ev, msg);
-    case RawEvent::Text: return RouteText(q, ev, msg);
+    case RawEvent::Wheel:
+        return RouteMouse(q, ev, msg);
+    case RawEvent::Key:
+        return RouteKey(q, ev, msg);
+    case RawEvent::Text:
+        return RouteText(q, ev, msg);
     }
     return false;
 }
@@ -420,10 +472,14 @@ void DropInputStateFor(HWND hwnd) {
         st.trackFlags = 0;
         st.hoverDue = 0;
     }
-    if (st.capture == hwnd) st.capture = nullptr;
-    if (st.dragWnd == hwnd) st.dragWnd = nullptr;
-    if (st.lastMouseWnd == hwnd) st.lastMouseWnd = nullptr;
-    if (st.lastClickWnd == hwnd) st.lastClickWnd = nullptr;
+    if (st.capture == hwnd)
+        st.capture = nullptr;
+    if (st.dragWnd == hwnd)
+        st.dragWnd = nullptr;
+    if (st.lastMouseWnd == hwnd)
+        st.lastMouseWnd = nullptr;
+    if (st.lastClickWnd == hwnd)
+        st.lastClickWnd = nullptr;
 }
 
 void CheckHover(uint64_t now) {
@@ -441,7 +497,8 @@ void CheckHover(uint64_t now) {
         nc = (st.trackFlags & TME_NONCLIENT) != 0;
         st.trackFlags &= ~TME_HOVER;
         st.hoverDue = 0;
-        if (!st.trackFlags) st.trackWnd = nullptr;
+        if (!st.trackFlags)
+            st.trackWnd = nullptr;
         pt = st.cursor;
         keys = MouseKeyFlagsLocked();
         hit = st.lastHit;
@@ -464,9 +521,11 @@ void BeginMouseDrag(HWND hwnd, int edge) {
     auto& st = S();
     {
         Lock lk(st.mu);
-        if (!(st.keys[VK_LBUTTON] & 0x80) || st.dragWnd) return;
+        if (!(st.keys[VK_LBUTTON] & 0x80) || st.dragWnd)
+            return;
         Wnd* w = FindLocked(hwnd);
-        if (!w || !IsTopLevel(*w) || w->show != ShowState::Normal) return;
+        if (!w || !IsTopLevel(*w) || w->show != ShowState::Normal)
+            return;
         st.dragWnd = hwnd;
         st.dragEdge = edge;
         st.dragStart = st.cursor;
@@ -511,7 +570,8 @@ void input_key(UINT vk, bool down) {
 }
 
 void input_text(const wchar_t* text) {
-    if (!text || !*text) return;
+    if (!text || !*text)
+        return;
     RawEvent ev;
     ev.kind = RawEvent::Text;
     ev.text = text;
@@ -524,7 +584,8 @@ HWND SetCapture(HWND hwnd) {
     {
         Lock lk(st.mu);
         prev = st.capture;
-        if (!FindLocked(hwnd)) return prev;
+        if (!FindLocked(hwnd))
+            return prev;
         st.capture = hwnd;
     }
     if (prev && prev != hwnd && IsWindow(prev))
@@ -540,7 +601,8 @@ BOOL ReleaseCapture() {
         prev = st.capture;
         st.capture = nullptr;
     }
-    if (prev && IsWindow(prev)) SendMessage(prev, WM_CAPTURECHANGED, 0, 0);
+    if (prev && IsWindow(prev))
+        SendMessage(prev, WM_CAPTURECHANGED, 0, 0);
     return TRUE;
 }
 
@@ -587,7 +649,8 @@ BOOL TrackMouseEvent(LPTRACKMOUSEEVENT tme) {
             // Already outside: the leave notice comes at once.
             postLeave = (tme->dwFlags & TME_LEAVE) != 0;
         } else {
-            if (st.trackWnd != tme->hwndTrack) st.trackFlags = 0;
+            if (st.trackWnd != tme->hwndTrack)
+                st.trackFlags = 0;
             st.trackWnd = tme->hwndTrack;
             st.trackFlags |= tme->dwFlags & (TME_HOVER | TME_LEAVE | TME_NONCLIENT);
             if (tme->dwFlags & TME_HOVER) {
@@ -597,7 +660,8 @@ BOOL TrackMouseEvent(LPTRACKMOUSEEVENT tme) {
             }
         }
     }
-    if (postLeave) PostMessage(tme->hwndTrack, nc ? WM_NCMOUSELEAVE : WM_MOUSELEAVE, 0, 0);
+    if (postLeave)
+        PostMessage(tme->hwndTrack, nc ? WM_NCMOUSELEAVE : WM_MOUSELEAVE, 0, 0);
     else if (tme->dwFlags & TME_HOVER) {
         // Make the input thread's wait end in time for the hover.
         auto w = Find(tme->hwndTrack);
@@ -623,7 +687,8 @@ SHORT GetAsyncKeyState(int vk) {
 }
 
 BOOL GetCursorPos(LPPOINT pt) {
-    if (!pt) return FALSE;
+    if (!pt)
+        return FALSE;
     auto& st = S();
     Lock lk(st.mu);
     *pt = st.cursor;
@@ -635,11 +700,14 @@ BOOL SetCursorPos(int x, int y) {
     return TRUE;
 }
 
-UINT GetDoubleClickTime() { return 500; }
+UINT GetDoubleClickTime() {
+    return 500;
+}
 
 HWND WindowFromPoint(POINT pt) {
-    auto c = CandidatesAt(pt);
-    return c.empty() ? nullptr : c.front();
+    // Windows answering HTTRANSPARENT let the point through, as for input.
+    LRESULT hit;
+    return HitTest(pt, &hit);
 }
 
 // ---- Keys to characters ------------------------------------------------------------
@@ -648,59 +716,88 @@ namespace {
 
 wchar_t CharForKey(UINT vk, bool shift, bool caps, bool ctrl) {
     if (vk >= 'A' && vk <= 'Z') {
-        if (ctrl) return static_cast<wchar_t>(vk - 'A' + 1);
+        if (ctrl)
+            return static_cast<wchar_t>(vk - 'A' + 1);
         bool upper = shift != caps;
         return static_cast<wchar_t>(upper ? vk : vk + 32);
     }
-    if (ctrl) return 0;
+    if (ctrl)
+        return 0;
     if (vk >= '0' && vk <= '9') {
         static const wchar_t shifted[] = L")!@#$%^&*(";
         return shift ? shifted[vk - '0'] : static_cast<wchar_t>(vk);
     }
-    if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD0 + 9) return static_cast<wchar_t>('0' + vk - VK_NUMPAD0);
+    if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD0 + 9)
+        return static_cast<wchar_t>('0' + vk - VK_NUMPAD0);
     switch (vk) {
-    case VK_SPACE: return L' ';
-    case VK_RETURN: return L'\r';
-    case VK_BACK: return L'\b';
-    case VK_TAB: return L'\t';
-    case VK_ESCAPE: return 0x1B;
-    case VK_MULTIPLY: return L'*';
-    case VK_ADD: return L'+';
-    case VK_SUBTRACT: return L'-';
-    case VK_DECIMAL: return L'.';
-    case VK_DIVIDE: return L'/';
-    case VK_OEM_1: return shift ? L':' : L';';
-    case VK_OEM_PLUS: return shift ? L'+' : L'=';
-    case VK_OEM_COMMA: return shift ? L'<' : L',';
-    case VK_OEM_MINUS: return shift ? L'_' : L'-';
-    case VK_OEM_PERIOD: return shift ? L'>' : L'.';
-    case VK_OEM_2: return shift ? L'?' : L'/';
-    case VK_OEM_3: return shift ? L'~' : L'`';
-    case VK_OEM_4: return shift ? L'{' : L'[';
-    case VK_OEM_5: return shift ? L'|' : L'\\';
-    case VK_OEM_6: return shift ? L'}' : L']';
-    case VK_OEM_7: return shift ? L'"' : L'\'';
-    default: return 0;
+    case VK_SPACE:
+        return L' ';
+    case VK_RETURN:
+        return L'\r';
+    case VK_BACK:
+        return L'\b';
+    case VK_TAB:
+        return L'\t';
+    case VK_ESCAPE:
+        return 0x1B;
+    case VK_MULTIPLY:
+        return L'*';
+    case VK_ADD:
+        return L'+';
+    case VK_SUBTRACT:
+        return L'-';
+    case VK_DECIMAL:
+        return L'.';
+    case VK_DIVIDE:
+        return L'/';
+    case VK_OEM_1:
+        return shift ? L':' : L';';
+    case VK_OEM_PLUS:
+        return shift ? L'+' : L'=';
+    case VK_OEM_COMMA:
+        return shift ? L'<' : L',';
+    case VK_OEM_MINUS:
+        return shift ? L'_' : L'-';
+    case VK_OEM_PERIOD:
+        return shift ? L'>' : L'.';
+    case VK_OEM_2:
+        return shift ? L'?' : L'/';
+    case VK_OEM_3:
+        return shift ? L'~' : L'`';
+    case VK_OEM_4:
+        return shift ? L'{' : L'[';
+    case VK_OEM_5:
+        return shift ? L'|' : L'\\';
+    case VK_OEM_6:
+        return shift ? L'}' : L']';
+    case VK_OEM_7:
+        return shift ? L'"' : L'\'';
+    default:
+        return 0;
     }
 }
 
 } // namespace
 
 BOOL TranslateMessage(const MSG* msg) {
-    if (!msg) return FALSE;
+    if (!msg)
+        return FALSE;
     if (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN && msg->message != WM_KEYUP &&
         msg->message != WM_SYSKEYUP)
         return FALSE;
-    if (msg->message == WM_KEYUP || msg->message == WM_SYSKEYUP) return TRUE;
+    if (msg->message == WM_KEYUP || msg->message == WM_SYSKEYUP)
+        return TRUE;
     bool shift = GetKeyState(VK_SHIFT) < 0;
     bool caps = (GetKeyState(VK_CAPITAL) & 1) != 0;
     bool ctrl = GetKeyState(VK_CONTROL) < 0;
-    wchar_t ch = CharForKey(static_cast<UINT>(msg->wParam), shift, caps,
-                            ctrl && msg->message == WM_KEYDOWN);
-    if (!ch) return TRUE;
+    wchar_t ch =
+        CharForKey(static_cast<UINT>(msg->wParam), shift, caps, ctrl && msg->message == WM_KEYDOWN);
+    if (!ch)
+        return TRUE;
     UINT charMsg = msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR;
     auto w = Find(msg->hwnd);
-    if (!w) return FALSE;
+    if (!w)
+        return FALSE;
     MSG m{};
     m.hwnd = msg->hwnd;
     m.message = charMsg;
@@ -721,16 +818,26 @@ constexpr uintptr_t kCursorBase = 0x7f000000;
 
 BackendCursor CursorKind(HCURSOR c) {
     switch (reinterpret_cast<uintptr_t>(c) - kCursorBase) {
-    case 32649: return BackendCursor::Hand;
-    case 32513: return BackendCursor::IBeam;
-    case 32514: return BackendCursor::Wait;
-    case 32644: return BackendCursor::SizeWE;
-    case 32645: return BackendCursor::SizeNS;
-    case 32642: return BackendCursor::SizeNWSE;
-    case 32643: return BackendCursor::SizeNESW;
-    case 32646: return BackendCursor::SizeAll;
-    case 32648: return BackendCursor::No;
-    default: return BackendCursor::Arrow;
+    case 32649:
+        return BackendCursor::Hand;
+    case 32513:
+        return BackendCursor::IBeam;
+    case 32514:
+        return BackendCursor::Wait;
+    case 32644:
+        return BackendCursor::SizeWE;
+    case 32645:
+        return BackendCursor::SizeNS;
+    case 32642:
+        return BackendCursor::SizeNWSE;
+    case 32643:
+        return BackendCursor::SizeNESW;
+    case 32646:
+        return BackendCursor::SizeAll;
+    case 32648:
+        return BackendCursor::No;
+    default:
+        return BackendCursor::Arrow;
     }
 }
 
@@ -743,10 +850,21 @@ HCURSOR LoadCursor(HINSTANCE instance, LPCWSTR name) {
     }
     uintptr_t id = reinterpret_cast<uintptr_t>(name);
     switch (id) {
-    case 32512: case 32513: case 32514: case 32515: case 32642: case 32643:
-    case 32644: case 32645: case 32646: case 32648: case 32649:
+    case 32512:
+    case 32513:
+    case 32514:
+    case 32515:
+    case 32642:
+    case 32643:
+    case 32644:
+    case 32645:
+    case 32646:
+    case 32648:
+    case 32649:
         return reinterpret_cast<HCURSOR>(kCursorBase + id);
-    default: SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND); return nullptr;
+    default:
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return nullptr;
     }
 }
 
@@ -758,7 +876,8 @@ HCURSOR SetCursor(HCURSOR cursor) {
         prev = st.currentCursor;
         st.currentCursor = cursor;
     }
-    if (prev != cursor) GetBackend().set_cursor(CursorKind(cursor));
+    if (prev != cursor)
+        GetBackend().set_cursor(CursorKind(cursor));
     return prev;
 }
 

@@ -31,46 +31,64 @@ constexpr int kWidth = 400, kCaptionH = 30, kButtonW = 88, kButtonH = 28, kPad =
 
 std::vector<int> ButtonsFor(UINT type) {
     switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL: return {IDOK, IDCANCEL};
-    case MB_ABORTRETRYIGNORE: return {IDABORT, IDRETRY, IDIGNORE};
-    case MB_YESNOCANCEL: return {IDYES, IDNO, IDCANCEL};
-    case MB_YESNO: return {IDYES, IDNO};
-    case MB_RETRYCANCEL: return {IDRETRY, IDCANCEL};
-    default: return {IDOK};
+    case MB_OKCANCEL:
+        return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE:
+        return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL:
+        return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO:
+        return {IDYES, IDNO};
+    case MB_RETRYCANCEL:
+        return {IDRETRY, IDCANCEL};
+    default:
+        return {IDOK};
     }
 }
 
 const wchar_t* ButtonText(int id) {
     switch (id) {
-    case IDOK: return L"确定";
-    case IDCANCEL: return L"取消";
-    case IDABORT: return L"中止";
-    case IDRETRY: return L"重试";
-    case IDIGNORE: return L"忽略";
-    case IDYES: return L"是";
-    case IDNO: return L"否";
-    default: return L"";
+    case IDOK:
+        return L"确定";
+    case IDCANCEL:
+        return L"取消";
+    case IDABORT:
+        return L"中止";
+    case IDRETRY:
+        return L"重试";
+    case IDIGNORE:
+        return L"忽略";
+    case IDYES:
+        return L"是";
+    case IDNO:
+        return L"否";
+    default:
+        return L"";
     }
 }
 
 // What Escape or the close command means: Cancel when there is one, OK for
 // a lone OK button, else nothing.
 int EscapeResult(const std::vector<int>& buttons) {
-    if (std::find(buttons.begin(), buttons.end(), IDCANCEL) != buttons.end()) return IDCANCEL;
-    if (buttons.size() == 1 && buttons[0] == IDOK) return IDOK;
+    if (std::find(buttons.begin(), buttons.end(), IDCANCEL) != buttons.end())
+        return IDCANCEL;
+    if (buttons.size() == 1 && buttons[0] == IDOK)
+        return IDOK;
     return 0;
 }
 
 void Finish(HWND hwnd, int id) {
     std::lock_guard<std::mutex> g(g_boxMutex);
     auto it = g_boxes.find(hwnd);
-    if (it != g_boxes.end() && !it->second.result) it->second.result = id;
+    if (it != g_boxes.end() && !it->second.result)
+        it->second.result = id;
 }
 
 void PaintBox(HWND hwnd) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
-    if (!dc) return;
+    if (!dc)
+        return;
     BoxState b;
     {
         std::lock_guard<std::mutex> g(g_boxMutex);
@@ -91,7 +109,8 @@ void PaintBox(HWND hwnd) {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(0, 0, 0));
     RECT cap{kPad, 0, rc.right - kPad, kCaptionH};
-    DrawText(dc, b.caption.c_str(), -1, &cap, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+    DrawText(dc, b.caption.c_str(), -1, &cap,
+             DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
     RECT text{kPad, kCaptionH + kPad, rc.right - kPad, rc.bottom - kButtonH - 2 * kPad};
     DrawText(dc, b.text.c_str(), -1, &text, DT_WORDBREAK | DT_NOPREFIX);
     for (size_t i = 0; i < b.buttons.size(); ++i) {
@@ -109,7 +128,8 @@ int ButtonAt(HWND hwnd, POINT pt) {
     std::lock_guard<std::mutex> g(g_boxMutex);
     auto& b = g_boxes[hwnd];
     for (size_t i = 0; i < b.buttonRects.size(); ++i)
-        if (PtInRect(&b.buttonRects[i], pt)) return b.buttons[i];
+        if (PtInRect(&b.buttonRects[i], pt))
+            return b.buttons[i];
     return 0;
 }
 
@@ -117,17 +137,22 @@ int ButtonAt(HWND hwnd, POINT pt) {
 
 LRESULT MessageBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-    case WM_PAINT: PaintBox(hwnd); return 0;
-    case WM_ERASEBKGND: return 1;
+    case WM_PAINT:
+        PaintBox(hwnd);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
     case WM_NCHITTEST: {
         POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         ScreenToClient(hwnd, &pt);
-        if (pt.y >= 0 && pt.y < kCaptionH) return HTCAPTION;
+        if (pt.y >= 0 && pt.y < kCaptionH)
+            return HTCAPTION;
         return HTCLIENT;
     }
     case WM_LBUTTONUP: {
         int id = ButtonAt(hwnd, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-        if (id) Finish(hwnd, id);
+        if (id)
+            Finish(hwnd, id);
         return 0;
     }
     case WM_KEYDOWN: {
@@ -136,10 +161,12 @@ LRESULT MessageBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             std::lock_guard<std::mutex> g(g_boxMutex);
             buttons = g_boxes[hwnd].buttons;
         }
-        if (wParam == static_cast<WPARAM>(VK_RETURN) && !buttons.empty()) Finish(hwnd, buttons[0]);
+        if (wParam == static_cast<WPARAM>(VK_RETURN) && !buttons.empty())
+            Finish(hwnd, buttons[0]);
         if (wParam == static_cast<WPARAM>(VK_ESCAPE)) {
             int r = EscapeResult(buttons);
-            if (r) Finish(hwnd, r);
+            if (r)
+                Finish(hwnd, r);
         }
         return 0;
     }
@@ -150,10 +177,12 @@ LRESULT MessageBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             buttons = g_boxes[hwnd].buttons;
         }
         int r = EscapeResult(buttons);
-        if (r) Finish(hwnd, r);
+        if (r)
+            Finish(hwnd, r);
         return 0;
     }
-    default: return DefWindowProc(hwnd, msg, wParam, lParam);
+    default:
+        return DefWindowProc(hwnd, msg, wParam, lParam);
     }
 }
 
@@ -181,9 +210,11 @@ int MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
             // with its first button, as pressing Enter would.
             answer = buttons[0];
         }
-        if (answer) g_boxRecords[record].result = answer;
+        if (answer)
+            g_boxRecords[record].result = answer;
     }
-    if (answer) return answer;
+    if (answer)
+        return answer;
 
     owner = owner ? TopLevelOf(owner) : nullptr;
     EnsureSystemClasses();
@@ -197,14 +228,16 @@ int MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     DeleteDC(mdc);
     int height = kCaptionH + kPad + std::max<int>(tr.bottom - tr.top, 20) + 2 * kPad + kButtonH;
     RECT ref;
-    if (!owner || !GetWindowRect(owner, &ref)) SystemParametersInfo(SPI_GETWORKAREA, 0, &ref, 0);
+    if (!owner || !GetWindowRect(owner, &ref))
+        SystemParametersInfo(SPI_GETWORKAREA, 0, &ref, 0);
     int x = ref.left + ((ref.right - ref.left) - kWidth) / 2;
     int y = ref.top + ((ref.bottom - ref.top) - height) / 2;
 
     HWND box = CreateWindowEx(WS_EX_DLGMODALFRAME | WS_EX_TOPMOST, L"#32770",
                               caption ? caption : L"错误", WS_POPUP | WS_CAPTION | WS_SYSMENU, x, y,
                               kWidth, height, owner, nullptr, nullptr, nullptr);
-    if (!box) return 0;
+    if (!box)
+        return 0;
     {
         std::lock_guard<std::mutex> g(g_boxMutex);
         BoxState& b = g_boxes[box];
@@ -216,11 +249,13 @@ int MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
         int bx = kWidth - kPad - n * kButtonW - (n - 1) * 8;
         for (int i = 0; i < n; ++i) {
             int left = bx + i * (kButtonW + 8);
-            b.buttonRects.push_back(RECT{left, height - kPad - kButtonH, left + kButtonW, height - kPad});
+            b.buttonRects.push_back(
+                RECT{left, height - kPad - kButtonH, left + kButtonW, height - kPad});
         }
     }
     bool ownerWasEnabled = owner && IsWindowEnabled(owner);
-    if (owner) EnableWindow(owner, FALSE);
+    if (owner)
+        EnableWindow(owner, FALSE);
     ShowWindow(box, SW_SHOWNORMAL);
 
     int result = 0;
@@ -231,7 +266,8 @@ int MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
         {
             std::lock_guard<std::mutex> g(g_boxMutex);
             auto it = g_boxes.find(box);
-            if (it == g_boxes.end()) break;
+            if (it == g_boxes.end())
+                break;
             if (it->second.result) {
                 result = it->second.result;
                 break;
@@ -242,7 +278,8 @@ int MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
                 break;
             }
         }
-        if (!IsWindow(box)) break;
+        if (!IsWindow(box))
+            break;
         BOOL r = GetMessage(&m, nullptr, 0, 0);
         if (r <= 0) {
             quit = r == 0;
@@ -252,15 +289,19 @@ int MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
         TranslateMessage(&m);
         DispatchMessage(&m);
     }
-    if (owner && ownerWasEnabled) EnableWindow(owner, TRUE);
-    if (IsWindow(box)) DestroyWindow(box);
-    if (owner && IsWindow(owner)) SetActiveWindow(owner);
+    if (owner && ownerWasEnabled)
+        EnableWindow(owner, TRUE);
+    if (IsWindow(box))
+        DestroyWindow(box);
+    if (owner && IsWindow(owner))
+        SetActiveWindow(owner);
     {
         std::lock_guard<std::mutex> g(g_boxMutex);
         g_boxes.erase(box);
         g_boxRecords[record].result = result;
     }
-    if (quit) PostQuitMessage(quitCode);
+    if (quit)
+        PostQuitMessage(quitCode);
     return result;
 }
 
@@ -276,9 +317,11 @@ void HeadlessAnswerNextMessageBox(int id) {
                 taken = true;
                 break;
             }
-        if (!taken) g_boxAnswers.push_back(id);
+        if (!taken)
+            g_boxAnswers.push_back(id);
     }
-    for (DWORD tid : wake) PostThreadMessage(tid, WM_NULL, 0, 0);
+    for (DWORD tid : wake)
+        PostThreadMessage(tid, WM_NULL, 0, 0);
 }
 
 std::vector<HeadlessMessageBoxRecord> HeadlessMessageBoxes() {

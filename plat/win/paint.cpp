@@ -28,16 +28,19 @@ RECT ClientSizeRect(const Wnd& w) {
 }
 
 HDC MakeDCLocked(Wnd& w, bool paint) {
-    if (!w.buffer) ResizeSurfaceLocked(w);
+    if (!w.buffer)
+        ResizeSurfaceLocked(w);
     HDC dc = CreateSurfaceDC(w.buffer->data(), w.capW, w.capH, w.capW * 4);
-    if (!dc) return nullptr;
+    if (!dc)
+        return nullptr;
     DCs()[dc] = WindowDC{w.hwnd, w.buffer, paint};
     return dc;
 }
 
 void WakeOwnerIfOther(HWND hwnd) {
     auto w = Find(hwnd);
-    if (!w || w->queue->tid == CurrentTid()) return;
+    if (!w || w->queue->tid == CurrentTid())
+        return;
     std::lock_guard<std::mutex> g(w->queue->m);
     w->queue->Wake();
 }
@@ -47,10 +50,12 @@ void WakeOwnerIfOther(HWND hwnd) {
 void InvalidateLocked(Wnd& w, const RECT* rc, bool erase) {
     RECT all = ClientSizeRect(w), r;
     if (rc) {
-        if (!IntersectRect(&r, rc, &all)) return;
+        if (!IntersectRect(&r, rc, &all))
+            return;
     } else {
         r = all;
-        if (IsRectEmpty(&r)) return;
+        if (IsRectEmpty(&r))
+            return;
     }
     if (w.hasUpdate)
         UnionRect(&w.update, &w.update, &r);
@@ -65,13 +70,16 @@ bool FindPaintWindow(const std::shared_ptr<ThreadQueue>& q, HWND filter, MSG* ms
     Lock lk(st.mu);
     Wnd* best = nullptr;
     for (auto& [h, w] : st.windows) {
-        if (w->queue != q || !w->hasUpdate || !ReallyVisibleLocked(*w)) continue;
-        if (filter && filter != h && !IsChild(filter, h)) continue;
+        if (w->queue != q || !w->hasUpdate || !ReallyVisibleLocked(*w))
+            continue;
+        if (filter && filter != h && !IsChild(filter, h))
+            continue;
         // The oldest window first, so parents paint before their children.
         if (!best || reinterpret_cast<uintptr_t>(h) < reinterpret_cast<uintptr_t>(best->hwnd))
             best = w.get();
     }
-    if (!best) return false;
+    if (!best)
+        return false;
     *msg = MSG{};
     msg->hwnd = best->hwnd;
     msg->message = WM_PAINT;
@@ -84,7 +92,8 @@ void FlushAllSurfaces() {
     auto& st = S();
     Lock lk(st.mu);
     for (HWND h : st.zorder)
-        if (Wnd* w = FindLocked(h)) PresentLocked(*w, RECT{0, 0, w->surfW, w->surfH});
+        if (Wnd* w = FindLocked(h))
+            PresentLocked(*w, RECT{0, 0, w->surfW, w->surfH});
 }
 
 } // namespace wm
@@ -107,9 +116,11 @@ BOOL InvalidateRect(HWND hwnd, LPCRECT rect, BOOL erase) {
 }
 
 BOOL InvalidateRgn(HWND hwnd, HRGN rgn, BOOL erase) {
-    if (!rgn) return InvalidateRect(hwnd, nullptr, erase);
+    if (!rgn)
+        return InvalidateRect(hwnd, nullptr, erase);
     RECT box;
-    if (GetRgnBox(rgn, &box) == ERROR) return FALSE;
+    if (GetRgnBox(rgn, &box) == ERROR)
+        return FALSE;
     return InvalidateRect(hwnd, &box, erase);
 }
 
@@ -117,8 +128,10 @@ BOOL ValidateRect(HWND hwnd, LPCRECT rect) {
     auto& st = S();
     Lock lk(st.mu);
     Wnd* w = FindLocked(hwnd);
-    if (!w) return FALSE;
-    if (!w->hasUpdate) return TRUE;
+    if (!w)
+        return FALSE;
+    if (!w->hasUpdate)
+        return TRUE;
     RECT u;
     // The update area is one rectangle: it goes when the rectangle covers it.
     if (!rect || (UnionRect(&u, rect, &w->update) && EqualRect(&u, rect))) {
@@ -136,11 +149,14 @@ BOOL GetUpdateRect(HWND hwnd, LPRECT rect, BOOL erase) {
         auto& st = S();
         Lock lk(st.mu);
         Wnd* w = FindLocked(hwnd);
-        if (!w) return FALSE;
-        if (rect) *rect = w->hasUpdate ? w->update : RECT{0, 0, 0, 0};
+        if (!w)
+            return FALSE;
+        if (rect)
+            *rect = w->hasUpdate ? w->update : RECT{0, 0, 0, 0};
         result = w->hasUpdate ? TRUE : FALSE;
         sendErase = erase && w->hasUpdate && w->updateErase;
-        if (sendErase) w->updateErase = false;
+        if (sendErase)
+            w->updateErase = false;
     }
     if (sendErase) {
         HDC dc = GetDC(hwnd);
@@ -156,28 +172,34 @@ BOOL UpdateWindow(HWND hwnd) {
         auto& st = S();
         Lock lk(st.mu);
         Wnd* w = FindLocked(hwnd);
-        if (!w) return FALSE;
+        if (!w)
+            return FALSE;
         paint = w->hasUpdate && ReallyVisibleLocked(*w);
     }
-    if (paint) SendMessage(hwnd, WM_PAINT, 0, 0);
+    if (paint)
+        SendMessage(hwnd, WM_PAINT, 0, 0);
     return TRUE;
 }
 
 BOOL RedrawWindow(HWND hwnd, LPCRECT rect, HRGN rgn, UINT flags) {
-    if (!IsWindow(hwnd)) return FALSE;
+    if (!IsWindow(hwnd))
+        return FALSE;
     if (flags & RDW_INVALIDATE) {
         if (rgn)
             InvalidateRgn(hwnd, rgn, (flags & RDW_ERASE) != 0);
         else
             InvalidateRect(hwnd, rect, (flags & RDW_ERASE) != 0);
     }
-    if (flags & RDW_VALIDATE) ValidateRect(hwnd, rect);
-    if (flags & (RDW_UPDATENOW | RDW_ERASENOW)) UpdateWindow(hwnd);
+    if (flags & RDW_VALIDATE)
+        ValidateRect(hwnd, rect);
+    if (flags & (RDW_UPDATENOW | RDW_ERASENOW))
+        UpdateWindow(hwnd);
     return TRUE;
 }
 
 HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
-    if (!ps) return nullptr;
+    if (!ps)
+        return nullptr;
     std::memset(ps, 0, sizeof *ps);
     HDC dc;
     bool erase;
@@ -196,29 +218,35 @@ HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
         w->update = RECT{0, 0, 0, 0};
         dc = MakeDCLocked(*w, true);
     }
-    if (!dc) return nullptr;
-    IntersectClipRect(dc, ps->rcPaint.left, ps->rcPaint.top, ps->rcPaint.right,
-                      ps->rcPaint.bottom);
+    if (!dc)
+        return nullptr;
+    IntersectClipRect(dc, ps->rcPaint.left, ps->rcPaint.top, ps->rcPaint.right, ps->rcPaint.bottom);
     ps->hdc = dc;
     ps->fErase = FALSE;
-    if (erase) ps->fErase = SendMessage(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) ? FALSE : TRUE;
+    if (erase)
+        ps->fErase =
+            SendMessage(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) ? FALSE : TRUE;
     return dc;
 }
 
 BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* ps) {
-    if (!ps || !ps->hdc) return FALSE;
+    if (!ps || !ps->hdc)
+        return FALSE;
     auto& st = S();
     Lock lk(st.mu);
     auto it = DCs().find(ps->hdc);
-    if (it == DCs().end()) return FALSE;
-    if (Wnd* w = FindLocked(hwnd); w && w->buffer == it->second.buffer) PresentLocked(*w, ps->rcPaint);
+    if (it == DCs().end())
+        return FALSE;
+    if (Wnd* w = FindLocked(hwnd); w && w->buffer == it->second.buffer)
+        PresentLocked(*w, ps->rcPaint);
     DeleteDC(ps->hdc);
     DCs().erase(it);
     return TRUE;
 }
 
 HDC GetDC(HWND hwnd) {
-    if (!hwnd) return CreateCompatibleDC(nullptr);
+    if (!hwnd)
+        return CreateCompatibleDC(nullptr);
     auto& st = S();
     Lock lk(st.mu);
     Wnd* w = FindLocked(hwnd);
@@ -233,10 +261,13 @@ HDC GetDC(HWND hwnd) {
     return MakeDCLocked(*w, false);
 }
 
-HDC GetWindowDC(HWND hwnd) { return GetDC(hwnd); }
+HDC GetWindowDC(HWND hwnd) {
+    return GetDC(hwnd);
+}
 
 int ReleaseDC(HWND hwnd, HDC hdc) {
-    if (!hdc) return 0;
+    if (!hdc)
+        return 0;
     auto& st = S();
     Lock lk(st.mu);
     auto it = DCs().find(hdc);
@@ -265,13 +296,16 @@ int SetWindowRgn(HWND hwnd, HRGN rgn, BOOL redraw) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return 0;
         }
-        if (w->region && w->region != rgn) DeleteObject(w->region);
+        if (w->region && w->region != rgn)
+            DeleteObject(w->region);
         w->region = rgn;
         w->regionRects = std::move(rects);
         SyncSurfaceLocked(*w);
-        if (redraw) InvalidateLocked(*w, nullptr, true);
+        if (redraw)
+            InvalidateLocked(*w, nullptr, true);
     }
-    if (redraw) WakeOwnerIfOther(hwnd);
+    if (redraw)
+        WakeOwnerIfOther(hwnd);
     return 1;
 }
 
@@ -279,7 +313,8 @@ int GetWindowRgn(HWND hwnd, HRGN rgn) {
     auto& st = S();
     Lock lk(st.mu);
     Wnd* w = FindLocked(hwnd);
-    if (!w || !w->region || !rgn) return ERROR;
+    if (!w || !w->region || !rgn)
+        return ERROR;
     return CombineRgn(rgn, w->region, nullptr, RGN_COPY);
 }
 
@@ -294,16 +329,20 @@ BOOL UpdateLayeredWindow(HWND hwnd, HDC, POINT* pptDst, SIZE* psize, HDC hdcSrc,
     }
     if (pptDst || psize) {
         UINT f = SWP_NOZORDER | SWP_NOACTIVATE;
-        if (!pptDst) f |= SWP_NOMOVE;
-        if (!psize) f |= SWP_NOSIZE;
+        if (!pptDst)
+            f |= SWP_NOMOVE;
+        if (!psize)
+            f |= SWP_NOSIZE;
         SetWindowPos(hwnd, nullptr, pptDst ? pptDst->x : 0, pptDst ? pptDst->y : 0,
                      psize ? psize->cx : 0, psize ? psize->cy : 0, f);
     }
     auto& st = S();
     Lock lk(st.mu);
     Wnd* w = FindLocked(hwnd);
-    if (!w) return FALSE;
-    if (!w->buffer) ResizeSurfaceLocked(*w);
+    if (!w)
+        return FALSE;
+    if (!w->buffer)
+        ResizeSurfaceLocked(*w);
     if (hdcSrc) {
         DCPIXELS px{};
         if (!GetDCPixels(hdcSrc, &px) || !px.bits) {
@@ -354,11 +393,15 @@ BOOL SetLayeredWindowAttributes(HWND hwnd, COLORREF, BYTE alpha, DWORD flags) {
 
 BOOL GetLayeredWindowAttributes(HWND hwnd, COLORREF* crKey, BYTE* alpha, DWORD* flags) {
     auto w = Find(hwnd);
-    if (!w || !(w->exStyle & WS_EX_LAYERED)) return FALSE;
+    if (!w || !(w->exStyle & WS_EX_LAYERED))
+        return FALSE;
     Lock lk(S().mu);
-    if (crKey) *crKey = 0;
-    if (alpha) *alpha = w->constantAlpha;
-    if (flags) *flags = LWA_ALPHA;
+    if (crKey)
+        *crKey = 0;
+    if (alpha)
+        *alpha = w->constantAlpha;
+    if (flags)
+        *flags = LWA_ALPHA;
     return TRUE;
 }
 

@@ -20,7 +20,8 @@ namespace {
 struct QueueHolder {
     std::shared_ptr<ThreadQueue> q;
     ~QueueHolder() {
-        if (!q) return;
+        if (!q)
+            return;
         std::deque<std::shared_ptr<SentMessage>> pending;
         {
             std::lock_guard<std::mutex> g(q->m);
@@ -39,21 +40,28 @@ struct QueueHolder {
         Lock lk(st.mu);
         std::vector<HWND> mine;
         for (auto& [h, w] : st.windows)
-            if (w->queue == q) mine.push_back(h);
+            if (w->queue == q)
+                mine.push_back(h);
         for (HWND h : mine) {
             auto it = st.windows.find(h);
-            if (it == st.windows.end()) continue;
+            if (it == st.windows.end())
+                continue;
             auto w = it->second;
-            if (w->surface) GetBackend().destroy_surface(w->surface);
-            if (w->region) DeleteObject(w->region);
+            if (w->surface)
+                GetBackend().destroy_surface(w->surface);
+            if (w->region)
+                DeleteObject(w->region);
             w->region = nullptr;
             DropInputStateFor(h);
-            if (st.active == h) st.active = nullptr;
-            if (st.focus == h) st.focus = nullptr;
+            if (st.active == h)
+                st.active = nullptr;
+            if (st.focus == h)
+                st.focus = nullptr;
             st.zorder.erase(std::remove(st.zorder.begin(), st.zorder.end(), h), st.zorder.end());
             st.windows.erase(it);
         }
-        if (st.inputQueue == q) st.inputQueue = nullptr;
+        if (st.inputQueue == q)
+            st.inputQueue = nullptr;
         RestackLocked();
     }
 };
@@ -69,21 +77,28 @@ std::map<DWORD, std::weak_ptr<ThreadQueue>>& Registry() {
 std::atomic<uint64_t> g_msgCounter{0};
 
 bool InFilter(UINT msg, UINT lo, UINT hi) {
-    if (lo == 0 && hi == 0) return true;
+    if (lo == 0 && hi == 0)
+        return true;
     return msg >= lo && msg <= hi;
 }
 
 bool HwndMatches(HWND filter, HWND hwnd) {
-    if (!filter) return true;
-    if (filter == reinterpret_cast<HWND>(-1)) return hwnd == nullptr;
+    if (!filter)
+        return true;
+    if (filter == reinterpret_cast<HWND>(-1))
+        return hwnd == nullptr;
     return filter == hwnd || IsChild(filter, hwnd);
 }
 
-DWORD MsgTime() { return GetTickCount(); }
+DWORD MsgTime() {
+    return GetTickCount();
+}
 
 } // namespace
 
-DWORD CurrentTid() { return static_cast<DWORD>(syscall(SYS_gettid)); }
+DWORD CurrentTid() {
+    return static_cast<DWORD>(syscall(SYS_gettid));
+}
 
 std::shared_ptr<ThreadQueue> CurrentQueue() {
     if (!t_queue.q) {
@@ -98,7 +113,8 @@ std::shared_ptr<ThreadQueue> CurrentQueue() {
 void ThreadQueue::Wake() {
     wakePending = true;
     idle = false;
-    if (isInput) GetBackend().wake();
+    if (isInput)
+        GetBackend().wake();
     cv.notify_all();
 }
 
@@ -107,7 +123,8 @@ void RunSentMessages(const std::shared_ptr<ThreadQueue>& q) {
         std::shared_ptr<SentMessage> sm;
         {
             std::lock_guard<std::mutex> g(q->m);
-            if (q->sent.empty()) return;
+            if (q->sent.empty())
+                return;
             sm = q->sent.front();
             q->sent.pop_front();
         }
@@ -137,14 +154,18 @@ int NextWaitMs(const std::shared_ptr<ThreadQueue>& q, uint64_t now) {
     {
         std::lock_guard<std::mutex> g(q->m);
         for (auto& t : q->timers)
-            if (!due || t.due < due) due = t.due;
+            if (!due || t.due < due)
+                due = t.due;
     }
     if (q->isInput) {
         uint64_t h = NextHoverDue();
-        if (h && (!due || h < due)) due = h;
+        if (h && (!due || h < due))
+            due = h;
     }
-    if (!due) return -1;
-    if (due <= now) return 0;
+    if (!due)
+        return -1;
+    if (due <= now)
+        return 0;
     return static_cast<int>(std::min<uint64_t>(due - now, 1u << 30));
 }
 
@@ -203,7 +224,8 @@ bool TakePosted(const std::shared_ptr<ThreadQueue>& q, HWND filter, UINT lo, UIN
         }
         if (HwndMatches(filter, it->hwnd) && InFilter(it->message, lo, hi)) {
             *out = *it;
-            if (remove) q->posted.erase(it);
+            if (remove)
+                q->posted.erase(it);
             return true;
         }
         ++it;
@@ -216,10 +238,13 @@ bool TakeTimer(const std::shared_ptr<ThreadQueue>& q, HWND filter, bool remove, 
     std::lock_guard<std::mutex> g(q->m);
     Timer* best = nullptr;
     for (auto& t : q->timers) {
-        if (t.due > now || !HwndMatches(filter, t.hwnd)) continue;
-        if (!best || t.due < best->due || (t.due == best->due && t.seq < best->seq)) best = &t;
+        if (t.due > now || !HwndMatches(filter, t.hwnd))
+            continue;
+        if (!best || t.due < best->due || (t.due == best->due && t.seq < best->seq))
+            best = &t;
     }
-    if (!best) return false;
+    if (!best)
+        return false;
     out->hwnd = best->hwnd;
     out->message = WM_TIMER;
     out->wParam = best->id;
@@ -236,10 +261,12 @@ bool TakeTimer(const std::shared_ptr<ThreadQueue>& q, HWND filter, bool remove, 
 bool TryGetMessage(const std::shared_ptr<ThreadQueue>& q, MSG* msg, HWND hwnd, UINT lo, UINT hi,
                    bool remove) {
     RunSentMessages(q);
-    if (TakePosted(q, hwnd, lo, hi, remove, msg)) return true;
+    if (TakePosted(q, hwnd, lo, hi, remove, msg))
+        return true;
     if (q->isInput) {
         CheckHover(NowMs());
-        if (TakePosted(q, hwnd, lo, hi, remove, msg)) return true;
+        if (TakePosted(q, hwnd, lo, hi, remove, msg))
+            return true;
         // Raw input is routed one event at a time; what it produces for this
         // thread comes back as a message, anything else was posted.
         while (HasRawInput()) {
@@ -257,24 +284,29 @@ bool TryGetMessage(const std::shared_ptr<ThreadQueue>& q, MSG* msg, HWND hwnd, U
                 q->posted.push_back(routed);
             }
             RunSentMessages(q);
-            if (TakePosted(q, hwnd, lo, hi, remove, msg)) return true;
+            if (TakePosted(q, hwnd, lo, hi, remove, msg))
+                return true;
         }
     }
     {
         std::lock_guard<std::mutex> g(q->m);
         bool postedLeft = false;
         for (auto& m : q->posted)
-            if (!m.hwnd || IsWindow(m.hwnd)) postedLeft = true;
+            if (!m.hwnd || IsWindow(m.hwnd))
+                postedLeft = true;
         if (q->quit && !postedLeft && InFilter(WM_QUIT, lo, hi)) {
             *msg = MSG{};
             msg->message = WM_QUIT;
             msg->wParam = static_cast<WPARAM>(q->quitCode);
-            if (remove) q->quit = false;
+            if (remove)
+                q->quit = false;
             return true;
         }
     }
-    if (InFilter(WM_PAINT, lo, hi) && FindPaintWindow(q, hwnd, msg)) return true;
-    if (InFilter(WM_TIMER, lo, hi) && TakeTimer(q, hwnd, remove, msg)) return true;
+    if (InFilter(WM_PAINT, lo, hi) && FindPaintWindow(q, hwnd, msg))
+        return true;
+    if (InFilter(WM_TIMER, lo, hi) && TakeTimer(q, hwnd, remove, msg))
+        return true;
     return false;
 }
 
@@ -297,7 +329,8 @@ void Stamp(const std::shared_ptr<ThreadQueue>& q, MSG* msg) {
 using namespace wm;
 
 BOOL GetMessage(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax) {
-    if (!msg) return -1;
+    if (!msg)
+        return -1;
     if (hwnd && hwnd != reinterpret_cast<HWND>(-1) && !IsWindow(hwnd)) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return -1;
@@ -313,7 +346,8 @@ BOOL GetMessage(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax) {
 }
 
 BOOL PeekMessage(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
-    if (!msg) return FALSE;
+    if (!msg)
+        return FALSE;
     auto q = CurrentQueue();
     if (TryGetMessage(q, msg, hwnd, filterMin, filterMax, (removeFlags & PM_REMOVE) != 0)) {
         Stamp(q, msg);
@@ -330,13 +364,15 @@ BOOL WaitMessage() {
 }
 
 LRESULT DispatchMessage(const MSG* msg) {
-    if (!msg) return 0;
+    if (!msg)
+        return 0;
     if (msg->message == WM_TIMER && msg->lParam) {
         auto proc = reinterpret_cast<TIMERPROC>(msg->lParam);
         proc(msg->hwnd, WM_TIMER, msg->wParam, msg->time);
         return 0;
     }
-    if (!msg->hwnd) return 0;
+    if (!msg->hwnd)
+        return 0;
     if (!IsWindow(msg->hwnd)) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
@@ -350,12 +386,14 @@ LRESULT DispatchMessage(const MSG* msg) {
 }
 
 BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (!hwnd) return PostThreadMessage(CurrentTid(), msg, wParam, lParam);
+    if (!hwnd)
+        return PostThreadMessage(CurrentTid(), msg, wParam, lParam);
     std::shared_ptr<ThreadQueue> q;
     {
         auto& st = S();
         Lock lk(st.mu);
-        if (hwnd == st.desktop && hwnd) return TRUE; // the desktop takes and ignores posts
+        if (hwnd == st.desktop && hwnd)
+            return TRUE; // the desktop takes and ignores posts
         Wnd* w = FindLocked(hwnd);
         if (!w) {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -364,7 +402,8 @@ BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         q = w->queue;
     }
     std::lock_guard<std::mutex> g(q->m);
-    if (!q->alive) return FALSE;
+    if (!q->alive)
+        return FALSE;
     MSG m{};
     m.hwnd = hwnd;
     m.message = msg;
@@ -390,7 +429,8 @@ BOOL PostThreadMessage(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam) {
         return FALSE;
     }
     std::lock_guard<std::mutex> g(q->m);
-    if (!q->alive) return FALSE;
+    if (!q->alive)
+        return FALSE;
     MSG m{};
     m.message = msg;
     m.wParam = wParam;
@@ -413,7 +453,8 @@ LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         target = w->queue;
     }
     auto me = CurrentQueue();
-    if (target == me) return CallProc(hwnd, msg, wParam, lParam);
+    if (target == me)
+        return CallProc(hwnd, msg, wParam, lParam);
 
     auto sm = std::make_shared<SentMessage>();
     sm->hwnd = hwnd;
@@ -423,7 +464,8 @@ LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     sm->sender = me;
     {
         std::lock_guard<std::mutex> g(target->m);
-        if (!target->alive) return 0;
+        if (!target->alive)
+            return 0;
         target->sent.push_back(sm);
         target->Wake();
     }
@@ -432,11 +474,14 @@ LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     for (;;) {
         RunSentMessages(me);
         std::unique_lock<std::mutex> g(me->m);
-        if (sm->done) return sm->result;
-        if (!me->sent.empty()) continue;
+        if (sm->done)
+            return sm->result;
+        if (!me->sent.empty())
+            continue;
         me->cv.wait_for(g, std::chrono::milliseconds(200),
                         [&] { return sm->done || !me->sent.empty(); });
-        if (sm->done) return sm->result;
+        if (sm->done)
+            return sm->result;
         g.unlock();
         // The window (or its thread) may have gone while we waited.
         if (!IsWindow(hwnd)) {
@@ -450,9 +495,13 @@ LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-BOOL InSendMessage() { return CurrentQueue()->inSend > 0; }
+BOOL InSendMessage() {
+    return CurrentQueue()->inSend > 0;
+}
 
-DWORD GetMessageTime() { return CurrentQueue()->msgTime; }
+DWORD GetMessageTime() {
+    return CurrentQueue()->msgTime;
+}
 
 void PostQuitMessage(int exitCode) {
     auto q = CurrentQueue();
@@ -484,8 +533,10 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
         // Thread timers get a fresh id unless an existing one is replaced.
         bool exists = false;
         for (auto& t : q->timers)
-            if (!t.hwnd && t.id == id) exists = true;
-        if (!exists) id = q->nextThreadTimerId++;
+            if (!t.hwnd && t.id == id)
+                exists = true;
+        if (!exists)
+            id = q->nextThreadTimerId++;
     }
     for (auto& t : q->timers) {
         if (t.hwnd == hwnd && t.id == id) {
@@ -524,7 +575,8 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id) {
     std::lock_guard<std::mutex> g(q->m);
     auto it = std::find_if(q->timers.begin(), q->timers.end(),
                            [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
-    if (it == q->timers.end()) return FALSE;
+    if (it == q->timers.end())
+        return FALSE;
     q->timers.erase(it);
     // A WM_TIMER already taken from the queue is not called back.
     return TRUE;
@@ -545,10 +597,12 @@ bool InputThreadIdle() {
     std::shared_ptr<ThreadQueue> q;
     {
         Lock lk(st.mu);
-        if (!st.raw.empty()) return false;
+        if (!st.raw.empty())
+            return false;
         q = st.inputQueue;
     }
-    if (!q) return true;
+    if (!q)
+        return true;
     std::lock_guard<std::mutex> g(q->m);
     return q->idle && q->posted.empty() && q->sent.empty();
 }

@@ -25,7 +25,8 @@ std::set<const void*> g_liveItems;
 
 bool TakeAnswer(std::optional<std::wstring>* out) {
     std::lock_guard<std::mutex> g(g_folderMutex);
-    if (g_folderAnswers.empty()) return false;
+    if (g_folderAnswers.empty())
+        return false;
     *out = g_folderAnswers.front();
     g_folderAnswers.pop_front();
     return true;
@@ -34,7 +35,8 @@ bool TakeAnswer(std::optional<std::wstring>* out) {
 } // namespace
 
 PIDLIST_ABSOLUTE SHBrowseForFolder(LPBROWSEINFO bi) {
-    if (!bi) return nullptr;
+    if (!bi)
+        return nullptr;
     {
         std::lock_guard<std::mutex> g(g_folderMutex);
         g_folderRequests.push_back(bi->lpszTitle ? bi->lpszTitle : L"");
@@ -46,7 +48,8 @@ PIDLIST_ABSOLUTE SHBrowseForFolder(LPBROWSEINFO bi) {
         // thread keeps handling its messages.
         HWND owner = bi->hwndOwner ? wm::TopLevelOf(bi->hwndOwner) : nullptr;
         bool ownerWasEnabled = owner && IsWindowEnabled(owner);
-        if (owner) EnableWindow(owner, FALSE);
+        if (owner)
+            EnableWindow(owner, FALSE);
         DWORD tid = GetCurrentThreadId();
         {
             std::lock_guard<std::mutex> g(g_folderMutex);
@@ -69,17 +72,23 @@ PIDLIST_ABSOLUTE SHBrowseForFolder(LPBROWSEINFO bi) {
             std::lock_guard<std::mutex> g(g_folderMutex);
             g_waitingThreads.erase(tid);
         }
-        if (owner && ownerWasEnabled) EnableWindow(owner, TRUE);
-        if (owner && IsWindow(owner)) SetActiveWindow(owner);
-        if (quit) PostQuitMessage(quitCode);
+        if (owner && ownerWasEnabled)
+            EnableWindow(owner, TRUE);
+        if (owner && IsWindow(owner))
+            SetActiveWindow(owner);
+        if (quit)
+            PostQuitMessage(quitCode);
     }
-    if (!have || !answer || answer->empty()) return nullptr;
+    if (!have || !answer || answer->empty())
+        return nullptr;
     auto* item = new ITEMIDLIST_opaque{*answer};
     if (bi->pszDisplayName) {
         std::wstring name = *answer;
-        while (name.size() > 1 && name.back() == L'/') name.pop_back();
+        while (name.size() > 1 && name.back() == L'/')
+            name.pop_back();
         auto slash = name.rfind(L'/');
-        if (slash != std::wstring::npos && name.size() > 1) name = name.substr(slash + 1);
+        if (slash != std::wstring::npos && name.size() > 1)
+            name = name.substr(slash + 1);
         name = name.substr(0, MAX_PATH - 1);
         std::copy(name.begin(), name.end(), bi->pszDisplayName);
         bi->pszDisplayName[name.size()] = 0;
@@ -90,29 +99,37 @@ PIDLIST_ABSOLUTE SHBrowseForFolder(LPBROWSEINFO bi) {
 }
 
 BOOL SHGetPathFromIDList(PCIDLIST_ABSOLUTE pidl, LPWSTR pszPath) {
-    if (!pszPath) return FALSE;
+    if (!pszPath)
+        return FALSE;
     pszPath[0] = 0;
-    if (!pidl) return FALSE;
+    if (!pidl)
+        return FALSE;
     {
         std::lock_guard<std::mutex> g(g_folderMutex);
-        if (!g_liveItems.count(pidl)) return FALSE;
+        if (!g_liveItems.count(pidl))
+            return FALSE;
     }
     const std::wstring& p = pidl->path;
-    if (p.empty() || p.size() >= MAX_PATH) return FALSE;
+    if (p.empty() || p.size() >= MAX_PATH)
+        return FALSE;
     std::copy(p.begin(), p.end(), pszPath);
     pszPath[p.size()] = 0;
     return TRUE;
 }
 
 void CoTaskMemFree(LPVOID pv) {
-    if (!pv) return;
+    if (!pv)
+        return;
     std::lock_guard<std::mutex> g(g_folderMutex);
     // Only items from SHBrowseForFolder are handed out by plat; anything
     // else is not ours to free.
-    if (g_liveItems.erase(pv)) delete static_cast<ITEMIDLIST_opaque*>(pv);
+    if (g_liveItems.erase(pv))
+        delete static_cast<ITEMIDLIST_opaque*>(pv);
 }
 
-void ILFree(PIDLIST_ABSOLUTE pidl) { CoTaskMemFree(pidl); }
+void ILFree(PIDLIST_ABSOLUTE pidl) {
+    CoTaskMemFree(pidl);
+}
 
 void HeadlessAnswerNextFolder(const wchar_t* path) {
     std::set<DWORD> wake;
@@ -124,7 +141,8 @@ void HeadlessAnswerNextFolder(const wchar_t* path) {
             g_folderAnswers.push_back(std::nullopt);
         wake = g_waitingThreads;
     }
-    for (DWORD tid : wake) PostThreadMessage(tid, WM_NULL, 0, 0);
+    for (DWORD tid : wake)
+        PostThreadMessage(tid, WM_NULL, 0, 0);
 }
 
 std::vector<std::wstring> HeadlessFolderRequests() {

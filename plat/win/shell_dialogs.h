@@ -34,11 +34,11 @@ constexpr UINT BIF_USENEWUI = 0x0050;
 
 struct BROWSEINFO {
     HWND hwndOwner;
-    PCIDLIST_ABSOLUTE pidlRoot;  // nullptr: the whole file system
-    LPWSTR pszDisplayName;       // receives the folder's display name (MAX_PATH characters)
-    LPCWSTR lpszTitle;           // text shown above the folder tree
+    PCIDLIST_ABSOLUTE pidlRoot; // nullptr: the whole file system
+    LPWSTR pszDisplayName;      // receives the folder's display name (MAX_PATH characters)
+    LPCWSTR lpszTitle;          // text shown above the folder tree
     UINT ulFlags;
-    BFFCALLBACK lpfn;            // not called
+    BFFCALLBACK lpfn; // not called
     LPARAM lParam;
     int iImage;
 };

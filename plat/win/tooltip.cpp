@@ -48,9 +48,11 @@ std::wstring ToolText(const TOOLINFO* ti) {
 }
 
 Tool* FindTool(TipData& d, const TOOLINFO* ti) {
-    if (!ti) return nullptr;
+    if (!ti)
+        return nullptr;
     for (auto& t : d.tools)
-        if (t.hwnd == ti->hwnd && t.id == ti->uId) return &t;
+        if (t.hwnd == ti->hwnd && t.id == ti->uId)
+            return &t;
     return nullptr;
 }
 
@@ -87,7 +89,8 @@ void ShowTip(HWND tip, const std::wstring& text, int maxWidth, bool posSet, POIN
 void PaintTip(HWND hwnd) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
-    if (!dc) return;
+    if (!dc)
+        return;
     std::wstring text;
     int maxWidth;
     {
@@ -135,12 +138,18 @@ LRESULT TooltipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         Tips().erase(hwnd);
         return 0;
     }
-    case WM_NCHITTEST: return HTTRANSPARENT;
-    case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
-    case WM_PAINT: PaintTip(hwnd); return 0;
-    case WM_ERASEBKGND: return 1;
+    case WM_NCHITTEST:
+        return HTTRANSPARENT;
+    case WM_MOUSEACTIVATE:
+        return MA_NOACTIVATE;
+    case WM_PAINT:
+        PaintTip(hwnd);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
     case TTM_ADDTOOL: {
-        if (!ti) return FALSE;
+        if (!ti)
+            return FALSE;
         std::lock_guard<std::mutex> g(g_tipsMutex);
         TipData& d = Tips()[hwnd];
         Tool t;
@@ -156,7 +165,9 @@ LRESULT TooltipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         std::lock_guard<std::mutex> g(g_tipsMutex);
         TipData& d = Tips()[hwnd];
         d.tools.erase(std::remove_if(d.tools.begin(), d.tools.end(),
-                                     [&](const Tool& t) { return ti && t.hwnd == ti->hwnd && t.id == ti->uId; }),
+                                     [&](const Tool& t) {
+                                         return ti && t.hwnd == ti->hwnd && t.id == ti->uId;
+                                     }),
                       d.tools.end());
         return 0;
     }
@@ -168,12 +179,14 @@ LRESULT TooltipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             std::lock_guard<std::mutex> g(g_tipsMutex);
             TipData& d = Tips()[hwnd];
             Tool* t = FindTool(d, ti);
-            if (!t) return 0;
+            if (!t)
+                return 0;
             t->flags = ti->uFlags;
             t->rect = ti->rect;
             t->text = ToolText(ti);
             refresh = IsWindowVisible(hwnd) != FALSE;
-            if (refresh) d.shown = t->text;
+            if (refresh)
+                d.shown = t->text;
             text = d.shown;
             maxWidth = d.maxWidth;
         }
@@ -210,13 +223,17 @@ LRESULT TooltipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             d.delays[TTDT_RESHOW] = base / 5;
             d.delays[TTDT_AUTOPOP] = base * 10;
         } else if (wParam <= TTDT_INITIAL) {
-            d.delays[wParam] = v < 0 ? (wParam == TTDT_AUTOPOP ? 5000 : wParam == TTDT_RESHOW ? 100 : 500) : v;
+            d.delays[wParam] = v < 0 ? (wParam == TTDT_AUTOPOP  ? 5000
+                                        : wParam == TTDT_RESHOW ? 100
+                                                                : 500)
+                                     : v;
         }
         return 0;
     }
     case TTM_GETDELAYTIME: {
         std::lock_guard<std::mutex> g(g_tipsMutex);
-        if (wParam > TTDT_INITIAL) return 0;
+        if (wParam > TTDT_INITIAL)
+            return 0;
         return Tips()[hwnd].delays[wParam == TTDT_AUTOMATIC ? TTDT_INITIAL : wParam];
     }
     case TTM_ACTIVATE: {
@@ -224,7 +241,8 @@ LRESULT TooltipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             std::lock_guard<std::mutex> g(g_tipsMutex);
             Tips()[hwnd].active = wParam != 0;
         }
-        if (!wParam) ShowWindow(hwnd, SW_HIDE);
+        if (!wParam)
+            ShowWindow(hwnd, SW_HIDE);
         return 0;
     }
     case TTM_TRACKPOSITION: {
@@ -247,7 +265,8 @@ LRESULT TooltipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             std::lock_guard<std::mutex> g(g_tipsMutex);
             TipData& d = Tips()[hwnd];
             Tool* t = FindTool(d, ti);
-            if (!t || !d.active) return 0;
+            if (!t || !d.active)
+                return 0;
             d.shown = t->text;
             text = d.shown;
             maxWidth = d.maxWidth;
@@ -257,8 +276,11 @@ LRESULT TooltipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         ShowTip(hwnd, text, maxWidth, posSet, pos);
         return 0;
     }
-    case TTM_POP: ShowWindow(hwnd, SW_HIDE); return 0;
-    default: return DefWindowProc(hwnd, msg, wParam, lParam);
+    case TTM_POP:
+        ShowWindow(hwnd, SW_HIDE);
+        return 0;
+    default:
+        return DefWindowProc(hwnd, msg, wParam, lParam);
     }
 }
 
@@ -284,11 +306,14 @@ void EnsureSystemClasses() {
 } // namespace wm
 
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* icc) {
-    if (!icc || icc->dwSize != sizeof(INITCOMMONCONTROLSEX)) return FALSE;
+    if (!icc || icc->dwSize != sizeof(INITCOMMONCONTROLSEX))
+        return FALSE;
     wm::EnsureSystemClasses();
     return TRUE;
 }
 
-void InitCommonControls() { wm::EnsureSystemClasses(); }
+void InitCommonControls() {
+    wm::EnsureSystemClasses();
+}
 
 } // namespace plat

@@ -24,8 +24,10 @@ State& S() {
 
 std::wstring LowerKey(LPCWSTR s) {
     std::wstring out;
-    if (!s) return out;
-    for (; *s; ++s) out.push_back(static_cast<wchar_t>(std::towlower(*s)));
+    if (!s)
+        return out;
+    for (; *s; ++s)
+        out.push_back(static_cast<wchar_t>(std::towlower(*s)));
     return out;
 }
 
@@ -42,17 +44,21 @@ std::shared_ptr<Wnd> Find(HWND hwnd) {
     return it == st.windows.end() ? nullptr : it->second;
 }
 
-bool IsTopLevel(const Wnd& w) { return !(w.style & WS_CHILD); }
+bool IsTopLevel(const Wnd& w) {
+    return !(w.style & WS_CHILD);
+}
 
 RECT ScreenRectLocked(const Wnd& w) {
     RECT r = w.rect;
     HWND p = w.parent;
     while (p) {
         Wnd* pw = FindLocked(p);
-        if (!pw) break;
+        if (!pw)
+            break;
         RECT pr = pw->rect;
         OffsetRect(&r, pr.left + pw->client.left, pr.top + pw->client.top);
-        if (IsTopLevel(*pw)) break;
+        if (IsTopLevel(*pw))
+            break;
         p = pw->parent;
     }
     return r;
@@ -68,17 +74,21 @@ RECT ClientScreenRectLocked(const Wnd& w) {
 bool ReallyVisibleLocked(const Wnd& w) {
     const Wnd* cur = &w;
     for (;;) {
-        if (!(cur->style & WS_VISIBLE) || cur->show == ShowState::Minimized) return false;
+        if (!(cur->style & WS_VISIBLE) || cur->show == ShowState::Minimized)
+            return false;
         if (cur->parent) {
             cur = FindLocked(cur->parent);
-            if (!cur) return false;
+            if (!cur)
+                return false;
             continue;
         }
         // An owned window is hidden while an owner up the chain is minimised.
         for (HWND o = cur->owner; o;) {
             Wnd* ow = FindLocked(o);
-            if (!ow) break;
-            if (ow->show == ShowState::Minimized) return false;
+            if (!ow)
+                break;
+            if (ow->show == ShowState::Minimized)
+                return false;
             o = ow->owner;
         }
         return true;
@@ -89,7 +99,8 @@ HWND TopLevelOf(HWND hwnd) {
     auto& st = S();
     Lock lk(st.mu);
     Wnd* w = FindLocked(hwnd);
-    while (w && !IsTopLevel(*w)) w = FindLocked(w->parent);
+    while (w && !IsTopLevel(*w))
+        w = FindLocked(w->parent);
     return w ? w->hwnd : nullptr;
 }
 
@@ -99,30 +110,37 @@ LRESULT CallProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         auto& st = S();
         Lock lk(st.mu);
         Wnd* w = FindLocked(hwnd);
-        if (!w) return 0;
+        if (!w)
+            return 0;
         proc = w->proc;
     }
-    if (!proc) return DefWindowProc(hwnd, msg, wParam, lParam);
+    if (!proc)
+        return DefWindowProc(hwnd, msg, wParam, lParam);
     return proc(hwnd, msg, wParam, lParam);
 }
 
 namespace {
 
 std::shared_ptr<WndClass> FindClassLocked(LPCWSTR name, HINSTANCE instance, bool anyInstance) {
-    if (!name) return nullptr;
+    if (!name)
+        return nullptr;
     auto& st = S();
     if (IS_INTRESOURCE(name)) {
         ATOM atom = static_cast<ATOM>(reinterpret_cast<uintptr_t>(name));
         for (auto& c : st.classes)
-            if (c->atom == atom) return c;
+            if (c->atom == atom)
+                return c;
         return nullptr;
     }
     std::wstring key = LowerKey(name);
     std::shared_ptr<WndClass> any;
     for (auto& c : st.classes) {
-        if (c->key != key) continue;
-        if (c->system || c->instance == instance) return c;
-        if (anyInstance && !any) any = c;
+        if (c->key != key)
+            continue;
+        if (c->system || c->instance == instance)
+            return c;
+        if (anyInstance && !any)
+            any = c;
     }
     return any;
 }
@@ -182,7 +200,8 @@ void ForgetWindow(HWND hwnd) {
     {
         Lock lk(st.mu);
         auto it = st.windows.find(hwnd);
-        if (it == st.windows.end()) return;
+        if (it == st.windows.end())
+            return;
         keep = it->second;
         q = keep->queue;
         st.windows.erase(it);
@@ -192,13 +211,17 @@ void ForgetWindow(HWND hwnd) {
                 p->children.erase(std::remove(p->children.begin(), p->children.end(), hwnd),
                                   p->children.end());
         }
-        if (keep->surface) GetBackend().destroy_surface(keep->surface);
+        if (keep->surface)
+            GetBackend().destroy_surface(keep->surface);
         keep->surface = 0;
-        if (keep->region) DeleteObject(keep->region);
+        if (keep->region)
+            DeleteObject(keep->region);
         keep->region = nullptr;
         DropInputStateFor(hwnd);
-        if (st.active == hwnd) st.active = nullptr;
-        if (st.focus == hwnd) st.focus = nullptr;
+        if (st.active == hwnd)
+            st.active = nullptr;
+        if (st.focus == hwnd)
+            st.focus = nullptr;
         st.generation++;
     }
     if (q) {
@@ -214,17 +237,20 @@ void SendDestroyTree(HWND hwnd) {
     {
         auto& st = S();
         Lock lk(st.mu);
-        if (Wnd* w = FindLocked(hwnd)) children = w->children;
+        if (Wnd* w = FindLocked(hwnd))
+            children = w->children;
     }
     CallProc(hwnd, WM_DESTROY, 0, 0);
     {
         auto& st = S();
         Lock lk(st.mu);
-        if (Wnd* w = FindLocked(hwnd)) children = w->children;
+        if (Wnd* w = FindLocked(hwnd))
+            children = w->children;
     }
     for (auto it = children.rbegin(); it != children.rend(); ++it) {
         auto c = Find(*it);
-        if (!c || c->destroying) continue;
+        if (!c || c->destroying)
+            continue;
         c->destroying = true;
         SendDestroyTree(*it);
     }
@@ -238,7 +264,9 @@ void SendDestroyTree(HWND hwnd) {
 
 using namespace wm;
 
-DWORD GetCurrentThreadId() { return wm::CurrentTid(); }
+DWORD GetCurrentThreadId() {
+    return wm::CurrentTid();
+}
 
 ATOM RegisterClass(const WNDCLASS* wc) {
     if (!wc) {
@@ -269,7 +297,9 @@ ATOM RegisterClassEx(const WNDCLASSEX* wc) {
 }
 
 namespace wm {
-ATOM RegisterSystemClass(const WNDCLASSEX& wc) { return RegisterClassCommon(wc, true); }
+ATOM RegisterSystemClass(const WNDCLASSEX& wc) {
+    return RegisterClassCommon(wc, true);
+}
 } // namespace wm
 
 BOOL UnregisterClass(LPCWSTR className, HINSTANCE hInstance) {
@@ -304,7 +334,8 @@ BOOL GetClassInfoEx(HINSTANCE hInstance, LPCWSTR className, WNDCLASSEX* wc) {
 
 BOOL GetClassInfo(HINSTANCE hInstance, LPCWSTR className, WNDCLASS* wc) {
     WNDCLASSEX ex{};
-    if (!wc || !GetClassInfoEx(hInstance, className, &ex)) return FALSE;
+    if (!wc || !GetClassInfoEx(hInstance, className, &ex))
+        return FALSE;
     wc->style = ex.style;
     wc->lpfnWndProc = ex.lpfnWndProc;
     wc->cbClsExtra = ex.cbClsExtra;
@@ -341,12 +372,19 @@ ULONG_PTR GetClassLongPtr(HWND hwnd, int index) {
     }
     const WndClass& c = *w->cls;
     switch (index) {
-    case GCL_STYLE: return c.style;
-    case GCLP_WNDPROC: return reinterpret_cast<ULONG_PTR>(c.proc);
-    case GCLP_HCURSOR: return reinterpret_cast<ULONG_PTR>(c.cursor);
-    case GCLP_HICON: return reinterpret_cast<ULONG_PTR>(c.icon);
-    case GCLP_HBRBACKGROUND: return reinterpret_cast<ULONG_PTR>(c.background);
-    default: SetLastError(ERROR_INVALID_PARAMETER); return 0;
+    case GCL_STYLE:
+        return c.style;
+    case GCLP_WNDPROC:
+        return reinterpret_cast<ULONG_PTR>(c.proc);
+    case GCLP_HCURSOR:
+        return reinterpret_cast<ULONG_PTR>(c.cursor);
+    case GCLP_HICON:
+        return reinterpret_cast<ULONG_PTR>(c.icon);
+    case GCLP_HBRBACKGROUND:
+        return reinterpret_cast<ULONG_PTR>(c.background);
+    default:
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
     }
 }
 
@@ -361,7 +399,10 @@ ULONG_PTR SetClassLongPtr(HWND hwnd, int index, LONG_PTR value) {
     WndClass& c = *w->cls;
     ULONG_PTR old = 0;
     switch (index) {
-    case GCL_STYLE: old = c.style; c.style = static_cast<UINT>(value); break;
+    case GCL_STYLE:
+        old = c.style;
+        c.style = static_cast<UINT>(value);
+        break;
     case GCLP_WNDPROC:
         old = reinterpret_cast<ULONG_PTR>(c.proc);
         c.proc = reinterpret_cast<WNDPROC>(value);
@@ -378,13 +419,15 @@ ULONG_PTR SetClassLongPtr(HWND hwnd, int index, LONG_PTR value) {
         old = reinterpret_cast<ULONG_PTR>(c.background);
         c.background = reinterpret_cast<HBRUSH>(value);
         break;
-    default: SetLastError(ERROR_INVALID_PARAMETER); return 0;
+    default:
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
     }
     return old;
 }
 
-HWND CreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x,
-                    int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+HWND CreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
+                    int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                     LPVOID param) {
     EnsureSystemClasses();
     auto& st = S();
@@ -411,7 +454,8 @@ HWND CreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD 
                 return nullptr;
             }
             // The owner of a top-level window is always a top-level window.
-            while (pw && !IsTopLevel(*pw)) pw = FindLocked(pw->parent);
+            while (pw && !IsTopLevel(*pw))
+                pw = FindLocked(pw->parent);
             parent = pw ? pw->hwnd : nullptr;
         }
         if (!st.inputQueue) {
@@ -425,7 +469,8 @@ HWND CreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD 
         w->proc = cls->proc;
         w->title = windowName ? windowName : L"";
         w->style = style & ~WS_VISIBLE;
-        if (style & WS_CHILD) w->style &= ~(WS_MINIMIZE | WS_MAXIMIZE);
+        if (style & WS_CHILD)
+            w->style &= ~(WS_MINIMIZE | WS_MAXIMIZE);
         w->exStyle = exStyle;
         w->instance = instance;
         w->queue = q;
@@ -436,10 +481,14 @@ HWND CreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD 
             w->owner = parent;
         }
         bool popup = (style & (WS_POPUP | WS_CHILD)) != 0;
-        if (x == CW_USEDEFAULT) x = popup ? 0 : 26;
-        if (y == CW_USEDEFAULT) y = popup ? 0 : 26;
-        if (width == CW_USEDEFAULT) width = popup ? 0 : 800;
-        if (height == CW_USEDEFAULT) height = popup ? 0 : 600;
+        if (x == CW_USEDEFAULT)
+            x = popup ? 0 : 26;
+        if (y == CW_USEDEFAULT)
+            y = popup ? 0 : 26;
+        if (width == CW_USEDEFAULT)
+            width = popup ? 0 : 800;
+        if (height == CW_USEDEFAULT)
+            height = popup ? 0 : 600;
         w->rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
         w->client = RECT{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
         st.windows[hwnd] = w;
@@ -451,9 +500,10 @@ HWND CreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD 
             hints.popup = (style & WS_POPUP) != 0;
             hints.toolWindow = (exStyle & WS_EX_TOOLWINDOW) != 0;
             hints.topmost = (exStyle & WS_EX_TOPMOST) != 0;
-            if (Wnd* o = FindLocked(w->owner)) hints.owner = o->surface;
-            w->surface = GetBackend().create_surface(hints, w->rect.left, w->rect.top,
-                                                     width, height);
+            if (Wnd* o = FindLocked(w->owner))
+                hints.owner = o->surface;
+            w->surface =
+                GetBackend().create_surface(hints, w->rect.left, w->rect.top, width, height);
             GetBackend().set_title(w->surface, w->title);
             ResizeSurfaceLocked(*w);
             RestackLocked();
@@ -489,7 +539,8 @@ HWND CreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD 
     CallProc(hwnd, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&nc));
     {
         Lock lk(st.mu);
-        if (!FindLocked(hwnd)) return nullptr;
+        if (!FindLocked(hwnd))
+            return nullptr;
         w->client = RECT{nc.left - w->rect.left, nc.top - w->rect.top, nc.right - w->rect.left,
                          nc.bottom - w->rect.top};
         if (IsRectEmpty(&w->client) && (nc.right < nc.left || nc.bottom < nc.top))
@@ -499,7 +550,8 @@ HWND CreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD 
         DestroyWindow(hwnd);
         return nullptr;
     }
-    if (!IsWindow(hwnd)) return nullptr;
+    if (!IsWindow(hwnd))
+        return nullptr;
     RECT cr, wr;
     GetClientRect(hwnd, &cr);
     GetWindowRect(hwnd, &wr);
@@ -511,7 +563,8 @@ HWND CreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD 
         origin = POINT{w->rect.left + w->client.left, w->rect.top + w->client.top};
     }
     CallProc(hwnd, WM_MOVE, 0, MAKELPARAM(origin.x, origin.y));
-    if (!IsWindow(hwnd)) return nullptr;
+    if (!IsWindow(hwnd))
+        return nullptr;
     if (style & WS_MAXIMIZE)
         ShowWindow(hwnd, SW_SHOWMAXIMIZED);
     else if (style & WS_MINIMIZE)
@@ -542,12 +595,14 @@ BOOL DestroyWindow(HWND hwnd) {
             SetLastError(ERROR_ACCESS_DENIED);
             return FALSE;
         }
-        if (w->destroying) return TRUE;
+        if (w->destroying)
+            return TRUE;
         w->destroying = true;
         topLevel = IsTopLevel(*w);
         for (auto it = st.zorder.rbegin(); it != st.zorder.rend(); ++it) {
             Wnd* o = FindLocked(*it);
-            if (o && o->owner == hwnd) owned.push_back(*it);
+            if (o && o->owner == hwnd)
+                owned.push_back(*it);
         }
         wasVisible = (w->style & WS_VISIBLE) != 0;
         wasActive = st.active == hwnd;
@@ -567,18 +622,22 @@ BOOL DestroyWindow(HWND hwnd) {
             Lock lk(st.mu);
             if (Wnd* w = FindLocked(hwnd)) {
                 w->style &= ~WS_VISIBLE;
-                if (w->surface) GetBackend().show_surface(w->surface, false);
+                if (w->surface)
+                    GetBackend().show_surface(w->surface, false);
             }
         }
-        if (topLevel && (wasActive || GetActiveWindow() == hwnd)) ActivateNextAfter(hwnd);
+        if (topLevel && (wasActive || GetActiveWindow() == hwnd))
+            ActivateNextAfter(hwnd);
     }
     {
         Lock lk(st.mu);
         if (st.capture == hwnd) {
             st.capture = nullptr;
         }
-        if (st.focus == hwnd || (st.focus && IsChild(hwnd, st.focus))) st.focus = nullptr;
-        if (st.active == hwnd) st.active = nullptr;
+        if (st.focus == hwnd || (st.focus && IsChild(hwnd, st.focus)))
+            st.focus = nullptr;
+        if (st.active == hwnd)
+            st.active = nullptr;
     }
     SendDestroyTree(hwnd);
     return TRUE;
@@ -591,7 +650,8 @@ BOOL IsWindow(HWND hwnd) {
 }
 
 LRESULT CallWindowProc(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (!proc) return 0;
+    if (!proc)
+        return 0;
     return proc(hwnd, msg, wParam, lParam);
 }
 
@@ -604,14 +664,23 @@ LONG_PTR GetWindowLongPtr(HWND hwnd, int index) {
         return 0;
     }
     switch (index) {
-    case GWL_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
-    case GWL_HINSTANCE: return reinterpret_cast<LONG_PTR>(w->instance);
-    case GWL_HWNDPARENT: return reinterpret_cast<LONG_PTR>(w->parent ? w->parent : w->owner);
-    case GWL_ID: return w->id;
-    case GWL_STYLE: return static_cast<LONG_PTR>(w->style);
-    case GWL_EXSTYLE: return static_cast<LONG_PTR>(w->exStyle);
-    case GWL_USERDATA: return w->userData;
-    default: SetLastError(ERROR_INVALID_PARAMETER); return 0;
+    case GWL_WNDPROC:
+        return reinterpret_cast<LONG_PTR>(w->proc);
+    case GWL_HINSTANCE:
+        return reinterpret_cast<LONG_PTR>(w->instance);
+    case GWL_HWNDPARENT:
+        return reinterpret_cast<LONG_PTR>(w->parent ? w->parent : w->owner);
+    case GWL_ID:
+        return w->id;
+    case GWL_STYLE:
+        return static_cast<LONG_PTR>(w->style);
+    case GWL_EXSTYLE:
+        return static_cast<LONG_PTR>(w->exStyle);
+    case GWL_USERDATA:
+        return w->userData;
+    default:
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
     }
 }
 
@@ -637,8 +706,14 @@ LONG_PTR SetWindowLongPtr(HWND hwnd, int index, LONG_PTR value) {
             old = reinterpret_cast<LONG_PTR>(w->instance);
             w->instance = reinterpret_cast<HINSTANCE>(value);
             return old;
-        case GWL_ID: old = w->id; w->id = value; return old;
-        case GWL_USERDATA: old = w->userData; w->userData = value; return old;
+        case GWL_ID:
+            old = w->id;
+            w->id = value;
+            return old;
+        case GWL_USERDATA:
+            old = w->userData;
+            w->userData = value;
+            return old;
         case GWL_HWNDPARENT:
             old = reinterpret_cast<LONG_PTR>(w->owner);
             if (IsTopLevel(*w)) {
@@ -653,7 +728,9 @@ LONG_PTR SetWindowLongPtr(HWND hwnd, int index, LONG_PTR value) {
             ss.styleNew = static_cast<DWORD>(value);
             styleChange = true;
             break;
-        default: SetLastError(ERROR_INVALID_PARAMETER); return 0;
+        default:
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
         }
     }
     if (styleChange) {
@@ -661,7 +738,8 @@ LONG_PTR SetWindowLongPtr(HWND hwnd, int index, LONG_PTR value) {
         {
             Lock lk(st.mu);
             Wnd* w = FindLocked(hwnd);
-            if (!w) return old;
+            if (!w)
+                return old;
             if (index == GWL_STYLE) {
                 // Visibility changes only through ShowWindow and SetWindowPos.
                 w->style = (ss.styleNew & ~WS_VISIBLE) | (w->style & WS_VISIBLE);
@@ -680,7 +758,9 @@ LONG_PTR SetWindowLongPtr(HWND hwnd, int index, LONG_PTR value) {
     return old;
 }
 
-LONG_PTR GetWindowLong(HWND hwnd, int index) { return GetWindowLongPtr(hwnd, index); }
+LONG_PTR GetWindowLong(HWND hwnd, int index) {
+    return GetWindowLongPtr(hwnd, index);
+}
 LONG_PTR SetWindowLong(HWND hwnd, int index, LONG_PTR value) {
     return SetWindowLongPtr(hwnd, index, value);
 }
@@ -689,7 +769,8 @@ BOOL SetProp(HWND hwnd, LPCWSTR name, HANDLE data) {
     auto& st = S();
     Lock lk(st.mu);
     Wnd* w = FindLocked(hwnd);
-    if (!w || !name) return FALSE;
+    if (!w || !name)
+        return FALSE;
     w->props[LowerKey(name)] = data;
     return TRUE;
 }
@@ -698,7 +779,8 @@ HANDLE GetProp(HWND hwnd, LPCWSTR name) {
     auto& st = S();
     Lock lk(st.mu);
     Wnd* w = FindLocked(hwnd);
-    if (!w || !name) return nullptr;
+    if (!w || !name)
+        return nullptr;
     auto it = w->props.find(LowerKey(name));
     return it == w->props.end() ? nullptr : it->second;
 }
@@ -707,25 +789,30 @@ HANDLE RemoveProp(HWND hwnd, LPCWSTR name) {
     auto& st = S();
     Lock lk(st.mu);
     Wnd* w = FindLocked(hwnd);
-    if (!w || !name) return nullptr;
+    if (!w || !name)
+        return nullptr;
     auto it = w->props.find(LowerKey(name));
-    if (it == w->props.end()) return nullptr;
+    if (it == w->props.end())
+        return nullptr;
     HANDLE h = it->second;
     w->props.erase(it);
     return h;
 }
 
 BOOL SetWindowText(HWND hwnd, LPCWSTR text) {
-    if (!IsWindow(hwnd)) return FALSE;
+    if (!IsWindow(hwnd))
+        return FALSE;
     return static_cast<BOOL>(SendMessage(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)));
 }
 
 int GetWindowText(HWND hwnd, LPWSTR buffer, int maxCount) {
     // Read directly, so that any thread can ask without a cross-thread send.
     auto w = Find(hwnd);
-    if (!buffer || maxCount <= 0) return 0;
+    if (!buffer || maxCount <= 0)
+        return 0;
     buffer[0] = 0;
-    if (!w) return 0;
+    if (!w)
+        return 0;
     std::wstring t;
     {
         Lock lk(S().mu);
@@ -739,15 +826,18 @@ int GetWindowText(HWND hwnd, LPWSTR buffer, int maxCount) {
 
 int GetWindowTextLength(HWND hwnd) {
     auto w = Find(hwnd);
-    if (!w) return 0;
+    if (!w)
+        return 0;
     Lock lk(S().mu);
     return static_cast<int>(w->title.size());
 }
 
 DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId) {
     auto w = Find(hwnd);
-    if (!w) return 0;
-    if (processId) *processId = static_cast<DWORD>(getpid());
+    if (!w)
+        return 0;
+    if (processId)
+        *processId = static_cast<DWORD>(getpid());
     return w->queue->tid;
 }
 
@@ -757,9 +847,12 @@ HWND FindWindow(LPCWSTR className, LPCWSTR windowName) {
     std::wstring key = className ? LowerKey(className) : L"";
     for (auto it = st.zorder.rbegin(); it != st.zorder.rend(); ++it) {
         Wnd* w = FindLocked(*it);
-        if (!w) continue;
-        if (className && w->cls->key != key) continue;
-        if (windowName && w->title != windowName) continue;
+        if (!w)
+            continue;
+        if (className && w->cls->key != key)
+            continue;
+        if (windowName && w->title != windowName)
+            continue;
         return w->hwnd;
     }
     return nullptr;
@@ -773,8 +866,10 @@ BOOL EnumWindows(WNDENUMPROC proc, LPARAM lParam) {
         list.assign(st.zorder.rbegin(), st.zorder.rend());
     }
     for (HWND h : list) {
-        if (!IsWindow(h)) continue;
-        if (!proc(h, lParam)) return FALSE;
+        if (!IsWindow(h))
+            continue;
+        if (!proc(h, lParam))
+            return FALSE;
     }
     return TRUE;
 }
@@ -783,9 +878,12 @@ HWND GetParent(HWND hwnd) {
     auto& st = S();
     Lock lk(st.mu);
     Wnd* w = FindLocked(hwnd);
-    if (!w) return nullptr;
-    if (w->style & WS_CHILD) return w->parent;
-    if (w->style & WS_POPUP) return w->owner;
+    if (!w)
+        return nullptr;
+    if (w->style & WS_CHILD)
+        return w->parent;
+    if (w->style & WS_POPUP)
+        return w->owner;
     return nullptr;
 }
 
@@ -798,14 +896,19 @@ HWND GetWindow(HWND hwnd, UINT cmd) {
         return nullptr;
     }
     const std::vector<HWND>* siblings = &st.zorder;
-    if (w->parent) siblings = &FindLocked(w->parent)->children;
+    if (w->parent)
+        siblings = &FindLocked(w->parent)->children;
     // Sibling lists are kept bottom to top; GW_HWNDFIRST is the topmost.
     auto pos = std::find(siblings->begin(), siblings->end(), hwnd);
     switch (cmd) {
-    case GW_OWNER: return w->owner;
-    case GW_CHILD: return w->children.empty() ? nullptr : w->children.back();
-    case GW_HWNDFIRST: return siblings->empty() ? nullptr : siblings->back();
-    case GW_HWNDLAST: return siblings->empty() ? nullptr : siblings->front();
+    case GW_OWNER:
+        return w->owner;
+    case GW_CHILD:
+        return w->children.empty() ? nullptr : w->children.back();
+    case GW_HWNDFIRST:
+        return siblings->empty() ? nullptr : siblings->back();
+    case GW_HWNDLAST:
+        return siblings->empty() ? nullptr : siblings->front();
     case GW_HWNDNEXT:
         return (pos == siblings->end() || pos == siblings->begin()) ? nullptr : *(pos - 1);
     case GW_HWNDPREV:
@@ -817,7 +920,9 @@ HWND GetWindow(HWND hwnd, UINT cmd) {
                 return o->hwnd;
         }
         return nullptr;
-    default: SetLastError(ERROR_INVALID_PARAMETER); return nullptr;
+    default:
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
     }
 }
 
@@ -825,17 +930,23 @@ HWND GetAncestor(HWND hwnd, UINT flags) {
     auto& st = S();
     Lock lk(st.mu);
     Wnd* w = FindLocked(hwnd);
-    if (!w) return nullptr;
+    if (!w)
+        return nullptr;
     switch (flags) {
-    case GA_PARENT: return w->parent ? w->parent : GetDesktopWindow();
+    case GA_PARENT:
+        return w->parent ? w->parent : GetDesktopWindow();
     case GA_ROOT:
-        while (w->parent) w = FindLocked(w->parent);
+        while (w->parent)
+            w = FindLocked(w->parent);
         return w->hwnd;
     case GA_ROOTOWNER:
-        while (w->parent) w = FindLocked(w->parent);
-        while (w->owner && FindLocked(w->owner)) w = FindLocked(w->owner);
+        while (w->parent)
+            w = FindLocked(w->parent);
+        while (w->owner && FindLocked(w->owner))
+            w = FindLocked(w->owner);
         return w->hwnd;
-    default: return nullptr;
+    default:
+        return nullptr;
     }
 }
 
@@ -844,14 +955,19 @@ BOOL IsChild(HWND parent, HWND hwnd) {
     Lock lk(st.mu);
     Wnd* w = FindLocked(hwnd);
     while (w && w->parent) {
-        if (w->parent == parent) return TRUE;
+        if (w->parent == parent)
+            return TRUE;
         w = FindLocked(w->parent);
     }
     return FALSE;
 }
 
-HMENU GetMenu(HWND) { return nullptr; }
+HMENU GetMenu(HWND) {
+    return nullptr;
+}
 
-HWND GetDesktopWindow() { return S().desktop; }
+HWND GetDesktopWindow() {
+    return S().desktop;
+}
 
 } // namespace plat

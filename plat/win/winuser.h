@@ -659,8 +659,8 @@ ULONG_PTR SetClassLongPtr(HWND hwnd, int index, LONG_PTR value);
 // Windows. x/y/width/height may be CW_USEDEFAULT (popups then get 0).
 // For a window without WS_CHILD, parent is the owner. Returns nullptr when
 // the class is unknown, WM_NCCREATE returns FALSE or WM_CREATE returns -1.
-HWND CreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x,
-                    int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+HWND CreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
+                    int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                     LPVOID param);
 HWND CreateWindow(LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
                   int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);

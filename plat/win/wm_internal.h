@@ -55,8 +55,8 @@ struct Wnd {
     HINSTANCE instance = nullptr;
     LONG_PTR id = 0; // GWL_ID (the menu argument of a child)
     LONG_PTR userData = 0;
-    HWND parent = nullptr; // WS_CHILD only
-    HWND owner = nullptr;  // top-level only
+    HWND parent = nullptr;      // WS_CHILD only
+    HWND owner = nullptr;       // top-level only
     std::vector<HWND> children; // bottom to top
     RECT rect{};   // window rectangle: screen for top-level, parent client for children
     RECT client{}; // client rectangle relative to the window's top-left
@@ -79,7 +79,7 @@ struct Wnd {
     int surfW = 0;
     int surfH = 0;
     bool longLivedDC = false; // GetDC was used: keep a screen-sized buffer
-    HRGN region = nullptr;        // window region (window coordinates), owned
+    HRGN region = nullptr;    // window region (window coordinates), owned
     std::vector<RECT> regionRects;
     // Layered windows.
     bool perPixelAlpha = false;
@@ -124,7 +124,7 @@ struct ThreadQueue {
     bool alive = true;
     bool isInput = false; // waits through the backend
     bool wakePending = false;
-    bool idle = false;    // blocked waiting with nothing to do
+    bool idle = false; // blocked waiting with nothing to do
     int inSend = 0;
     DWORD msgTime = 0;
 

@@ -38,9 +38,12 @@ struct Server {
 
     ~Server() {
         stop = true;
-        if (thread.joinable()) thread.join();
-        if (listenFd >= 0) close(listenFd);
-        if (!path.empty()) unlink(path.c_str());
+        if (thread.joinable())
+            thread.join();
+        if (listenFd >= 0)
+            close(listenFd);
+        if (!path.empty())
+            unlink(path.c_str());
     }
 };
 
@@ -59,7 +62,8 @@ std::string Hex(const void* p) {
 std::string Quote(const std::wstring& w) {
     std::string s = WideToUtf8(w), out = "\"";
     for (char c : s) {
-        if (c == '"' || c == '\\') out.push_back('\\');
+        if (c == '"' || c == '\\')
+            out.push_back('\\');
         if (c == '\n') {
             out += "\\n";
             continue;
@@ -95,36 +99,43 @@ std::vector<HWND> TopLevelWindows() {
 }
 
 int ButtonFromName(const std::string& s) {
-    if (s == "right") return InputButtonRight;
-    if (s == "middle") return InputButtonMiddle;
+    if (s == "right")
+        return InputButtonRight;
+    if (s == "middle")
+        return InputButtonMiddle;
     return InputButtonLeft;
 }
 
 // Key names: a letter or digit, F1..F12, names such as enter, esc, tab,
 // space, backspace, left, right, up, down, home, end, delete, or 0xNN.
 UINT VkFromName(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (auto& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (s.size() == 1 && std::isalnum(static_cast<unsigned char>(s[0])))
         return static_cast<UINT>(std::toupper(static_cast<unsigned char>(s[0])));
     if (s.size() >= 2 && s[0] == 'f' && std::isdigit(static_cast<unsigned char>(s[1]))) {
         int n = std::atoi(s.c_str() + 1);
-        if (n >= 1 && n <= 12) return static_cast<UINT>(VK_F1 + n - 1);
+        if (n >= 1 && n <= 12)
+            return static_cast<UINT>(VK_F1 + n - 1);
     }
-    if (s.rfind("0x", 0) == 0) return static_cast<UINT>(std::strtoul(s.c_str(), nullptr, 16));
+    if (s.rfind("0x", 0) == 0)
+        return static_cast<UINT>(std::strtoul(s.c_str(), nullptr, 16));
     struct Named {
         const char* name;
         int vk;
     };
     static const Named names[] = {
-        {"enter", VK_RETURN}, {"return", VK_RETURN}, {"esc", VK_ESCAPE}, {"escape", VK_ESCAPE},
-        {"tab", VK_TAB}, {"space", VK_SPACE}, {"backspace", VK_BACK}, {"left", VK_LEFT},
-        {"right", VK_RIGHT}, {"up", VK_UP}, {"down", VK_DOWN}, {"home", VK_HOME},
-        {"end", VK_END}, {"delete", VK_DELETE}, {"insert", VK_INSERT}, {"shift", VK_SHIFT},
-        {"ctrl", VK_CONTROL}, {"control", VK_CONTROL}, {"alt", VK_MENU}, {"pageup", VK_PRIOR},
-        {"pagedown", VK_NEXT},
+        {"enter", VK_RETURN},   {"return", VK_RETURN}, {"esc", VK_ESCAPE},
+        {"escape", VK_ESCAPE},  {"tab", VK_TAB},       {"space", VK_SPACE},
+        {"backspace", VK_BACK}, {"left", VK_LEFT},     {"right", VK_RIGHT},
+        {"up", VK_UP},          {"down", VK_DOWN},     {"home", VK_HOME},
+        {"end", VK_END},        {"delete", VK_DELETE}, {"insert", VK_INSERT},
+        {"shift", VK_SHIFT},    {"ctrl", VK_CONTROL},  {"control", VK_CONTROL},
+        {"alt", VK_MENU},       {"pageup", VK_PRIOR},  {"pagedown", VK_NEXT},
     };
     for (auto& n : names)
-        if (s == n.name) return static_cast<UINT>(n.vk);
+        if (s == n.name)
+            return static_cast<UINT>(n.vk);
     return 0;
 }
 
@@ -134,12 +145,16 @@ std::vector<UINT> KeyChord(const std::string& spec) {
     size_t start = 0;
     while (start <= spec.size()) {
         size_t plus = spec.find('+', start);
-        std::string part = spec.substr(start, plus == std::string::npos ? std::string::npos : plus - start);
-        if (part.empty() && plus != std::string::npos) part = "+";
+        std::string part =
+            spec.substr(start, plus == std::string::npos ? std::string::npos : plus - start);
+        if (part.empty() && plus != std::string::npos)
+            part = "+";
         UINT vk = VkFromName(part);
-        if (!vk) return {};
+        if (!vk)
+            return {};
         keys.push_back(vk);
-        if (plus == std::string::npos) break;
+        if (plus == std::string::npos)
+            break;
         start = plus + 1;
     }
     return keys;
@@ -162,7 +177,8 @@ std::string Command(const std::string& line) {
     in >> cmd;
     if (cmd == "move") {
         int x, y;
-        if (!(in >> x >> y)) return "error usage: move X Y";
+        if (!(in >> x >> y))
+            return "error usage: move X Y";
         input_mouse_move(x, y);
         return Settle();
     }
@@ -174,7 +190,8 @@ std::string Command(const std::string& line) {
     }
     if (cmd == "click" || cmd == "dblclick") {
         int x, y;
-        if (!(in >> x >> y)) return "error usage: click X Y [left|right|middle]";
+        if (!(in >> x >> y))
+            return "error usage: click X Y [left|right|middle]";
         std::string b;
         in >> b;
         input_mouse_move(x, y);
@@ -186,7 +203,8 @@ std::string Command(const std::string& line) {
     }
     if (cmd == "wheel") {
         int d;
-        if (!(in >> d)) return "error usage: wheel DELTA";
+        if (!(in >> d))
+            return "error usage: wheel DELTA";
         input_wheel(d);
         return Settle();
     }
@@ -194,11 +212,14 @@ std::string Command(const std::string& line) {
         std::string spec;
         in >> spec;
         std::vector<UINT> keys = KeyChord(spec);
-        if (keys.empty()) return "error unknown key: " + spec;
+        if (keys.empty())
+            return "error unknown key: " + spec;
         if (cmd != "keyup")
-            for (UINT k : keys) input_key(k, true);
+            for (UINT k : keys)
+                input_key(k, true);
         if (cmd != "keydown")
-            for (auto it = keys.rbegin(); it != keys.rend(); ++it) input_key(*it, false);
+            for (auto it = keys.rbegin(); it != keys.rend(); ++it)
+                input_key(*it, false);
         return Settle();
     }
     if (cmd == "text") {
@@ -243,7 +264,8 @@ std::string Command(const std::string& line) {
         do {
             for (HWND h : TopLevelWindows()) {
                 bool match = kind == "class" ? ClassOf(h) == want : TitleOf(h) == want;
-                if (match && IsWindowVisible(h)) return Settle("ok " + Hex(h));
+                if (match && IsWindowVisible(h))
+                    return Settle("ok " + Hex(h));
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         } while (std::chrono::steady_clock::now() < deadline);
@@ -252,17 +274,19 @@ std::string Command(const std::string& line) {
     if (cmd == "screenshot") {
         std::string path, hw;
         in >> path >> hw;
-        if (path.empty()) return "error usage: screenshot PATH [HWND]";
+        if (path.empty())
+            return "error usage: screenshot PATH [HWND]";
         HeadlessWaitIdle(kIdleWaitMs);
         bool ok = hw.empty() ? HeadlessSaveScreenPng(path.c_str())
-                             : HeadlessSaveWindowPng(reinterpret_cast<HWND>(
-                                                         std::strtoull(hw.c_str(), nullptr, 0)),
-                                                     path.c_str());
+                             : HeadlessSaveWindowPng(
+                                   reinterpret_cast<HWND>(std::strtoull(hw.c_str(), nullptr, 0)),
+                                   path.c_str());
         return ok ? "ok" : "error cannot write " + path;
     }
     if (cmd == "pixel") {
         int x, y;
-        if (!(in >> x >> y)) return "error usage: pixel X Y";
+        if (!(in >> x >> y))
+            return "error usage: pixel X Y";
         HeadlessWaitIdle(kIdleWaitMs);
         char buf[32];
         std::snprintf(buf, sizeof buf, "ok %08X", HeadlessCaptureScreen().At(x, y));
@@ -273,7 +297,8 @@ std::string Command(const std::string& line) {
         in >> what;
         std::string value = RestOf(in);
         if (what == "folder") {
-            if (value.empty()) return "error usage: answer folder PATH|cancel";
+            if (value.empty())
+                return "error usage: answer folder PATH|cancel";
             if (value == "cancel") {
                 HeadlessAnswerNextFolder(nullptr);
             } else {
@@ -286,13 +311,15 @@ std::string Command(const std::string& line) {
             static const struct {
                 const char* name;
                 int id;
-            } ids[] = {{"ok", IDOK},         {"cancel", IDCANCEL}, {"abort", IDABORT},
-                       {"retry", IDRETRY},   {"ignore", IDIGNORE}, {"yes", IDYES},
+            } ids[] = {{"ok", IDOK},       {"cancel", IDCANCEL}, {"abort", IDABORT},
+                       {"retry", IDRETRY}, {"ignore", IDIGNORE}, {"yes", IDYES},
                        {"no", IDNO}};
             int id = std::atoi(value.c_str());
             for (auto& n : ids)
-                if (value == n.name) id = n.id;
-            if (id <= 0) return "error usage: answer msgbox ok|cancel|yes|no|ID";
+                if (value == n.name)
+                    id = n.id;
+            if (id <= 0)
+                return "error usage: answer msgbox ok|cancel|yes|no|ID";
             HeadlessAnswerNextMessageBox(id);
             return Settle();
         }
@@ -310,7 +337,8 @@ std::string Command(const std::string& line) {
         std::string hw;
         in >> hw;
         HWND h = reinterpret_cast<HWND>(std::strtoull(hw.c_str(), nullptr, 0));
-        if (!PostMessage(h, WM_CLOSE, 0, 0)) return "error no such window";
+        if (!PostMessage(h, WM_CLOSE, 0, 0))
+            return "error no such window";
         return Settle();
     }
     return "error unknown command: " + cmd;
@@ -323,24 +351,31 @@ void ServeClient(int fd) {
     while (!s.stop) {
         pollfd p{fd, POLLIN, 0};
         int r = poll(&p, 1, 200);
-        if (r < 0) break;
-        if (r == 0) continue;
+        if (r < 0)
+            break;
+        if (r == 0)
+            continue;
         ssize_t n = read(fd, chunk, sizeof chunk);
-        if (n <= 0) break;
+        if (n <= 0)
+            break;
         buf.append(chunk, static_cast<size_t>(n));
         size_t nl;
         while ((nl = buf.find('\n')) != std::string::npos) {
             std::string line = buf.substr(0, nl);
             buf.erase(0, nl + 1);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            if (line.empty()) continue;
-            if (line == "bye") return;
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (line.empty())
+                continue;
+            if (line == "bye")
+                return;
             std::string reply = Command(line) + "\n";
             const char* p2 = reply.data();
             size_t left = reply.size();
             while (left) {
                 ssize_t w = send(fd, p2, left, MSG_NOSIGNAL);
-                if (w <= 0) return;
+                if (w <= 0)
+                    return;
                 p2 += w;
                 left -= static_cast<size_t>(w);
             }
@@ -353,9 +388,11 @@ void Run() {
     while (!s.stop) {
         pollfd p{s.listenFd, POLLIN, 0};
         int r = poll(&p, 1, 200);
-        if (r <= 0) continue;
+        if (r <= 0)
+            continue;
         int fd = accept(s.listenFd, nullptr, nullptr);
-        if (fd < 0) continue;
+        if (fd < 0)
+            continue;
         ServeClient(fd);
         close(fd);
     }
@@ -366,12 +403,16 @@ void Run() {
 bool HeadlessStartAutomation(const char* socketPath) {
     Server& s = Srv();
     std::lock_guard<std::mutex> g(s.m);
-    if (s.running) return true;
-    if (!socketPath || !*socketPath) return false;
+    if (s.running)
+        return true;
+    if (!socketPath || !*socketPath)
+        return false;
     sockaddr_un addr{};
-    if (std::strlen(socketPath) >= sizeof addr.sun_path) return false;
+    if (std::strlen(socketPath) >= sizeof addr.sun_path)
+        return false;
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     addr.sun_family = AF_UNIX;
     std::strcpy(addr.sun_path, socketPath);
     unlink(socketPath);
@@ -386,6 +427,8 @@ bool HeadlessStartAutomation(const char* socketPath) {
     return true;
 }
 
-bool HeadlessAutomationRunning() { return Srv().running; }
+bool HeadlessAutomationRunning() {
+    return Srv().running;
+}
 
 } // namespace plat

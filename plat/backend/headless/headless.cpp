@@ -49,8 +49,10 @@ State& H() {
 }
 
 void ScreenRect(RECT* screen, RECT* work) {
-    if (screen) *screen = RECT{0, 0, kScreenW, kScreenH};
-    if (work) *work = RECT{0, 0, kScreenW, kWorkH};
+    if (screen)
+        *screen = RECT{0, 0, kScreenW, kScreenH};
+    if (work)
+        *work = RECT{0, 0, kScreenW, kWorkH};
 }
 
 SurfaceId CreateSurface(const SurfaceHints& hints, int x, int y, int w, int h) {
@@ -79,20 +81,23 @@ void ShowSurface(SurfaceId id, bool visible) {
     auto& s = H();
     std::lock_guard<std::mutex> g(s.m);
     auto it = s.surfaces.find(id);
-    if (it != s.surfaces.end()) it->second.visible = visible;
+    if (it != s.surfaces.end())
+        it->second.visible = visible;
 }
 
 void MoveResizeSurface(SurfaceId id, int x, int y, int w, int h) {
     auto& s = H();
     std::lock_guard<std::mutex> g(s.m);
     auto it = s.surfaces.find(id);
-    if (it == s.surfaces.end()) return;
+    if (it == s.surfaces.end())
+        return;
     Surface& sf = it->second;
     sf.x = x;
     sf.y = y;
     w = std::max(w, 0);
     h = std::max(h, 0);
-    if (w == sf.w && h == sf.h) return;
+    if (w == sf.w && h == sf.h)
+        return;
     std::vector<uint32_t> px(static_cast<size_t>(w) * h, 0xFFFFFFFFu);
     for (int row = 0; row < std::min(h, sf.h); ++row)
         std::copy_n(sf.px.begin() + static_cast<long>(row) * sf.w, std::min(w, sf.w),
@@ -107,10 +112,12 @@ void Restack(const std::vector<SurfaceId>& order) {
     std::lock_guard<std::mutex> g(s.m);
     std::vector<SurfaceId> stack;
     for (SurfaceId id : order)
-        if (s.surfaces.count(id)) stack.push_back(id);
+        if (s.surfaces.count(id))
+            stack.push_back(id);
     // Surfaces the window manager did not mention keep their place below.
     for (SurfaceId id : s.stack)
-        if (std::find(stack.begin(), stack.end(), id) == stack.end()) stack.insert(stack.begin(), id);
+        if (std::find(stack.begin(), stack.end(), id) == stack.end())
+            stack.insert(stack.begin(), id);
     s.stack = stack;
 }
 
@@ -118,7 +125,8 @@ void SetShape(SurfaceId id, bool shaped, const std::vector<RECT>& rects) {
     auto& s = H();
     std::lock_guard<std::mutex> g(s.m);
     auto it = s.surfaces.find(id);
-    if (it == s.surfaces.end()) return;
+    if (it == s.surfaces.end())
+        return;
     it->second.shaped = shaped;
     it->second.shape = rects;
 }
@@ -127,11 +135,13 @@ void Present(SurfaceId id, const void* pixels, int w, int h, int stride, const R
     auto& s = H();
     std::lock_guard<std::mutex> g(s.m);
     auto it = s.surfaces.find(id);
-    if (it == s.surfaces.end() || !pixels) return;
+    if (it == s.surfaces.end() || !pixels)
+        return;
     Surface& sf = it->second;
     int x0 = std::max<int>(dirty.left, 0), y0 = std::max<int>(dirty.top, 0);
     int x1 = std::min<int>({dirty.right, w, sf.w}), y1 = std::min<int>({dirty.bottom, h, sf.h});
-    if (x1 <= x0) return;
+    if (x1 <= x0)
+        return;
     const auto* src = static_cast<const uint8_t*>(pixels);
     for (int y = y0; y < y1; ++y)
         std::memcpy(sf.px.data() + static_cast<size_t>(y) * sf.w + x0,
@@ -143,7 +153,8 @@ void SetAlphaMode(SurfaceId id, bool perPixel, uint8_t alpha) {
     auto& s = H();
     std::lock_guard<std::mutex> g(s.m);
     auto it = s.surfaces.find(id);
-    if (it == s.surfaces.end()) return;
+    if (it == s.surfaces.end())
+        return;
     it->second.perPixel = perPixel;
     it->second.alpha = alpha;
 }
@@ -152,7 +163,8 @@ void SetTitle(SurfaceId id, const std::wstring& title) {
     auto& s = H();
     std::lock_guard<std::mutex> g(s.m);
     auto it = s.surfaces.find(id);
-    if (it != s.surfaces.end()) it->second.title = title;
+    if (it != s.surfaces.end())
+        it->second.title = title;
 }
 
 void SetCursorShape(BackendCursor c) {
@@ -192,7 +204,8 @@ inline uint32_t Over(uint32_t src, uint32_t dst, uint32_t alpha) {
         sg = Mul(sg, alpha);
         sb = Mul(sb, alpha);
     }
-    if (sa == 255) return (sa << 24) | (sr << 16) | (sg << 8) | sb;
+    if (sa == 255)
+        return (sa << 24) | (sr << 16) | (sg << 8) | sb;
     uint32_t inv = 255 - sa;
     uint32_t da = dst >> 24, dr = (dst >> 16) & 0xFF, dg = (dst >> 8) & 0xFF, db = dst & 0xFF;
     return ((sa + Mul(da, inv)) << 24) | ((sr + Mul(dr, inv)) << 16) | ((sg + Mul(dg, inv)) << 8) |
@@ -210,11 +223,14 @@ void ComposeRect(const Surface& sf, const RECT& r, HeadlessImage* out) {
         const uint32_t* src = sf.px.data() + static_cast<size_t>(y) * sf.w;
         uint32_t* dst = out->pixels.data() + static_cast<size_t>(y + sf.y) * out->width + sf.x;
         if (!sf.perPixel && sf.alpha == 255) {
-            for (int x = x0; x < x1; ++x) dst[x] = src[x] | 0xFF000000u;
+            for (int x = x0; x < x1; ++x)
+                dst[x] = src[x] | 0xFF000000u;
         } else if (!sf.perPixel) {
-            for (int x = x0; x < x1; ++x) dst[x] = Over(src[x] | 0xFF000000u, dst[x], sf.alpha);
+            for (int x = x0; x < x1; ++x)
+                dst[x] = Over(src[x] | 0xFF000000u, dst[x], sf.alpha);
         } else {
-            for (int x = x0; x < x1; ++x) dst[x] = Over(src[x], dst[x], sf.alpha);
+            for (int x = x0; x < x1; ++x)
+                dst[x] = Over(src[x], dst[x], sf.alpha);
         }
     }
 }
@@ -223,9 +239,9 @@ void ComposeRect(const Surface& sf, const RECT& r, HeadlessImage* out) {
 
 const Backend& Table() {
     static const Backend table = {
-        "headless",   ScreenRect,   CreateSurface, DestroySurface,  ShowSurface, MoveResizeSurface,
-        Restack,      SetShape,     Present,       SetAlphaMode,    SetTitle,    SetCursorShape,
-        WaitEvents,   Wake,
+        "headless",        ScreenRect,     CreateSurface, DestroySurface, ShowSurface,
+        MoveResizeSurface, Restack,        SetShape,      Present,        SetAlphaMode,
+        SetTitle,          SetCursorShape, WaitEvents,    Wake,
     };
     return table;
 }
@@ -238,13 +254,16 @@ void Compose(HeadlessImage* out) {
     std::lock_guard<std::mutex> g(s.m);
     for (SurfaceId id : s.stack) {
         auto it = s.surfaces.find(id);
-        if (it == s.surfaces.end()) continue;
+        if (it == s.surfaces.end())
+            continue;
         const Surface& sf = it->second;
-        if (!sf.visible || sf.w <= 0 || sf.h <= 0) continue;
+        if (!sf.visible || sf.w <= 0 || sf.h <= 0)
+            continue;
         if (!sf.shaped) {
             ComposeRect(sf, RECT{0, 0, sf.w, sf.h}, out);
         } else {
-            for (const RECT& r : sf.shape) ComposeRect(sf, r, out);
+            for (const RECT& r : sf.shape)
+                ComposeRect(sf, r, out);
         }
     }
 }
@@ -253,7 +272,8 @@ bool CaptureSurface(SurfaceId id, HeadlessImage* out) {
     auto& s = H();
     std::lock_guard<std::mutex> g(s.m);
     auto it = s.surfaces.find(id);
-    if (it == s.surfaces.end()) return false;
+    if (it == s.surfaces.end())
+        return false;
     const Surface& sf = it->second;
     out->width = sf.w;
     out->height = sf.h;
@@ -262,36 +282,43 @@ bool CaptureSurface(SurfaceId id, HeadlessImage* out) {
         for (int y = std::max<int>(r.top, 0); y < std::min<int>(r.bottom, sf.h); ++y)
             for (int x = std::max<int>(r.left, 0); x < std::min<int>(r.right, sf.w); ++x) {
                 uint32_t v = sf.px[static_cast<size_t>(y) * sf.w + x];
-                if (!sf.perPixel) v |= 0xFF000000u;
-                if (sf.alpha != 255) v = Over(v, 0, sf.alpha);
+                if (!sf.perPixel)
+                    v |= 0xFF000000u;
+                if (sf.alpha != 255)
+                    v = Over(v, 0, sf.alpha);
                 out->pixels[static_cast<size_t>(y) * sf.w + x] = v;
             }
     };
     if (!sf.shaped)
         copy(RECT{0, 0, sf.w, sf.h});
     else
-        for (const RECT& r : sf.shape) copy(r);
+        for (const RECT& r : sf.shape)
+            copy(r);
     return true;
 }
 
 } // namespace headless
 
 bool HeadlessSavePng(const HeadlessImage& image, const char* path) {
-    if (!path || image.width <= 0 || image.height <= 0) return false;
+    if (!path || image.width <= 0 || image.height <= 0)
+        return false;
     // cairo's ARGB32 is premultiplied ARGB in native-endian words: the same
     // layout as our pixels; the PNG writer un-premultiplies.
     std::vector<uint32_t> copy = image.pixels;
     int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, image.width);
-    if (stride != image.width * 4) return false;
-    cairo_surface_t* s = cairo_image_surface_create_for_data(
-        reinterpret_cast<unsigned char*>(copy.data()), CAIRO_FORMAT_ARGB32, image.width,
-        image.height, stride);
+    if (stride != image.width * 4)
+        return false;
+    cairo_surface_t* s =
+        cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(copy.data()),
+                                            CAIRO_FORMAT_ARGB32, image.width, image.height, stride);
     bool ok = cairo_surface_status(s) == CAIRO_STATUS_SUCCESS &&
               cairo_surface_write_to_png(s, path) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(s);
     return ok;
 }
 
-void HeadlessCompose(HeadlessImage* out) { headless::Compose(out); }
+void HeadlessCompose(HeadlessImage* out) {
+    headless::Compose(out);
+}
 
 } // namespace plat
