@@ -59,12 +59,10 @@ function(plat_embed_resources target)
     VERBATIM)
   # The section is allocated ("a") so the table is mapped with the image
   # and the linker provides __start_plat_rsrc / __stop_plat_rsrc.
-  file(WRITE ${asm}.in
-    "    .section plat_rsrc,\"a\"\n"
-    "    .balign 16\n"
-    "    .incbin \"${table}\"\n"
-    "    .section .note.GNU-stack,\"\",@progbits\n")
-  configure_file(${asm}.in ${asm} COPYONLY)
+  # file(CONFIGURE) rewrites the file only when its text changes, so the
+  # build does not rerun CMake or reassemble for nothing.
+  file(CONFIGURE OUTPUT ${asm} CONTENT
+    "    .section plat_rsrc,\"a\"\n    .balign 16\n    .incbin \"${table}\"\n    .section .note.GNU-stack,\"\",@progbits\n")
   set_source_files_properties(${asm} PROPERTIES
     LANGUAGE ASM
     OBJECT_DEPENDS ${table}
