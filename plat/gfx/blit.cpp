@@ -34,73 +34,70 @@ SourceBlock copyBlock(Bitmap* bm, const RECT& r) {
 }
 
 // How destination pixels draw from source pixels along one axis: for
-// destination index i, the source indices first[i] .. first[i] + count - 1
-// with their weights (summing to 1).
+// destination index i (from <= i < from + first.size()), the source indices
+// first[k] .. first[k] + count[k] - 1 with their weights (summing to 1),
+// where k = i - from. Only the indices that can be visible are mapped.
 struct AxisMap {
+    int64_t from = 0;
     std::vector<int> first;
     std::vector<int> count;
     std::vector<std::vector<double>> weight;
 };
 
-// Maps n destination pixels onto the source interval [s0, s0 + sn). With
-// averaging each destination pixel takes the area-weighted mean of the
-// source pixels it covers; otherwise the source pixel under its centre.
-// Source indices are kept within [lo, hi).
-AxisMap mapAxis(int n, int s0, int sn, bool averaging, int lo, int hi) {
+// Maps destination indices [from, to) of a block of n pixels onto the
+// source interval [s0, s0 + sn). With averaging each destination pixel
+// takes the area-weighted mean of the source pixels it covers (a pixel
+// enlarged onto whole destination pixels is copied); otherwise the source
+// pixel under its centre. Source indices are kept within [lo, hi).
+AxisMap mapAxis(int64_t n, int s0, int sn, bool averaging, int lo, int hi, int64_t from,
+                int64_t to) {
     AxisMap m;
-    m.first.resize(size_t(n));
-    m.count.resize(size_t(n));
-    m.weight.resize(size_t(n));
-    const double scale = double(sn) / n;
-    for (int i = 0; i < n; ++i) {
-        if (!averaging || sn <= n) {
-            // Enlarging with averaging still picks one source pixel per
-            // destination pixel, except where a destination pixel straddles
-            // two source pixels.
-            double a = s0 + i * scale, b = s0 + (i + 1) * scale;
-            int ia = int(std::floor(a)), ib = int(std::ceil(b)) - 1;
-            if (!averaging || ia >= ib) {
-                int s = int(std::floor(s0 + (i + 0.5) * scale));
-                s = std::clamp(s, lo, hi - 1);
-                m.first[i] = s;
-                m.count[i] = 1;
-                m.weight[i] = {1.0};
-                continue;
-            }
+    m.from = from;
+    const size_t len = size_t(std::max<int64_t>(0, to - from));
+    m.first.resize(len);
+    m.count.resize(len);
+    m.weight.resize(len);
+    const double scale = double(sn) / double(n);
+    for (size_t k = 0; k < len; ++k) {
+        const double i = double(from + int64_t(k));
+        const double a = s0 + i * scale, b = s0 + (i + 1) * scale;
+        const int ia = int(std::floor(a)), ib = int(std::ceil(b)); // covers [ia, ib)
+        if (!averaging || ib - ia <= 1) {
+            int s = std::clamp(int(std::floor(s0 + (i + 0.5) * scale)), lo, hi - 1);
+            m.first[k] = s;
+            m.count[k] = 1;
+            m.weight[k] = {1.0};
+            continue;
         }
-        double a = s0 + i * scale, b = s0 + (i + 1) * scale;
-        int ia = int(std::floor(a)), ib = int(std::ceil(b)); // [ia, ib)
-        std::vector<double> w;
-        int first = std::clamp(ia, lo, hi - 1);
-        int last = std::clamp(ib - 1, lo, hi - 1);
-        w.assign(size_t(last - first + 1), 0.0);
-        for (int s = ia; s < ib; ++s) {
-            double cover = std::min(b, double(s + 1)) - std::max(a, double(s));
-            if (cover <= 0)
-                continue;
-            int c = std::clamp(s, lo, hi - 1);
-            w[size_t(c - first)] += cover / scale;
+        const int first = std::clamp(ia, lo, hi - 1);
+        const int last = std::clamp(ib - 1, lo, hi - 1);
+        std::vector<double> w(size_t(last - first + 1), 0.0);
+        for (int sIdx = ia; sIdx < ib; ++sIdx) {
+            double cover = std::min(b, double(sIdx + 1)) - std::max(a, double(sIdx));
+            if (cover > 0)
+                w[size_t(std::clamp(sIdx, lo, hi - 1) - first)] += cover / scale;
         }
-        m.first[i] = first;
-        m.count[i] = last - first + 1;
-        m.weight[i] = std::move(w);
+        m.first[k] = first;
+        m.count[k] = last - first + 1;
+        m.weight[k] = std::move(w);
     }
     return m;
 }
 
-DWORD sample(const SourceBlock& src, const AxisMap& mx, const AxisMap& my, int i, int j) {
-    if (mx.count[i] == 1 && my.count[j] == 1)
-        return src.at(mx.first[i], my.first[j]);
+DWORD sample(const SourceBlock& src, const AxisMap& mx, const AxisMap& my, int64_t i, int64_t j) {
+    const size_t u0 = size_t(i - mx.from), v0 = size_t(j - my.from);
+    if (mx.count[u0] == 1 && my.count[v0] == 1)
+        return src.at(mx.first[u0], my.first[v0]);
     double acc[4] = {0, 0, 0, 0};
-    for (int v = 0; v < my.count[j]; ++v) {
-        double wy = my.weight[j][v];
+    for (int v = 0; v < my.count[v0]; ++v) {
+        double wy = my.weight[v0][size_t(v)];
         if (wy == 0)
             continue;
-        for (int u = 0; u < mx.count[i]; ++u) {
-            double w = wy * mx.weight[i][u];
+        for (int u = 0; u < mx.count[u0]; ++u) {
+            double w = wy * mx.weight[u0][size_t(u)];
             if (w == 0)
                 continue;
-            DWORD p = src.at(mx.first[i] + u, my.first[j] + v);
+            DWORD p = src.at(mx.first[u0] + u, my.first[v0] + v);
             acc[0] += w * (p & 0xFF);
             acc[1] += w * ((p >> 8) & 0xFF);
             acc[2] += w * ((p >> 16) & 0xFF);
@@ -115,16 +112,30 @@ DWORD sample(const SourceBlock& src, const AxisMap& mx, const AxisMap& my, int i
     return r;
 }
 
-// Calls fn(x, y, i, j) for every destination pixel (x, y) of the block at
+// The destination pixels of the block at (x, y, cx, cy) that can be drawn
+// at all (within the target), as offsets in the block: [i0, i1) x [j0, j1).
+struct Visible {
+    int64_t i0, i1, j0, j1;
+};
+Visible visibleOf(const Bitmap& bm, int64_t x, int64_t y, int64_t cx, int64_t cy) {
+    Visible v;
+    v.i0 = std::max<int64_t>(0, -x);
+    v.i1 = std::max(v.i0, std::min<int64_t>(cx, bm.width - x));
+    v.j0 = std::max<int64_t>(0, -y);
+    v.j1 = std::max(v.j0, std::min<int64_t>(cy, bm.height - y));
+    return v;
+}
+
+// Calls fn(pixel, i, j) for every destination pixel of the block at
 // (x, y, cx, cy) that the DC may draw, with (i, j) its offset in the block.
-template <class Fn> void forBlock(Dc& dc, int x, int y, int cx, int cy, Fn fn) {
-    RECT area{x, y, x + cx, y + cy};
+template <class Fn> void forBlock(Dc& dc, int64_t x, int64_t y, int64_t cx, int64_t cy, Fn fn) {
+    RECT area = clampRect(x, y, x + cx, y + cy);
     Bitmap* bm = dc.state.bitmap.get();
     for (const RECT& r : drawRects(dc, area))
         for (int py = r.top; py < r.bottom; ++py) {
             DWORD* row = bm->row(py);
             for (int px = r.left; px < r.right; ++px)
-                fn(row[px], px - x, py - y);
+                fn(row[px], int64_t(px) - x, int64_t(py) - y);
         }
 }
 
@@ -168,14 +179,14 @@ BOOL BitBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int x1, int y1, DWOR
         return FALSE;
     Bitmap* sb = s->state.bitmap.get();
     // The part of the source block that exists.
-    RECT want{x1, y1, x1 + cx, y1 + cy}, have;
+    RECT want = clampRect(x1, y1, int64_t(x1) + cx, int64_t(y1) + cy), have;
     if (!intersect(&have, want, RECT{0, 0, sb->width, sb->height}))
         return TRUE;
     SourceBlock block = copyBlock(sb, have);
-    const int dx = x - x1, dy = y - y1;
+    const int64_t dx = int64_t(x) - x1, dy = int64_t(y) - y1;
     Bitmap* db = d->state.bitmap.get();
     PixelAccess access(db, true);
-    RECT area{have.left + dx, have.top + dy, have.right + dx, have.bottom + dy};
+    RECT area = clampRect(have.left + dx, have.top + dy, have.right + dx, have.bottom + dy);
     for (const RECT& r : drawRects(*d, area))
         for (int py = r.top; py < r.bottom; ++py)
             std::memcpy(db->row(py) + r.left,
@@ -198,14 +209,17 @@ BOOL StretchBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int xs, int ys, 
         return BitBlt(dst, x, y, cx, cy, src, xs, ys, SRCCOPY);
     Bitmap* sb = s->state.bitmap.get();
     RECT have;
-    if (!intersect(&have, RECT{xs, ys, xs + cxs, ys + cys}, RECT{0, 0, sb->width, sb->height}))
+    if (!intersect(&have, clampRect(xs, ys, int64_t(xs) + cxs, int64_t(ys) + cys),
+                   RECT{0, 0, sb->width, sb->height}))
         return TRUE;
     SourceBlock block = copyBlock(sb, have);
     const bool avg = d->state.stretchMode == HALFTONE;
-    AxisMap mx = mapAxis(cx, xs, cxs, avg, have.left, have.right);
-    AxisMap my = mapAxis(cy, ys, cys, avg, have.top, have.bottom);
+    const Visible vis = visibleOf(*d->state.bitmap, x, y, cx, cy);
+    AxisMap mx = mapAxis(cx, xs, cxs, avg, have.left, have.right, vis.i0, vis.i1);
+    AxisMap my = mapAxis(cy, ys, cys, avg, have.top, have.bottom, vis.j0, vis.j1);
     PixelAccess access(d->state.bitmap.get(), true);
-    forBlock(*d, x, y, cx, cy, [&](DWORD& px, int i, int j) { px = sample(block, mx, my, i, j); });
+    forBlock(*d, x, y, cx, cy,
+             [&](DWORD& px, int64_t i, int64_t j) { px = sample(block, mx, my, i, j); });
     return TRUE;
 }
 
@@ -214,7 +228,9 @@ BOOL PatBlt(HDC hdc, int x, int y, int cx, int cy, DWORD rop) {
     if (!dc || !dc->state.bitmap)
         return FALSE;
     // Negative sizes extend to the left or up, as in Win32.
-    RECT rc{std::min(x, x + cx), std::min(y, y + cy), std::max(x, x + cx), std::max(y, y + cy)};
+    const int64_t x2 = int64_t(x) + cx, y2 = int64_t(y) + cy;
+    RECT rc = clampRect(std::min<int64_t>(x, x2), std::min<int64_t>(y, y2),
+                        std::max<int64_t>(x, x2), std::max<int64_t>(y, y2));
     switch (rop) {
     case BLACKNESS:
         fillOpaque(*dc, rc, 0);
@@ -240,7 +256,7 @@ BOOL AlphaBlend(HDC dst, int x, int y, int cx, int cy, HDC src, int xs, int ys, 
     if (cx < 0 || cy < 0 || cxs < 0 || cys < 0)
         return FALSE;
     Bitmap* sb = s->state.bitmap.get();
-    if (xs < 0 || ys < 0 || xs + cxs > sb->width || ys + cys > sb->height)
+    if (xs < 0 || ys < 0 || int64_t(xs) + cxs > sb->width || int64_t(ys) + cys > sb->height)
         return FALSE;
     if (cx == 0 || cy == 0 || cxs == 0 || cys == 0)
         return TRUE;
@@ -258,16 +274,18 @@ BOOL AlphaBlend(HDC dst, int x, int y, int cx, int cy, HDC src, int xs, int ys, 
         // Same size from another bitmap: straight from the source rows.
         PixelAccess read(sb, false);
         PixelAccess access(db, true);
-        forBlock(*d, x, y, cx, cy,
-                 [&](DWORD& px, int i, int j) { blendOne(sb->row(ys + j)[xs + i], px); });
+        forBlock(*d, x, y, cx, cy, [&](DWORD& px, int64_t i, int64_t j) {
+            blendOne(sb->row(ys + int(j))[xs + int(i)], px);
+        });
         return TRUE;
     }
     SourceBlock block = copyBlock(sb, RECT{xs, ys, xs + cxs, ys + cys});
-    AxisMap mx = mapAxis(cx, xs, cxs, true, xs, xs + cxs);
-    AxisMap my = mapAxis(cy, ys, cys, true, ys, ys + cys);
+    const Visible vis = visibleOf(*db, x, y, cx, cy);
+    AxisMap mx = mapAxis(cx, xs, cxs, true, xs, xs + cxs, vis.i0, vis.i1);
+    AxisMap my = mapAxis(cy, ys, cys, true, ys, ys + cys, vis.j0, vis.j1);
     PixelAccess access(db, true);
     forBlock(*d, x, y, cx, cy,
-             [&](DWORD& px, int i, int j) { blendOne(sample(block, mx, my, i, j), px); });
+             [&](DWORD& px, int64_t i, int64_t j) { blendOne(sample(block, mx, my, i, j), px); });
     return TRUE;
 }
 
@@ -286,21 +304,21 @@ BOOL GradientFill(HDC hdc, TRIVERTEX* vertices, ULONG nVertices, PVOID mesh, ULO
     for (ULONG m = 0; m < nMesh; ++m) {
         const TRIVERTEX& a = vertices[rects[m].UpperLeft];
         const TRIVERTEX& b = vertices[rects[m].LowerRight];
-        int l = std::min(a.x, b.x), r = std::max(a.x, b.x);
-        int t = std::min(a.y, b.y), btm = std::max(a.y, b.y);
+        const int64_t l = std::min(a.x, b.x), r = std::max(a.x, b.x);
+        const int64_t t = std::min(a.y, b.y), btm = std::max(a.y, b.y);
         const bool horiz = mode == GRADIENT_FILL_RECT_H;
         // The colour runs from the upper-left vertex to the lower-right one.
         const TRIVERTEX& from = (horiz ? a.x <= b.x : a.y <= b.y) ? a : b;
         const TRIVERTEX& to = &from == &a ? b : a;
-        const int span = horiz ? r - l : btm - t;
+        const int64_t span = horiz ? r - l : btm - t;
         if (span <= 0)
             continue;
-        auto channel = [&](int c0, int c1, int pos) {
+        auto channel = [&](int c0, int c1, int64_t pos) {
             // 16-bit interpolation, then the high byte.
             return DWORD((c0 + int64_t(c1 - c0) * pos / span) >> 8) & 0xFF;
         };
-        forBlock(*dc, l, t, r - l, btm - t, [&](DWORD& px, int i, int j) {
-            int pos = horiz ? i : j;
+        forBlock(*dc, l, t, r - l, btm - t, [&](DWORD& px, int64_t i, int64_t j) {
+            const int64_t pos = horiz ? i : j;
             DWORD al = channel(from.Alpha, to.Alpha, pos);
             DWORD rr = channel(from.Red, to.Red, pos);
             DWORD gg = channel(from.Green, to.Green, pos);

@@ -235,8 +235,8 @@ int FillRect(HDC hdc, const RECT* rc, HBRUSH brush);
 BOOL FillRectAlpha(HDC hdc, const RECT* rc, DWORD argb);
 
 // style PS_SOLID, PS_DASH, PS_DOT, PS_DASHDOT, PS_DASHDOTDOT, PS_NULL,
-// PS_INSIDEFRAME; width 0 counts as 1. Styled pens wider than one pixel draw
-// solid, as in Win32.
+// PS_INSIDEFRAME; width 0 counts as 1 (widths above 65536 count as 65536). Styled pens wider than
+// one pixel draw solid, as in Win32.
 HPEN CreatePen(int style, int width, COLORREF color);
 
 // Outline with the current pen, inside filled with the current brush; the

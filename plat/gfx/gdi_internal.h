@@ -153,10 +153,38 @@ std::vector<RECT> drawRects(const Dc& dc, const RECT& area);
 cairo_region_t* drawRegion(const Dc& dc, const RECT* area);
 // Applies a region as the clip of a cairo context.
 void clipCairo(cairo_t* cr, const cairo_region_t* rgn);
-// Spans of a rounded rectangle covering left .. right - 1, top .. bottom - 1
-// (one span per row, from top).
-std::vector<RGNROWSPAN> roundRectSpans(int left, int top, int right, int bottom, int width,
-                                       int height);
+// A rounded rectangle covering columns left .. right - 1 and rows top ..
+// bottom - 1, its corners cut along a width x height ellipse. Only the
+// corner rows are stored, so a huge shape costs nothing.
+struct RoundRectShape {
+    RoundRectShape(int left, int top, int right, int bottom, int width, int height);
+    int left, top, right, bottom;
+    std::vector<int> insets; // per corner row from the top; mirrored at the bottom
+    bool empty() const { return right <= left || bottom <= top; }
+    // The span of row y (top <= y < bottom).
+    RGNROWSPAN row(int y) const {
+        const int i = y - top, z = int(insets.size());
+        int inset = i < z                   ? insets[size_t(i)]
+                    : i >= bottom - top - z ? insets[size_t(bottom - top - 1 - i)]
+                                            : 0;
+        return RGNROWSPAN{left + inset, right - inset};
+    }
+};
+
+// ---- Coordinates ----
+
+// Coordinates are clamped to +-2^27 on the way in, so that no sum or
+// difference of them overflows and no loop runs over absurd ranges.
+constexpr int64_t kCoordLimit = int64_t(1) << 27;
+inline LONG clampCoord(int64_t v) {
+    return LONG(v < -kCoordLimit ? -kCoordLimit : v > kCoordLimit ? kCoordLimit : v);
+}
+inline RECT clampRect(int64_t l, int64_t t, int64_t r, int64_t b) {
+    return RECT{clampCoord(l), clampCoord(t), clampCoord(r), clampCoord(b)};
+}
+inline RECT clampRect(const RECT& r) {
+    return clampRect(r.left, r.top, r.right, r.bottom);
+}
 
 // ---- Pixels ----
 

@@ -187,13 +187,9 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
         auto bm = std::static_pointer_cast<Bitmap>(obj);
         if (bm->surfaceDC)
             return nullptr;
+        // The clip region stays; drawing is always limited to the target.
         auto old = st.bitmap;
         st.bitmap = bm;
-        // A new target has no clip region of the old one's size.
-        if (st.clip) {
-            cairo_region_destroy(st.clip);
-            st.clip = nullptr;
-        }
         return handleOf(old.get());
     }
     case OBJ_FONT: {
@@ -314,7 +310,7 @@ HPEN CreatePen(int style, int width, COLORREF color) {
         return nullptr;
     auto p = std::make_shared<Pen>();
     p->style = s;
-    p->width = width < 1 ? 1 : width;
+    p->width = width < 1 ? 1 : width > 65536 ? 65536 : width;
     p->color = color & 0xFFFFFF;
     return static_cast<HPEN>(addObject(p));
 }

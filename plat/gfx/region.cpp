@@ -17,31 +17,37 @@ static int kindOf(const cairo_region_t* r) {
     return n == 0 ? NULLREGION : n == 1 ? SIMPLEREGION : COMPLEXREGION;
 }
 
-static cairo_rectangle_int_t toCairo(const RECT& r) {
-    return cairo_rectangle_int_t{r.left, r.top, r.right - r.left, r.bottom - r.top};
+static cairo_rectangle_int_t toCairo(const RECT& rc) {
+    RECT r = clampRect(rc);
+    return cairo_rectangle_int_t{r.left, r.top, std::max<int>(0, r.right - r.left),
+                                 std::max<int>(0, r.bottom - r.top)};
 }
 
 static RECT ordered(int l, int t, int r, int b) {
-    if (l > r)
-        std::swap(l, r);
-    if (t > b)
-        std::swap(t, b);
-    return RECT{l, t, r, b};
+    RECT c = clampRect(l, t, r, b);
+    if (c.left > c.right)
+        std::swap(c.left, c.right);
+    if (c.top > c.bottom)
+        std::swap(c.top, c.bottom);
+    return c;
 }
 
 constexpr double kEllipseInset = 0.35;
 
-std::vector<RGNROWSPAN> roundRectSpans(int left, int top, int right, int bottom, int width,
-                                       int height) {
-    std::vector<RGNROWSPAN> spans;
+RoundRectShape::RoundRectShape(int l, int t, int r, int b, int width, int height) {
+    RECT c = clampRect(l, t, r, b);
+    left = c.left;
+    top = c.top;
+    right = c.right;
+    bottom = c.bottom;
+    if (empty())
+        return;
     const int W = right - left, H = bottom - top;
-    if (W <= 0 || H <= 0)
-        return spans;
-    spans.assign(size_t(H), RGNROWSPAN{left, right});
-    int ew = std::min(std::abs(width), W);
-    int eh = std::min(std::abs(height), H);
+    // Ellipses are limited to the shape (and to a sane size).
+    int ew = int(std::min<int64_t>({std::abs(int64_t(width)), W, 65536}));
+    int eh = int(std::min<int64_t>({std::abs(int64_t(height)), H, 65536}));
     if (ew < 2 || eh < 2)
-        return spans;
+        return;
     // A pixel belongs to the shape when its centre lies inside the corner
     // ellipse drawn a third of a pixel inside the corner box. This gives
     // GDI's small-radius outlines: a 2 x 2 ellipse removes the single corner
@@ -49,23 +55,17 @@ std::vector<RGNROWSPAN> roundRectSpans(int left, int top, int right, int bottom,
     const double rx = ew / 2.0, ry = eh / 2.0;
     const double ex = rx - kEllipseInset, ey = ry - kEllipseInset;
     const int zone = eh / 2, maxInset = ew / 2;
-    for (int i = 0; i < H; ++i) {
-        double dy; // from the row's centre to the ellipse's centre
-        if (i < zone)
-            dy = ry - (i + 0.5);
-        else if (i >= H - zone)
-            dy = (i + 0.5) - (H - ry);
-        else
-            continue;
+    insets.resize(size_t(zone));
+    for (int i = 0; i < zone; ++i) {
+        const double dy = ry - (i + 0.5); // from the row's centre to the ellipse's
         int inset = maxInset;
         if (dy < ey) {
             double half = ex * std::sqrt(1.0 - (dy / ey) * (dy / ey));
             // Column x is inside when rx - (x + 0.5) < half.
             inset = std::clamp(int(std::floor(rx - half - 0.5)) + 1, 0, maxInset);
         }
-        spans[size_t(i)] = RGNROWSPAN{left + inset, right - inset};
+        insets[size_t(i)] = inset;
     }
-    return spans;
 }
 
 std::vector<RECT> drawRects(const Dc& dc, const RECT& area) {
@@ -177,20 +177,31 @@ HRGN CreateRectRgnIndirect(const RECT* rc) {
 
 HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int width, int height) {
     RECT r = ordered(left, top, right, bottom);
-    auto spans = roundRectSpans(r.left, r.top, r.right - 1, r.bottom - 1, width, height);
+    RoundRectShape shape(r.left, r.top, r.right - 1, r.bottom - 1, width, height);
     std::vector<cairo_rectangle_int_t> rects;
-    for (size_t i = 0; i < spans.size(); ++i) {
-        const RGNROWSPAN& s = spans[i];
-        int y = r.top + int(i);
+    auto add = [&](int y0, int y1) { // rows y0 .. y1 - 1, all with the span of y0
+        if (y1 <= y0)
+            return;
+        RGNROWSPAN s = shape.row(y0);
         if (s.right <= s.left)
-            continue;
+            return;
         // Rows with the same span merge into one rectangle.
-        if (!rects.empty() && rects.back().x == s.left &&
-            rects.back().x + rects.back().width == s.right &&
-            rects.back().y + rects.back().height == y)
-            rects.back().height++;
-        else
-            rects.push_back(cairo_rectangle_int_t{s.left, y, s.right - s.left, 1});
+        if (!rects.empty()) {
+            cairo_rectangle_int_t& last = rects.back();
+            if (last.x == s.left && last.x + last.width == s.right && last.y + last.height == y0) {
+                last.height += y1 - y0;
+                return;
+            }
+        }
+        rects.push_back(cairo_rectangle_int_t{s.left, y0, s.right - s.left, y1 - y0});
+    };
+    if (!shape.empty()) {
+        const int z = int(shape.insets.size());
+        for (int i = 0; i < z; ++i)
+            add(shape.top + i, shape.top + i + 1);
+        add(shape.top + z, shape.bottom - z);
+        for (int i = shape.bottom - z; i < shape.bottom; ++i)
+            add(i, i + 1);
     }
     return newRegion(cairo_region_create_rectangles(rects.data(), int(rects.size())));
 }
@@ -242,7 +253,7 @@ int OffsetRgn(HRGN hrgn, int dx, int dy) {
     auto rg = findRgn(hrgn);
     if (!rg)
         return ERROR;
-    cairo_region_translate(rg->rgn, dx, dy);
+    cairo_region_translate(rg->rgn, clampCoord(dx), clampCoord(dy));
     return kindOf(rg->rgn);
 }
 

@@ -3,6 +3,7 @@
 #include "plat/gfx/gdi_internal.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace plat {
@@ -31,9 +32,14 @@ public:
         }
     }
     void rect(const RECT& r, DWORD pixel) {
-        for (int y = r.top; y < r.bottom; ++y)
+        if (!m_bm)
+            return;
+        const int y0 = std::max<int>(r.top, 0), y1 = std::min<int>(r.bottom, m_bm->height);
+        for (int y = y0; y < y1; ++y)
             span(y, r.left, r.right, pixel);
     }
+    int height() const { return m_bm ? m_bm->height : 0; }
+    int width() const { return m_bm ? m_bm->width : 0; }
     void pixel(int x, int y, DWORD p) { span(y, x, x + 1, p); }
 
 private:
@@ -79,8 +85,55 @@ struct Dasher {
     }
 };
 
+// Cuts the segment to the box [lo, hi] x [lo, hi] (Liang-Barsky); false
+// when nothing of it is inside.
+bool clipSegment(double& x0, double& y0, double& x1, double& y1, double lo, double hi) {
+    double t0 = 0, t1 = 1;
+    const double dx = x1 - x0, dy = y1 - y0;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x0 - lo, hi - x0, y0 - lo, hi - y0};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return false;
+            continue;
+        }
+        double t = q[i] / p[i];
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        if (t0 > t1)
+            return false;
+    }
+    double nx0 = x0 + t0 * dx, ny0 = y0 + t0 * dy;
+    x1 = x0 + t1 * dx;
+    y1 = y0 + t1 * dy;
+    x0 = nx0;
+    y0 = ny0;
+    return true;
+}
+
+// Brings a line that reaches far outside the target back to a range that
+// is cheap to walk. Lines within +-65536 are left exactly as they are.
+bool shortenLine(int& x0, int& y0, int& x1, int& y1) {
+    const int far = 65536;
+    if (std::abs(x0) <= far && std::abs(y0) <= far && std::abs(x1) <= far && std::abs(y1) <= far)
+        return true;
+    double a = x0, b = y0, c = x1, d = y1;
+    if (!clipSegment(a, b, c, d, -4096.0, 32767.0 + 4096.0))
+        return false;
+    x0 = int(std::lround(a));
+    y0 = int(std::lround(b));
+    x1 = int(std::lround(c));
+    y1 = int(std::lround(d));
+    return true;
+}
+
 // A one-pixel line from (x0, y0) to (x1, y1), end excluded (Bresenham).
 void thinLine(SpanPainter& sp, int x0, int y0, int x1, int y1, DWORD pixel, Dasher& dash) {
+    if (!shortenLine(x0, y0, x1, y1))
+        return;
     int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
     int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
     int err = dx + dy;
@@ -119,6 +172,8 @@ void wideLine(Dc& dc, SpanPainter& sp, int x0, int y0, int x1, int y1, int w, CO
         sp.rect(r, pixel);
         return;
     }
+    if (!shortenLine(x0, y0, x1, y1))
+        return;
     Bitmap* bm = dc.state.bitmap.get();
     cairo_region_t* clip = drawRegion(dc, nullptr);
     cairo_surface_flush(bm->surface);
@@ -148,10 +203,11 @@ RECT penOuter(const Pen& pen, int l, int t, int r, int b) {
 }
 
 void normalise(int& l, int& t, int& r, int& b) {
-    if (l > r)
-        std::swap(l, r);
-    if (t > b)
-        std::swap(t, b);
+    RECT c = clampRect(l, t, r, b);
+    l = std::min(c.left, c.right);
+    r = std::max(c.left, c.right);
+    t = std::min(c.top, c.bottom);
+    b = std::max(c.top, c.bottom);
 }
 
 } // namespace
@@ -215,18 +271,17 @@ BOOL RoundRect(HDC hdc, int left, int top, int right, int bottom, int width, int
     RECT outer = hasPen ? penOuter(pen, left, top, right, bottom) : RECT{left, top, right, bottom};
     width = std::abs(width);
     height = std::abs(height);
-    auto shape = roundRectSpans(outer.left, outer.top, outer.right, outer.bottom, width, height);
+    RoundRectShape shape(outer.left, outer.top, outer.right, outer.bottom, width, height);
     // The inside: the rounded rectangle w pixels in, its ellipse 2w smaller.
-    auto inside = roundRectSpans(outer.left + w, outer.top + w, outer.right - w, outer.bottom - w,
-                                 std::max(0, width - 2 * w), std::max(0, height - 2 * w));
+    RoundRectShape inside(outer.left + w, outer.top + w, outer.right - w, outer.bottom - w,
+                          std::max(0, width - 2 * w), std::max(0, height - 2 * w));
     SpanPainter sp(*dc);
     const DWORD bp = opaquePixel(brush.color), pp = opaquePixel(pen.color);
-    for (size_t i = 0; i < shape.size(); ++i) {
-        const int y = outer.top + int(i);
-        const RGNROWSPAN s = shape[i];
-        const int k = y - (outer.top + w);
-        if (k >= 0 && size_t(k) < inside.size()) {
-            const RGNROWSPAN in = inside[size_t(k)];
+    const int y0 = std::max<int>(shape.top, 0), y1 = std::min<int>(shape.bottom, sp.height());
+    for (int y = y0; y < y1; ++y) {
+        const RGNROWSPAN s = shape.row(y);
+        if (!inside.empty() && y >= inside.top && y < inside.bottom) {
+            const RGNROWSPAN in = inside.row(y);
             if (brush.style == BS_SOLID)
                 sp.span(y, in.left, in.right, bp);
             if (hasPen) {
@@ -248,7 +303,7 @@ BOOL MoveToEx(HDC hdc, int x, int y, LPPOINT old) {
         return FALSE;
     if (old)
         *old = dc->state.pos;
-    dc->state.pos = POINT{x, y};
+    dc->state.pos = POINT{clampCoord(x), clampCoord(y)};
     return TRUE;
 }
 
@@ -257,6 +312,8 @@ BOOL LineTo(HDC hdc, int x, int y) {
     if (!dc || !dc->state.bitmap)
         return FALSE;
     const POINT from = dc->state.pos;
+    x = clampCoord(x);
+    y = clampCoord(y);
     dc->state.pos = POINT{x, y};
     const Pen& pen = *dc->state.pen;
     if (pen.style == PS_NULL)

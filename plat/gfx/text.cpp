@@ -15,6 +15,7 @@ namespace gfx {
 namespace {
 
 const std::wstring kEllipsis = L"...";
+constexpr int kDrawLimit = 1 << 22;
 
 struct Line {
     std::wstring text;
@@ -318,6 +319,9 @@ void setSource(cairo_t* cr, COLORREF c) {
 // Draws one line with its top-left corner at (x, y).
 void drawLine(cairo_t* cr, const Font& font, const Line& line, int x, int y, int width,
               int lineHeight, const DcState& st) {
+    // Far outside any target (and beyond what cairo's fixed point holds).
+    if (std::abs(y) > kDrawLimit || std::abs(x) > kDrawLimit)
+        return;
     if (st.bkMode == OPAQUE && width > 0) {
         cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
         setSource(cr, st.bkColor);
@@ -378,6 +382,7 @@ int DrawText(HDC hdc, LPCWSTR text, int count, LPRECT rc, UINT format) {
     if (!dc || !text || !rc || !dc->state.bitmap)
         return 0;
     const std::wstring raw(text, count < 0 ? std::wcslen(text) : size_t(count));
+    const RECT in = clampRect(*rc);
     auto font = dcFont(*dc);
     std::lock_guard<std::mutex> lock(textMutex());
     ensureMetrics(font.get());
@@ -385,47 +390,51 @@ int DrawText(HDC hdc, LPCWSTR text, int count, LPRECT rc, UINT format) {
         font->tm.tmHeight + ((format & DT_EXTERNALLEADING) ? font->tm.tmExternalLeading : 0);
     if (raw.empty()) {
         if (format & DT_CALCRECT) {
-            rc->right = rc->left;
-            rc->bottom = rc->top + ((format & DT_SINGLELINE) ? lh : 0);
+            rc->left = in.left;
+            rc->top = in.top;
+            rc->right = in.left;
+            rc->bottom = in.top + ((format & DT_SINGLELINE) ? lh : 0);
         }
         return lh;
     }
-    Laid laid = layoutText(*font, lh, raw, *rc, format);
+    Laid laid = layoutText(*font, lh, raw, in, format);
     const int total = int(laid.lines.size()) * lh;
     if (format & DT_CALCRECT) {
+        *rc = in;
         if ((format & DT_SINGLELINE) || !(format & DT_WORDBREAK))
-            rc->right = rc->left + laid.maxWidth;
-        rc->bottom = rc->top + total;
+            rc->right = in.left + laid.maxWidth;
+        rc->bottom = in.top + total;
         return total;
     }
-    int y = rc->top;
+    int y = in.top;
     if (format & DT_SINGLELINE) {
         if (format & DT_VCENTER)
-            y = rc->top + (rc->bottom - rc->top - lh) / 2;
+            y = in.top + (in.bottom - in.top - lh) / 2;
         else if (format & DT_BOTTOM)
-            y = rc->bottom - lh;
+            y = in.bottom - lh;
     }
     Bitmap* bm = dc->state.bitmap.get();
     PixelAccess access(bm, true);
     cairo_region_t* clip = nullptr;
-    const RECT clipTo = *rc;
-    cairo_t* cr = textCairo(*dc, (format & DT_NOCLIP) ? nullptr : &clipTo, &clip);
-    const int width = rc->right - rc->left;
+    cairo_t* cr = textCairo(*dc, (format & DT_NOCLIP) ? nullptr : &in, &clip);
+    const int width = in.right - in.left;
     for (size_t i = 0; i < laid.lines.size(); ++i) {
         const int ly = y + int(i) * lh;
-        if ((format & DT_EDITCONTROL) && ly + lh > rc->bottom && i > 0)
+        if ((format & DT_EDITCONTROL) && ly + lh > in.bottom && i > 0)
             break;
-        int x = rc->left;
+        if (ly >= bm->height)
+            break; // this line and the ones below are outside the target
+        int x = in.left;
         if (format & DT_CENTER)
-            x = rc->left + (width - laid.widths[i]) / 2;
+            x = in.left + (width - laid.widths[i]) / 2;
         else if (format & DT_RIGHT)
-            x = rc->right - laid.widths[i];
+            x = in.right - laid.widths[i];
         drawLine(cr, *font, laid.lines[i], x, ly, laid.widths[i], lh, dc->state);
     }
     cairo_destroy(cr);
     cairo_region_destroy(clip);
     if (format & (DT_VCENTER | DT_BOTTOM))
-        return y - rc->top + total;
+        return y - in.top + total;
     return total;
 }
 
@@ -443,7 +452,8 @@ BOOL TextOut(HDC hdc, int x, int y, LPCWSTR text, int count) {
     PixelAccess access(dc->state.bitmap.get(), true);
     cairo_region_t* clip = nullptr;
     cairo_t* cr = textCairo(*dc, nullptr, &clip);
-    drawLine(cr, *font, line, x, y, textWidth(*font, line.text), font->tm.tmHeight, dc->state);
+    drawLine(cr, *font, line, clampCoord(x), clampCoord(y), textWidth(*font, line.text),
+             font->tm.tmHeight, dc->state);
     cairo_destroy(cr);
     cairo_region_destroy(clip);
     return TRUE;
@@ -455,7 +465,9 @@ namespace {
 PangoLayout* smoothLayout(const Font& font, LPCWSTR text, int count, const RECT& rc, UINT fmt) {
     PangoLayout* layout = makeLayout(smoothContext(), font, toUtf8(text, count));
     pango_layout_set_single_paragraph_mode(layout, (fmt & DT_SINGLELINE) ? TRUE : FALSE);
-    const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+    // Pango sizes are ints in 1/1024 pixel: keep them below 2^20 pixels.
+    const int w = std::min<int>(rc.right - rc.left, 1 << 20);
+    const int h = std::min<int>(rc.bottom - rc.top, 1 << 20);
     const bool ell = (fmt & DT_END_ELLIPSIS) != 0;
     if (w > 0 && (!(fmt & DT_SINGLELINE) || ell)) {
         pango_layout_set_width(layout, w * PANGO_SCALE);
@@ -484,6 +496,10 @@ BOOL DrawTextSmooth(HDC hdc, LPCWSTR text, int count, HFONT hfont, const RECT* l
         return FALSE;
     if (count < 0)
         count = int(std::wcslen(text));
+    const RECT lr = clampRect(*layoutRc);
+    layoutRc = &lr;
+    if (std::abs(lr.left) > kDrawLimit || std::abs(lr.top) > kDrawLimit)
+        return TRUE; // far outside any target
     std::lock_guard<std::mutex> lock(textMutex());
     PangoLayout* layout = smoothLayout(*font, text, count, *layoutRc, format);
     PangoRectangle logical;
@@ -525,8 +541,9 @@ BOOL MeasureTextSmooth(HDC hdc, LPCWSTR text, int count, HFONT hfont, const RECT
         return FALSE;
     if (count < 0)
         count = int(std::wcslen(text));
+    const RECT lr = clampRect(*layoutRc);
     std::lock_guard<std::mutex> lock(textMutex());
-    PangoLayout* layout = smoothLayout(*font, text, count, *layoutRc, format);
+    PangoLayout* layout = smoothLayout(*font, text, count, lr, format);
     PangoRectangle logical;
     pango_layout_get_extents(layout, nullptr, &logical);
     // With alignment the logical box may start right of x = 0; the extent

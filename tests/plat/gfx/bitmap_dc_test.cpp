@@ -293,3 +293,23 @@ TEST(GfxBitmap, SavesPng) {
     EXPECT_TRUE(SaveDCPng(c.dc, path.c_str()));
     std::remove(path.c_str());
 }
+
+TEST(GfxDc, ClipRegionOutlivesABitmapSwitch) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP a = CreateCompatibleBitmap(nullptr, 8, 8);
+    HBITMAP b = CreateCompatibleBitmap(nullptr, 4, 4);
+    HGDIOBJ old = SelectObject(dc, a);
+    IntersectClipRect(dc, 2, 2, 6, 6);
+    EXPECT_EQ(SelectObject(dc, b), a);
+    RECT box{};
+    // The clip stays and is limited by the smaller target.
+    EXPECT_EQ(GetClipBox(dc, &box), SIMPLEREGION);
+    EXPECT_EQ(box.left, 2);
+    EXPECT_EQ(box.right, 4);
+    EXPECT_EQ(SetPixel(dc, 1, 1, RGB(1, 1, 1)), CLR_INVALID);
+    EXPECT_EQ(SetPixel(dc, 3, 3, RGB(1, 1, 1)), RGB(1, 1, 1));
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(a);
+    DeleteObject(b);
+}
