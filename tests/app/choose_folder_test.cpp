@@ -1,0 +1,32 @@
+// The folder chooser on the headless backend, answered as a user would.
+#include <gtest/gtest.h>
+
+#include "app/install_context.h"
+#include "app/system_queries.h"
+#include "app_test_util.h"
+#include "plat/backend/headless/headless.h"
+
+TEST(ChooseFolder, APickedFolderReplacesTheInstallFolder) {
+    apptest::ScopedEnv backend("PLAT_BACKEND", std::string("headless"));
+    g_installFolder = L"/opt";
+    size_t asked = plat::HeadlessFolderRequests().size();
+
+    plat::HeadlessAnswerNextFolder(L"/srv/软件 目录");
+    EXPECT_TRUE(ChooseFolder(nullptr));
+    EXPECT_EQ(g_installFolder, L"/srv/软件 目录");
+
+    std::vector<std::wstring> titles = plat::HeadlessFolderRequests();
+    ASSERT_EQ(titles.size(), asked + 1);
+    EXPECT_EQ(titles.back(), L"选择一个文件夹");
+}
+
+TEST(ChooseFolder, CancellingKeepsTheInstallFolder) {
+    apptest::ScopedEnv backend("PLAT_BACKEND", std::string("headless"));
+    g_installFolder = L"/opt";
+    plat::HeadlessAnswerNextFolder(nullptr);
+    EXPECT_FALSE(ChooseFolder(nullptr));
+    EXPECT_EQ(g_installFolder, L"/opt");
+    // No answer queued and nobody automating: the chooser cancels at once.
+    EXPECT_FALSE(ChooseFolder(nullptr));
+    EXPECT_EQ(g_installFolder, L"/opt");
+}
