@@ -241,7 +241,8 @@ HPEN CreatePen(int style, int width, COLORREF color);
 
 // Outline with the current pen, inside filled with the current brush; the
 // shape covers left .. right - 1 and top .. bottom - 1. A pen of width w is
-// centred on the outline (PS_INSIDEFRAME keeps it inside).
+// centred on the outline (PS_INSIDEFRAME keeps it inside). With a null pen
+// the brush fills the whole shape.
 BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom);
 // The same with corners rounded along a width x height ellipse.
 BOOL RoundRect(HDC hdc, int left, int top, int right, int bottom, int width, int height);
@@ -288,7 +289,12 @@ BOOL GetTextExtentPoint32(HDC hdc, LPCWSTR text, int count, SIZE* size);
 // - DT_CALCRECT: draws nothing; sets rc's right and bottom to the text's
 //   extent (the widest line; with DT_WORDBREAK the width is kept).
 // - DT_EDITCONTROL: a partly visible last line is not drawn.
-// - DT_EXPANDTABS: tabs every 8 average character widths.
+// - DT_EXPANDTABS: tabs to the next multiple of 8 characters.
+// - DT_HIDEPREFIX: prefixes are removed but nothing is underlined.
+// - DT_NOFULLWIDTHCHARBREAK: no breaks between Chinese characters.
+// - DT_EXTERNALLEADING: adds tmExternalLeading to the line height.
+// DT_MODIFYSTRING, DT_RTLREADING, DT_TABSTOP, DT_INTERNAL and DT_PREFIXONLY
+// are accepted and ignored (the text is never changed).
 // With OPAQUE background mode the text's line boxes are filled with the
 // background colour first. Returns the height of the text (the offset from
 // rc.top to the bottom of the drawn text for DT_VCENTER / DT_BOTTOM), 0 on

@@ -269,8 +269,8 @@ BOOL RoundRect(HDC hdc, int left, int top, int right, int bottom, int width, int
     const bool hasPen = pen.style != PS_NULL;
     const int w = hasPen ? pen.width : 0;
     RECT outer = hasPen ? penOuter(pen, left, top, right, bottom) : RECT{left, top, right, bottom};
-    width = std::abs(width);
-    height = std::abs(height);
+    width = int(std::min<int64_t>(std::abs(int64_t(width)), 65536));
+    height = int(std::min<int64_t>(std::abs(int64_t(height)), 65536));
     RoundRectShape shape(outer.left, outer.top, outer.right, outer.bottom, width, height);
     // The inside: the rounded rectangle w pixels in, its ellipse 2w smaller.
     RoundRectShape inside(outer.left + w, outer.top + w, outer.right - w, outer.bottom - w,
