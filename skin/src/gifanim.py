@@ -29,7 +29,9 @@ def _palette():
 def _frame(index):
     """Palette indices of one frame, row by row."""
     travel = WIDTH + SEGMENT
-    head = int(round(index * travel / FRAMES))      # right end of the sweep
+    # Right end of the sweep; the first frame already shows the whole sweep
+    # at the left end, so the animation is visible from its first paint.
+    head = (SEGMENT + int(round(index * travel / FRAMES))) % travel
     left = head - SEGMENT
     row = []
     for x in range(WIDTH):
