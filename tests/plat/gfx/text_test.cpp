@@ -386,3 +386,13 @@ TEST(GfxText, SmoothTextBlendsItsAlpha) {
     EXPECT_EQ(maxAlpha, 0x80u);
     DeleteObject(big);
 }
+
+TEST(GfxText, EditControlDropsAPartlyVisibleLastLine) {
+    TextCanvas edit(200, 100), plain(200, 100);
+    const int lh = edit.metrics().tmHeight;
+    const RECT rc{0, 0, 200, lh + lh / 2}; // one and a half lines
+    edit.draw(L"first\nsecond", rc, DT_EDITCONTROL);
+    plain.draw(L"first\nsecond", rc, 0);
+    EXPECT_LE(edit.ink(kOpaqueWhite).bottom, lh);
+    EXPECT_GT(plain.ink(kOpaqueWhite).bottom, lh) << "without it the cut line shows";
+}
