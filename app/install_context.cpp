@@ -4,6 +4,7 @@
 #include <boost/format.hpp>
 
 #include "app/system_queries.h"
+#include "net/text_convert.h"
 #include "plat/sys/files.h"
 
 #ifndef TARVEX_API_URL
@@ -58,7 +59,7 @@ std::wstring ChannelFromFileName(const std::wstring& fileName) {
 std::wstring MakeConfigUrl(const std::wstring& version, const std::wstring& channel) {
     try {
         return (boost::wformat(L"%s/api/soft/pdf/type/install/sp/1.0/ver/%s/channel/%s") %
-                ProductApiBaseUrl() % version % channel)
+                ProductApiBaseUrl() % PercentEncode(version) % PercentEncode(channel))
             .str();
     } catch (...) {
         // boost::format only throws for a bad format string, which is fixed

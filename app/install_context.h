@@ -51,8 +51,8 @@ void InitInstallContext();
 // Returns "10001" when the name has no '_' or that text is empty.
 std::wstring ChannelFromFileName(const std::wstring& fileName);
 
-// The install configuration URL for a version and channel, both inserted
-// verbatim into the web API's configuration path.
+// The install configuration URL for a version and channel, each
+// percent-encoded (everything but A-Z a-z 0-9 - . _ ~) into its path segment.
 std::wstring MakeConfigUrl(const std::wstring& version, const std::wstring& channel);
 
 // The product web API and web site base URLs this build talks to (no

@@ -35,9 +35,13 @@ TEST(InstallContext, ConfigurationUrlCarriesVersionAndChannelVerbatim) {
     EXPECT_EQ(MakeConfigUrl(L"1.1.8.305", L"10086"),
               ProductApiBaseUrl() +
                   L"/api/soft/pdf/type/install/sp/1.0/ver/1.1.8.305/channel/10086");
-    // No percent-encoding, and a '%' in a value is not a format directive.
+    // Percent-encoded, and a '%' in a value is not a format directive.
     EXPECT_EQ(MakeConfigUrl(L"1.0.0.1", L"a b%s"),
-              ProductApiBaseUrl() + L"/api/soft/pdf/type/install/sp/1.0/ver/1.0.0.1/channel/a b%s");
+              ProductApiBaseUrl() +
+                  L"/api/soft/pdf/type/install/sp/1.0/ver/1.0.0.1/channel/a%20b%25s");
+    EXPECT_EQ(MakeConfigUrl(L"1.0.0.1", ChannelFromFileName(L"TarvexPDFConverInst_10086 (1).exe")),
+              ProductApiBaseUrl() +
+                  L"/api/soft/pdf/type/install/sp/1.0/ver/1.0.0.1/channel/10086%20%281%29");
     EXPECT_EQ(ProductApiBaseUrl().rfind(L"http", 0), 0u);
 }
 

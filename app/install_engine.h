@@ -1,0 +1,91 @@
+// The install engine: fetch and validate the install configuration, record
+// the install directory, download every package with progress, verify each
+// by its MD5, run it silently and wait for it, report the product's
+// installation, refresh the shell and tell the install window it is done.
+//
+// The engine runs once per process on the install worker thread. It reaches
+// the install window only through IInstallView, so it runs without a window.
+#pragma once
+
+#include <string>
+
+#include "app/install_config.h"
+#include "net/http_transfer.h"
+#include "plat/sys/wintypes.h"
+
+// Sent by the engine to the install window when it has finished (wParam and
+// lParam 0): WM_USER + 101.
+constexpr plat::UINT WM_INSTALL_DONE = 0x0400 + 101;
+
+// What the engine needs of the install window. Every operation is called on
+// the install worker thread; the window carries the change over to its own
+// thread and drops calls that arrive after it has closed.
+class IInstallView {
+public:
+    // Shows a download percentage; 100 or more switches to the installing
+    // display.
+    virtual void SetProgress(int value) = 0;
+    // Replaces the download texts by a failure text and enables closing.
+    virtual void ShowFailure(const std::wstring& text) = 0;
+    // The window's m_bConfigOk: 1 from construction; 0 makes the close
+    // button end the installer at once, without asking.
+    virtual int GetConfigOk() const = 0;
+    virtual void SetConfigOk(int value) = 0;
+    // Sends WM_INSTALL_DONE to the window synchronously: the window closes
+    // and the finish window follows. Returns when the window has handled it.
+    virtual void InstallDone() = 0;
+
+protected:
+    ~IInstallView() = default;
+};
+
+// Failure texts the engine shows.
+extern const wchar_t* const kConfigFailureText;  // "获取信息失败！"
+extern const wchar_t* const kInstallFailureText; // "安装失败！"
+
+// Progress counters, used only by the engine and its progress sink on the
+// worker thread: package count = g_packages' length; progress base = (100 /
+// package count) x finished downloads (100 / count before the first).
+extern int g_packageCount;
+extern int g_progressBase;
+extern int g_finishedDownloads;
+
+// The engine's progress sink: turns libcurl's byte counts into the value the
+// window shows (0..100 for one package; 0..50 then 50..100 for two).
+class CLibcurlCallbackEx : public CLibcurlCallback {
+public:
+    // `userData` is the InstallPackage being downloaded. Does nothing while
+    // `total` is 0 (size not yet known). Returns 0.
+    int OnProgress(void* userData, double total, double received) override;
+};
+
+// The worker's thread procedure: PreparePackages, then for each package in
+// list order: MD5 check, run and wait, and for the product package the
+// "InstallSuccess" report. The product counts as installed only when its MD5
+// matched a non-empty expected digest, it was launched and it exited with
+// status 0; otherwise the window shows "安装失败！", its config flag is set to
+// 0 and no WM_INSTALL_DONE follows. After a successful installation the shell
+// is refreshed and the window gets WM_INSTALL_DONE. When no configuration was
+// obtained the worker just ends (the failure is already shown).
+void InstallThread(IInstallView* view);
+
+// First phase: fetch g_configUrl, parse it, show "获取信息失败！" and clear the
+// view's config flag when it is empty or invalid (nothing written, downloaded
+// or run); otherwise set g_productExePath, write the installPath registry
+// value, build g_packages and download each package, then SetProgress(100).
+// Returns true when a valid configuration was obtained.
+bool PreparePackages(IInstallView* view);
+
+// One download of `package` from `url` into `path` with a progress sink; the
+// file handle is closed afterwards. Failures are not reported: the MD5 check
+// catches them later.
+void DownloadPackage(InstallPackage* package, const std::string& url, const std::string& path);
+
+// MD5 of the file at `path` as 32 upper-case hex digits, or the empty string
+// when nothing exists there or it cannot be read (a folder, no permission).
+std::wstring FileMd5Hex(const std::wstring& path);
+
+// Runs the package at `path` hidden with `parameters` and waits for it.
+// Returns true when it was launched; `exitCode` then holds its exit status.
+// A missing path starts nothing and returns false.
+bool RunPackage(const std::wstring& path, const std::wstring& parameters, plat::DWORD& exitCode);

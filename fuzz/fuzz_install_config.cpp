@@ -1,0 +1,32 @@
+// Feeds arbitrary response bodies through the same path the install engine
+// uses: bytes -> wide text (AnsiToWide) -> ParseInstallConfig. Any input must
+// give a verdict, never a crash, a hang or an over-read; a valid verdict must
+// never carry a file name or version that leaves its folder.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "app/install_config.h"
+#include "net/text_convert.h"
+
+namespace {
+
+bool LeavesFolder(const std::wstring& name) {
+    return name.find(L'/') != std::wstring::npos || name.find(L'\\') != std::wstring::npos ||
+           name == L"..";
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::wstring text = AnsiToWide(reinterpret_cast<const char*>(data), size);
+    InstallConfig config;
+    const bool invalid = ParseInstallConfig(text, config);
+    if (!invalid) {
+        if (config.sp != L"1.0" || LeavesFolder(config.pdfname) ||
+            LeavesFolder(config.dotnetname) || LeavesFolder(config.pdfver)) {
+            std::abort();
+        }
+    }
+    return 0;
+}
