@@ -431,4 +431,20 @@ bool HeadlessAutomationRunning() {
     return Srv().running;
 }
 
+void HeadlessStopAutomation() {
+    Server& s = Srv();
+    std::lock_guard<std::mutex> g(s.m);
+    if (!s.running)
+        return;
+    s.stop = true;
+    if (s.thread.joinable())
+        s.thread.join();
+    close(s.listenFd);
+    s.listenFd = -1;
+    unlink(s.path.c_str());
+    s.path.clear();
+    s.running = false;
+    s.stop = false;
+}
+
 } // namespace plat

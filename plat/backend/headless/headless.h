@@ -74,5 +74,7 @@ bool HeadlessWaitIdle(int timeoutMs);
 // explicitly. False when the socket cannot be created.
 bool HeadlessStartAutomation(const char* socketPath);
 bool HeadlessAutomationRunning();
+// Stops serving and removes the socket.
+void HeadlessStopAutomation();
 
 } // namespace plat

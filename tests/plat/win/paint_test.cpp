@@ -1,5 +1,6 @@
 // Painting, regions, layered windows and screenshots, tooltips, the message
 // box and the folder chooser.
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 
@@ -314,6 +315,58 @@ TEST_F(PaintTest, MessageBoxTakesTheQueuedAnswerAndIsRecorded) {
     EXPECT_EQ(boxes[before].result, IDNO);
     EXPECT_EQ(boxes[before + 1].text, L"加载资源文件失败");
     EXPECT_TRUE(IsWindowEnabled(owner));
+}
+
+TEST_F(PaintTest, OpenMessageBoxIsDrawnAndAnsweredByAClickOnItsButton) {
+    std::string sock = TempPng("msgbox_sock");
+    ASSERT_TRUE(HeadlessStartAutomation(sock.c_str()));
+    HWND owner = Make(100, 100, 300, 200);
+    std::atomic<bool> ownerDisabled{false};
+    std::atomic<bool> drawn{false};
+    HWND box = nullptr;
+    std::thread helper([&] {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (std::chrono::steady_clock::now() < deadline) {
+            box = FindWindow(L"#32770", nullptr);
+            if (box && IsWindowVisible(box))
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        if (box) {
+            ownerDisabled = !IsWindowEnabled(owner);
+            HeadlessWaitIdle(2000);
+            HeadlessImage img = HeadlessCaptureWindow(box);
+            bool white = false, dark = false;
+            for (uint32_t p : img.pixels) {
+                if (p == 0xFFFFFFFFu)
+                    white = true;
+                if ((p & 0xFF) < 60)
+                    dark = true;
+            }
+            drawn = white && dark;
+            // The last button (Cancel) sits at the bottom right.
+            RECT r;
+            GetWindowRect(box, &r);
+            Click(r.right - 16 - 44, r.bottom - 16 - 14);
+            HeadlessWaitIdle(2000);
+        }
+        // Never leave the box waiting, whatever happened above.
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (box && IsWindow(box) && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (!box || IsWindow(box))
+            HeadlessAnswerNextMessageBox(IDOK);
+    });
+    int result = MessageBox(owner, L"继续吗？", L"提示", MB_OKCANCEL);
+    helper.join();
+    HeadlessStopAutomation();
+    EXPECT_FALSE(HeadlessAutomationRunning());
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_TRUE(ownerDisabled);
+    EXPECT_TRUE(drawn);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    EXPECT_FALSE(IsWindow(box));
+    EXPECT_EQ(GetActiveWindow(), owner);
 }
 
 TEST_F(PaintTest, FolderChooserGivesTheQueuedAnswer) {
