@@ -274,9 +274,15 @@ BOOL AlphaBlend(HDC dst, int x, int y, int cx, int cy, HDC src, int xs, int ys, 
         // Same size from another bitmap: straight from the source rows.
         PixelAccess read(sb, false);
         PixelAccess access(db, true);
-        forBlock(*d, x, y, cx, cy, [&](DWORD& px, int64_t i, int64_t j) {
-            blendOne(sb->row(ys + int(j))[xs + int(i)], px);
-        });
+        const RECT area = clampRect(x, y, int64_t(x) + cx, int64_t(y) + cy);
+        const DWORD alphaBits = perPixel ? 0 : 0xFF000000u;
+        for (const RECT& r : drawRects(*d, area))
+            for (int py = r.top; py < r.bottom; ++py) {
+                DWORD* out = db->row(py);
+                const DWORD* in = sb->row(ys + (py - y));
+                for (int px = r.left; px < r.right; ++px)
+                    out[px] = over(scalePixel(in[xs + (px - x)] | alphaBits, k), out[px]);
+            }
         return TRUE;
     }
     SourceBlock block = copyBlock(sb, RECT{xs, ys, xs + cxs, ys + cys});
