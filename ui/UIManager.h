@@ -245,8 +245,14 @@ public:
     //=======================================================================
 public:
     // ---- Binding ----
-    // Binds the manager to its paint window. Null keeps it off-screen.
+    // Binds the manager to its paint window (its DC becomes the paint DC and
+    // its client size the layout size). Null keeps it off-screen.
     void Init(HWND hWnd);
+    // The WM_PAINT pipeline of a bound window: lays out what needs it, paints
+    // the update rectangle into the back buffer and copies it to the window
+    // (BeginPaint / EndPaint). Without an update region it paints nothing;
+    // false when no window is bound.
+    bool PaintWindow();
     HWND GetPaintWindow() const;
     // Client size used for layout and the back buffer (the window's client
     // size when a window host keeps it up to date).
@@ -410,7 +416,8 @@ private:
     // The few places that reach a bound native window (ui/UIManagerWindow.cpp).
     void PostCleanupMessage();
     void InvalidateWindowRect(const RECT* rc);
-    void FocusPaintWindow(CControlUI* pControl);
+    void FocusPaintWindow();
+    void ReleaseWindowDC();
     bool StartWindowTimer(UINT uWinTimer, UINT uElapse);
     void StopWindowTimer(UINT uWinTimer);
     void ResizeWindow(int cx, int cy);
@@ -435,6 +442,7 @@ private:
     RECT m_rcLayeredUpdate = {0, 0, 0, 0};
     int m_nInvalidateCount = 0;
     HDC m_hDcMeasure = nullptr;
+    HDC m_hDcWindow = nullptr;
     HDC m_hDcOffscreen = nullptr;
     HBITMAP m_hbmpOffscreen = nullptr;
     HGDIOBJ m_hbmpOffscreenOld = nullptr;

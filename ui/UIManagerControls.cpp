@@ -73,10 +73,6 @@ CControlUI* CollectControl(CControlUI* pThis, void* pData) {
 
 // ===================================================== binding and tree
 
-void CPaintManagerUI::Init(HWND hWnd) {
-    m_hWndPaint = hWnd;
-}
-
 HWND CPaintManagerUI::GetPaintWindow() const {
     return m_hWndPaint;
 }
@@ -481,7 +477,8 @@ CControlUI* CPaintManagerUI::GetFocus() const {
 }
 
 void CPaintManagerUI::SetFocus(CControlUI* pControl) {
-    FocusPaintWindow(pControl);
+    if (pControl != m_pFocus)
+        FocusPaintWindow();
     if (pControl == m_pFocus)
         return;
     if (m_pFocus != nullptr) {
@@ -523,7 +520,7 @@ void CPaintManagerUI::KillFocus() {
 }
 
 void CPaintManagerUI::SetFocusNeeded(CControlUI* pControl) {
-    FocusPaintWindow(nullptr);
+    FocusPaintWindow();
     if (pControl == nullptr)
         return;
     if (m_pFocus != nullptr) {
@@ -766,6 +763,7 @@ void CPaintManagerUI::TermControlSide() {
     m_mNameHash.clear();
     m_aPostPaintControls.clear();
     ReleaseBackBuffer();
+    ReleaseWindowDC();
     if (GetPaintDC() == m_hDcMeasure)
         SetPaintDC(nullptr);
     if (m_hDcMeasure != nullptr)

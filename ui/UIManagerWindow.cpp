@@ -1,31 +1,129 @@
-// The control side's contact points with a bound native window. While no
-// window is bound (the off-screen mode that tests and skinview use) each of
-// them keeps its state in the manager only: invalidations accumulate,
-// timers are recorded for a host to fire, and nothing else happens.
+// The control side's contact points with a bound native window: binding,
+// the back-buffered WM_PAINT pipeline, invalidation, keyboard focus, native
+// timers, the posted clean-up message, window resizing and the cursor.
+// While no window is bound (the off-screen mode that tests and skinview use)
+// each of them keeps its state in the manager only: invalidations
+// accumulate, timers are recorded for a host to fire, nothing else happens.
+#include "plat/gfx/gdi.h"
+#include "plat/win/winuser.h"
+#include "ui/UIControl.h"
 #include "ui/UIManager.h"
 
 namespace Veneer {
 
-void CPaintManagerUI::PostCleanupMessage() {
-    // With a window the host posts WM_APP + 1 and calls
-    // ProcessDelayedCleanup when it arrives; off-screen the queue waits for
-    // ProcessDelayedCleanup or the manager's destruction.
+void CPaintManagerUI::Init(HWND hWnd) {
+    if (m_hWndPaint != nullptr && m_hDcWindow != nullptr) {
+        if (GetPaintDC() == m_hDcWindow)
+            SetPaintDC(nullptr);
+        plat::ReleaseDC(m_hWndPaint, m_hDcWindow);
+        m_hDcWindow = nullptr;
+    }
+    m_hWndPaint = hWnd;
+    if (hWnd == nullptr)
+        return;
+    m_hDcWindow = plat::GetDC(hWnd);
+    if (m_hDcWindow != nullptr)
+        SetPaintDC(m_hDcWindow);
+    RECT rc = {0, 0, 0, 0};
+    if (plat::GetClientRect(hWnd, &rc))
+        m_szClient = SIZE{rc.right - rc.left, rc.bottom - rc.top};
 }
 
-void CPaintManagerUI::InvalidateWindowRect(const RECT* /*rc*/) {}
+bool CPaintManagerUI::PaintWindow() {
+    if (m_hWndPaint == nullptr)
+        return false;
+    RECT rcUpdate = {0, 0, 0, 0};
+    if (!plat::GetUpdateRect(m_hWndPaint, &rcUpdate, FALSE))
+        return true;
 
-void CPaintManagerUI::FocusPaintWindow(CControlUI* /*pControl*/) {}
+    PAINTSTRUCT ps{};
+    if (m_pRoot == nullptr) {
+        plat::BeginPaint(m_hWndPaint, &ps);
+        plat::EndPaint(m_hWndPaint, &ps);
+        return true;
+    }
 
-bool CPaintManagerUI::StartWindowTimer(UINT /*uWinTimer*/, UINT /*uElapse*/) {
+    RECT rcClient = {0, 0, 0, 0};
+    plat::GetClientRect(m_hWndPaint, &rcClient);
+    const SIZE szClient = {rcClient.right - rcClient.left, rcClient.bottom - rcClient.top};
+    if (szClient.cx != m_szClient.cx || szClient.cy != m_szClient.cy) {
+        m_szClient = szClient;
+        m_pRoot->NeedUpdate();
+    }
+    if (plat::IsIconic(m_hWndPaint) && m_pRoot->IsUpdateNeeded()) {
+        // Minimised: no layout at this size, but the buffer goes.
+        ReleaseBackBuffer();
+        plat::BeginPaint(m_hWndPaint, &ps);
+        plat::EndPaint(m_hWndPaint, &ps);
+        return true;
+    }
+
+    HDC hDC = plat::BeginPaint(m_hWndPaint, &ps);
+    RECT rcPaint = ps.rcPaint;
+    if (PaintOffscreen(&rcPaint) && hDC != nullptr && m_hDcOffscreen != nullptr) {
+        plat::BitBlt(hDC, rcPaint.left, rcPaint.top, rcPaint.right - rcPaint.left,
+                     rcPaint.bottom - rcPaint.top, m_hDcOffscreen, rcPaint.left, rcPaint.top,
+                     SRCCOPY);
+    }
+    plat::EndPaint(m_hWndPaint, &ps);
+    // A layout asked for while painting gets one more paint.
+    if (m_bUpdateNeeded)
+        plat::InvalidateRect(m_hWndPaint, nullptr, FALSE);
     return true;
 }
 
-void CPaintManagerUI::StopWindowTimer(UINT /*uWinTimer*/) {}
-
-void CPaintManagerUI::ResizeWindow(int cx, int cy) {
-    SetClientSize(cx, cy);
+void CPaintManagerUI::ReleaseWindowDC() {
+    if (m_hDcWindow == nullptr)
+        return;
+    if (GetPaintDC() == m_hDcWindow)
+        SetPaintDC(nullptr);
+    if (m_hWndPaint != nullptr && plat::IsWindow(m_hWndPaint))
+        plat::ReleaseDC(m_hWndPaint, m_hDcWindow);
+    m_hDcWindow = nullptr;
 }
 
-void CPaintManagerUI::SetWindowCursor(int /*nCursor*/) {}
+void CPaintManagerUI::PostCleanupMessage() {
+    // Off-screen the queue waits for ProcessDelayedCleanup or the manager's
+    // destruction; with a window, its WM_APP + 1 handler calls it.
+    if (m_hWndPaint != nullptr)
+        plat::PostMessage(m_hWndPaint, WM_APP + 1, 0, 0);
+}
+
+void CPaintManagerUI::InvalidateWindowRect(const RECT* rc) {
+    if (m_hWndPaint != nullptr)
+        plat::InvalidateRect(m_hWndPaint, rc, FALSE);
+}
+
+void CPaintManagerUI::FocusPaintWindow() {
+    if (m_hWndPaint != nullptr && plat::GetFocus() != m_hWndPaint)
+        plat::SetFocus(m_hWndPaint);
+}
+
+bool CPaintManagerUI::StartWindowTimer(UINT uWinTimer, UINT uElapse) {
+    if (m_hWndPaint == nullptr)
+        return true;
+    return plat::SetTimer(m_hWndPaint, uWinTimer, uElapse, nullptr) != 0;
+}
+
+void CPaintManagerUI::StopWindowTimer(UINT uWinTimer) {
+    if (m_hWndPaint != nullptr && plat::IsWindow(m_hWndPaint))
+        plat::KillTimer(m_hWndPaint, uWinTimer);
+}
+
+void CPaintManagerUI::ResizeWindow(int cx, int cy) {
+    if (m_hWndPaint == nullptr) {
+        SetClientSize(cx, cy);
+        return;
+    }
+    plat::SetWindowPos(m_hWndPaint, nullptr, 0, 0, cx, cy,
+                       SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    RECT rc = {0, 0, 0, 0};
+    if (plat::GetClientRect(m_hWndPaint, &rc))
+        m_szClient = SIZE{rc.right - rc.left, rc.bottom - rc.top};
+}
+
+void CPaintManagerUI::SetWindowCursor(int nCursor) {
+    plat::SetCursor(plat::LoadCursor(nullptr, nCursor == UICURSOR_HAND ? IDC_HAND : IDC_ARROW));
+}
 
 } // namespace Veneer
