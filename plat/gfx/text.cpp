@@ -251,7 +251,11 @@ Laid layoutText(const Font& font, int lineHeight, const std::wstring& raw, const
 
     Laid out;
     std::vector<std::wstring> rests; // per line: the paragraph from the line's start
-    for (auto& [start, para] : paras) {
+    for (auto& entry : paras) {
+        // Plain references: lambdas cannot capture structured bindings
+        // before C++20 (clang rejects it).
+        const size_t start = entry.first;
+        const std::wstring& para = entry.second;
         auto addLine = [&](size_t a, size_t b) {
             Line l;
             l.text = para.substr(a, b - a);
