@@ -101,8 +101,10 @@ private:
     // Runs a job on a detached thread of its own, counted as in flight
     // until it ends. False (nothing started) when no thread can be made.
     bool StartReport(const boost::function<bool()>& job);
-    // True when Init has made the tree and the lock.
-    bool IsReady() const { return m_pTree != nullptr && m_pLock != nullptr; }
+    // True when Init has run. Init makes the lock and the tree together;
+    // only the lock is looked at, since reports under the lock replace the
+    // tree (never by null) while others check this without it.
+    bool IsReady() const { return m_pLock != nullptr; }
     // Sends one event after the caller's refusal checks, holding the lock.
     bool SendEventLocked(const tagSTAT_CUSTOM_EVENT& event);
 
