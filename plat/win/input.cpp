@@ -421,16 +421,12 @@ bool RouteText(const std::shared_ptr<ThreadQueue>& q, const RawEvent& ev, MSG* o
     HWND target = GetFocus();
     if (!target || !IsWindowEnabled(target) || ev.text.empty())
         return false;
-    for (size_t i = 1; i < ev.text.size(); ++i) {
-        // The rest follow through the queue, behind the first.
+    // The first character is delivered now; the rest follow it through the
+    // queue, in order.
+    bool returned = Deliver(q, out, target, WM_CHAR, static_cast<WPARAM>(ev.text[0]), 1);
+    for (size_t i = 1; i < ev.text.size(); ++i)
         PostMessage(target, WM_CHAR, static_cast<WPARAM>(ev.text[i]), 1);
-    }
-    bool r = Deliver(q, out, target, WM_CHAR, static_cast<WPARAM>(ev.text[0]), 1);
-    if (r) {
-        // Make the first character come before the posted rest.
-        return true;
-    }
-    return false;
+    return returned;
 }
 
 } // namespace

@@ -48,6 +48,30 @@ TEST_F(InputTest, KeysGoToTheFocusAndTranslateToCharacters) {
     EXPECT_GE(GetKeyState(VK_SHIFT), 0);
 }
 
+TEST_F(InputTest, TypedTextArrivesInOrderAndKeyBitsTellRepeatsAndReleases) {
+    HWND h = Make(0, 0, 100, 100);
+    input_text(L"ab中c");
+    input_key('X', true);
+    input_key('X', true); // auto-repeat: no release in between
+    input_key('X', false);
+    ASSERT_TRUE(PumpUntil([&] { return CountOf(h, WM_KEYUP) == 1; }));
+    std::wstring typed;
+    std::vector<LPARAM> keyBits;
+    for (auto& r : LogCopy()) {
+        if (r.hwnd != h)
+            continue;
+        if (r.msg == WM_CHAR)
+            typed.push_back(static_cast<wchar_t>(r.wParam));
+        if (r.msg == WM_KEYDOWN || r.msg == WM_KEYUP)
+            keyBits.push_back(r.lParam);
+    }
+    EXPECT_EQ(typed, L"ab中cxx");
+    ASSERT_EQ(keyBits.size(), 3u);
+    EXPECT_EQ(keyBits[0] & (1 << 30), 0);   // first press: key was up
+    EXPECT_NE(keyBits[1] & (1 << 30), 0);   // repeat: key was down
+    EXPECT_NE(keyBits[2] & (1u << 31), 0u); // release
+}
+
 TEST_F(InputTest, GetKeyStateFollowsModifiersAndButtons) {
     HWND h = Make(0, 0, 100, 100);
     SHORT during = 0, lbutton = 0;

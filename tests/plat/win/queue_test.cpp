@@ -287,6 +287,50 @@ TEST_F(QueueTest, RetrievalOrderPostedBeforeQuitBeforePaintBeforeTimer) {
     KillTimer(h, 1);
 }
 
+TEST_F(QueueTest, SendReturnsZeroWhenTheWindowDiesBeforeHandlingIt) {
+    std::promise<HWND> made;
+    std::promise<void> destroy;
+    std::promise<void> finish;
+    std::thread owner([&] {
+        HWND h = CreateWindowEx(0, kRecClass, L"x", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr,
+                                nullptr);
+        made.set_value(h);
+        destroy.get_future().wait();
+        DestroyWindow(h); // without retrieving the pending send
+        finish.get_future().wait();
+    });
+    HWND h = made.get_future().get();
+    std::future<LRESULT> sent =
+        std::async(std::launch::async, [&] { return SendMessage(h, kPing, 0, 0); });
+    EXPECT_EQ(sent.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+    destroy.set_value();
+    ASSERT_EQ(sent.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+    EXPECT_EQ(sent.get(), 0);
+    EXPECT_EQ(CountOf(h, kPing), 0);
+    finish.set_value();
+    owner.join();
+}
+
+TEST_F(QueueTest, PeekWithoutRemovingAndFilters) {
+    HWND a = Make(0, 0, 10, 10, nullptr, WS_POPUP);
+    HWND b = Make(0, 0, 10, 10, nullptr, WS_POPUP);
+    PostMessage(a, kSeq, 1, 0);
+    PostMessage(b, kSeq, 2, 0);
+    MSG m;
+    ASSERT_TRUE(PeekMessage(&m, nullptr, 0, 0, PM_NOREMOVE));
+    EXPECT_EQ(m.hwnd, a);
+    // A window filter skips other windows' messages.
+    ASSERT_TRUE(PeekMessage(&m, b, 0, 0, PM_REMOVE));
+    EXPECT_EQ(m.wParam, 2u);
+    ASSERT_TRUE(PeekMessage(&m, nullptr, kSeq, kSeq, PM_REMOVE));
+    EXPECT_EQ(m.wParam, 1u);
+    EXPECT_FALSE(PeekMessage(&m, nullptr, kSeq, kSeq, PM_REMOVE));
+    // A filter naming a dead window is an error, not a wait.
+    HWND dead = Make(0, 0, 1, 1, nullptr, WS_POPUP);
+    DestroyWindow(dead);
+    EXPECT_EQ(GetMessage(&m, dead, 0, 0), -1);
+}
+
 TEST_F(QueueTest, PostThreadMessageReachesThreadWithoutWindows) {
     std::promise<DWORD> tidP;
     UINT got = 0;
