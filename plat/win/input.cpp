@@ -884,3 +884,22 @@ HCURSOR GetCursor() {
 }
 
 } // namespace plat
+
+namespace plat {
+
+// Icons: executables here carry no icon resources, so an icon is never
+// found; callers see the failure Win32 gives for a missing resource. A
+// cursor asked for through LoadImage is the system cursor of that number.
+HICON LoadIcon(HINSTANCE, LPCWSTR) {
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return nullptr;
+}
+
+HANDLE LoadImage(HINSTANCE instance, LPCWSTR name, UINT type, int, int, UINT) {
+    if (type == IMAGE_CURSOR && !instance)
+        return LoadCursor(nullptr, name);
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return nullptr;
+}
+
+} // namespace plat
