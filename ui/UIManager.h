@@ -382,7 +382,8 @@ public:
     void SetMinInfo(int cx, int cy);
     SIZE GetMaxInfo() const;
     void SetMaxInfo(int cx, int cy);
-    // Opacity 0-255 (clamped).
+    // Opacity 0-255 (clamped). With a window, an argument in 0-255 makes it
+    // layered with that constant alpha; any other argument clears that.
     int GetTransparent() const;
     void SetTransparent(int nOpacity);
 
@@ -421,6 +422,8 @@ private:
     bool StartWindowTimer(UINT uWinTimer, UINT uElapse);
     void StopWindowTimer(UINT uWinTimer);
     void ResizeWindow(int cx, int cy);
+    // 0-255: layered with that constant alpha; anything else: not layered.
+    void ApplyWindowOpacity(int nOpacity);
     static void SetWindowCursor(int nCursor);
     void ResetBackBuffer(int cx, int cy);
     // Lays out what needs it; true when the root was laid out anew.

@@ -733,6 +733,7 @@ int CPaintManagerUI::GetTransparent() const {
 
 void CPaintManagerUI::SetTransparent(int nOpacity) {
     m_nOpacity = nOpacity < 0 ? 0 : (nOpacity > 255 ? 255 : nOpacity);
+    ApplyWindowOpacity(nOpacity);
 }
 
 CPaintManagerUI::ShadowSettings& CPaintManagerUI::GetShadowSettings() {

@@ -122,6 +122,19 @@ void CPaintManagerUI::ResizeWindow(int cx, int cy) {
         m_szClient = SIZE{rc.right - rc.left, rc.bottom - rc.top};
 }
 
+void CPaintManagerUI::ApplyWindowOpacity(int nOpacity) {
+    if (m_hWndPaint == nullptr)
+        return;
+    const LONG_PTR exStyle = plat::GetWindowLongPtr(m_hWndPaint, GWL_EXSTYLE);
+    if (nOpacity >= 0 && nOpacity <= 255) {
+        plat::SetWindowLongPtr(m_hWndPaint, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
+        plat::SetLayeredWindowAttributes(m_hWndPaint, 0, static_cast<BYTE>(nOpacity), LWA_ALPHA);
+    } else {
+        plat::SetWindowLongPtr(m_hWndPaint, GWL_EXSTYLE,
+                               exStyle & ~static_cast<LONG_PTR>(WS_EX_LAYERED));
+    }
+}
+
 void CPaintManagerUI::SetWindowCursor(int nCursor) {
     plat::SetCursor(plat::LoadCursor(nullptr, nCursor == UICURSOR_HAND ? IDC_HAND : IDC_ARROW));
 }

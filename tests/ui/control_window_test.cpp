@@ -148,3 +148,12 @@ TEST_F(HostedWindow, RemovedControlIsDestroyedWhenThePostedMessageArrives) {
     EXPECT_TRUE(PumpUntil([&] { return w.pm.GetDelayedCleanupCount() == 0; }));
     EXPECT_EQ(w.Find(L"gone"), nullptr);
 }
+
+TEST_F(HostedWindow, OpacityMakesTheWindowLayered) {
+    w.pm.SetTransparent(128);
+    EXPECT_EQ(w.pm.GetTransparent(), 128);
+    EXPECT_NE(plat::GetWindowLongPtr(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+    w.pm.SetTransparent(300); // out of range: stored clamped, layering off
+    EXPECT_EQ(w.pm.GetTransparent(), 255);
+    EXPECT_EQ(plat::GetWindowLongPtr(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+}
