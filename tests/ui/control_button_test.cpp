@@ -359,3 +359,54 @@ TEST(Borders, UniformAndPerSide) {
     EXPECT_EQ(w.Pixel(0, 40), kWhite);
     EXPECT_EQ(w.Pixel(25, 49), kBlue);
 }
+
+TEST(Button, BoundTabLayoutSwitchesOnClick) {
+    Window w;
+    w.Build(L"<VerticalLayout><Button name=\"b\" height=\"10\" bindtablayoutname=\"tab\" "
+            L"bindtabindex=\"1\" /><Button name=\"neg\" height=\"10\" bindtablayoutname=\"tab\" "
+            L"bindtabindex=\"-4\" /><TabLayout name=\"tab\"><Control /><Control /></TabLayout>"
+            L"</VerticalLayout>",
+            40, 60);
+    w.Paint();
+    Window::Click(w.Find(L"neg"));
+    EXPECT_EQ(w.FindAs<CTabLayoutUI>(L"tab")->GetCurSel(), 0);
+    EXPECT_EQ(w.FindAs<CButtonUI>(L"neg")->GetBindTabLayoutIndex(), -1);
+    Window::Click(w.Find(L"b"));
+    EXPECT_EQ(w.FindAs<CTabLayoutUI>(L"tab")->GetCurSel(), 1);
+    EXPECT_EQ(w.recorder.Count(L"click"), 2);
+    EXPECT_EQ(w.recorder.Count(L"tabselect"), 1);
+    EXPECT_EQ(w.recorder.entries.back().type, L"tabselect");
+}
+
+TEST(Label, TextColourFormsAreEqual) {
+    CLabelUI a, b;
+    a.SetAttribute(L"textcolor", L"0xFFc62f2f");
+    b.SetAttribute(L"textcolor", L"#FFc62f2f");
+    EXPECT_EQ(a.GetTextColor(), b.GetTextColor());
+    EXPECT_EQ(a.GetTextColor(), 0xFFC62F2Fu);
+    a.SetAttribute(L"disabledtextcolor", L" #FF000000"); // no space skipping
+    EXPECT_EQ(a.GetDisabledTextColor(), 0u);
+    a.SetAttribute(L"valign", L"center"); // no "vcenter": unchanged
+    EXPECT_EQ(a.GetTextStyle(), DT_VCENTER);
+    a.SetAttribute(L"valign", L"bottom");
+    EXPECT_EQ(a.GetTextStyle(), DT_BOTTOM | DT_SINGLELINE);
+    a.SetAttribute(L"align", L"right");
+    EXPECT_EQ(a.GetTextStyle() & (DT_RIGHT | DT_SINGLELINE), DT_RIGHT);
+    a.SetAttribute(L"endellipsis", L"true");
+    EXPECT_NE(a.GetTextStyle() & DT_END_ELLIPSIS, 0u);
+}
+
+TEST(Label, PlaceholderOfAnEmptyTextField) {
+    Window w;
+    w.Build(L"<VerticalLayout bkcolor=\"#FFFFFFFF\"><RichEdit name=\"e\" height=\"30\" "
+            L"tipvalue=\"WWWW\" tipvaluecolor=\"#FF0000FF\" multiline=\"false\" />"
+            L"</VerticalLayout>",
+            100, 40);
+    w.Paint();
+    bool blue = false;
+    for (int x = 0; x < 100; ++x)
+        for (int y = 0; y < 30; ++y)
+            blue |= (w.Pixel(x, y) & 0xFF) > 0x80 && ((w.Pixel(x, y) >> 16) & 0xFF) < 0x80;
+    EXPECT_TRUE(blue);
+    EXPECT_EQ(w.FindAs<CRichEditUI>(L"e")->GetText().str(), L"");
+}
