@@ -43,15 +43,16 @@ bool FindValue(const std::string& input, std::string& value, bool& isUrl) {
     return false;
 }
 
-// Plain text: valid UTF-8 without control characters other than tab, line
-// feed and carriage return. A wrong key or IV gives random bytes, which
+// Plain text: valid UTF-8 without C0 control characters other than tab,
+// line feed and carriage return (a document may hold DEL and C1 characters
+// unescaped). A wrong key or IV gives random bytes, which
 // practically never pass.
 bool LooksLikeText(const std::string& bytes) {
     size_t i = 0;
     while (i < bytes.size()) {
         unsigned char ch = static_cast<unsigned char>(bytes[i]);
         if (ch < 0x80) {
-            if ((ch < 0x20 && ch != '\t' && ch != '\n' && ch != '\r') || ch == 0x7F) {
+            if (ch < 0x20 && ch != '\t' && ch != '\n' && ch != '\r') {
                 return false;
             }
             ++i;

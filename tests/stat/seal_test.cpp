@@ -169,6 +169,11 @@ TEST(Decode, ReadsTheDocumentOfAUrlOrOfABarePayload) {
     ASSERT_EQ(DecodeReport(payload, kKey, kIv, out), DECODE_OK);
     EXPECT_EQ(out.strJson, doc);
     EXPECT_EQ(out.strProductId, "");
+
+    // Characters a document holds unescaped: DEL, C1 controls, tab.
+    std::string unusual = "{\"m\":\"a\x7F\xC2\x85\tb\"}\n";
+    ASSERT_EQ(DecodeReport(Sealed(unusual), kKey, kIv, out), DECODE_OK) << out.strError;
+    EXPECT_EQ(out.strJson, unusual);
 }
 
 TEST(Decode, ReadsASpaceAsPlus) {
