@@ -789,6 +789,19 @@ BOOL UpdateLayeredWindow(HWND hwnd, HDC hdcDst, POINT* pptDst, SIZE* psize, HDC 
 BOOL SetLayeredWindowAttributes(HWND hwnd, COLORREF crKey, BYTE alpha, DWORD flags);
 BOOL GetLayeredWindowAttributes(HWND hwnd, COLORREF* crKey, BYTE* alpha, DWORD* flags);
 
+// The caret: one per thread, owned by a window. plat keeps its position and
+// size for the owner; the owner draws it (the toolkit draws its own caret).
+BOOL CreateCaret(HWND hwnd, HBITMAP bitmap, int width, int height);
+BOOL DestroyCaret();
+BOOL SetCaretPos(int x, int y);
+BOOL GetCaretPos(LPPOINT pt);
+BOOL ShowCaret(HWND hwnd);
+BOOL HideCaret(HWND hwnd);
+UINT GetCaretBlinkTime();
+
+// System colours (COLOR_*) as the light default theme has them.
+DWORD GetSysColor(int index);
+
 // A modal message box owned by `owner` (disabled while the box runs).
 // Returns the ID* of the chosen button, or 0 on failure.
 int MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);

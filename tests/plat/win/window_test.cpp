@@ -339,3 +339,25 @@ TEST_F(WindowTest, DestroyWindowOfAnotherThreadFails) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(WindowTest, CaretBelongsToItsWindowAndGoesWithIt) {
+    HWND h = Make(0, 0, 100, 100);
+    POINT p;
+    EXPECT_FALSE(SetCaretPos(1, 1)); // no caret yet
+    ASSERT_TRUE(CreateCaret(h, nullptr, 1, 14));
+    EXPECT_TRUE(SetCaretPos(20, 30));
+    ASSERT_TRUE(GetCaretPos(&p));
+    EXPECT_EQ(p.x, 20);
+    EXPECT_EQ(p.y, 30);
+    EXPECT_TRUE(ShowCaret(h));
+    EXPECT_FALSE(ShowCaret(reinterpret_cast<HWND>(0x4)));
+    EXPECT_GT(GetCaretBlinkTime(), 0u);
+    DestroyWindow(h);
+    EXPECT_FALSE(SetCaretPos(5, 5));
+    DestroyCaret();
+    EXPECT_FALSE(GetCaretPos(&p));
+}
+
+} // namespace
