@@ -273,6 +273,16 @@ void CDialogBuilder::GetLastErrorLocation(LPWSTR pstrSource, SIZE_T cchMax) cons
     m_xml.GetLastErrorLocation(pstrSource, cchMax);
 }
 
+void CDialogBuilder::ReleaseOrphan(CControlUI* pControl, CPaintManagerUI* pManager) {
+    // A control at the top level after the first belongs to no parent and is
+    // never handed out. With a manager it may sit in an option group, so the
+    // manager's clean-up destroys it (and takes it out of the group).
+    if (pManager != nullptr)
+        pManager->AddDelayedCleanup(pControl);
+    else
+        delete pControl;
+}
+
 CControlUI* CDialogBuilder::_Parse(CMarkupNode* pRoot, CControlUI* pParent,
                                    CPaintManagerUI* pManager) {
     IContainerUI* pContainer = nullptr;
@@ -306,12 +316,16 @@ CControlUI* CDialogBuilder::_Parse(CMarkupNode* pRoot, CControlUI* pParent,
             ++t_includeDepth;
             for (int i = 0; i < count; ++i) {
                 CDialogBuilder builder;
+                CControlUI* pIncluded = nullptr;
                 if (m_pstrtype != nullptr)
-                    builder.Create(STRINGorID((UINT)ParseAttrInt(szValue)), m_pstrtype, m_pCallback,
-                                   pManager, pParent);
+                    pIncluded = builder.Create(STRINGorID((UINT)ParseAttrInt(szValue)), m_pstrtype,
+                                               m_pCallback, pManager, pParent);
                 else
-                    builder.Create(STRINGorID(static_cast<LPCWSTR>(szValue)), nullptr, m_pCallback,
-                                   pManager, pParent);
+                    pIncluded = builder.Create(STRINGorID(static_cast<LPCWSTR>(szValue)), nullptr,
+                                               m_pCallback, pManager, pParent);
+                // Without a parent nothing owns what the include built.
+                if (pParent == nullptr && pIncluded != nullptr)
+                    ReleaseOrphan(pIncluded, pManager);
             }
             --t_includeDepth;
             continue;
@@ -365,6 +379,8 @@ CControlUI* CDialogBuilder::_Parse(CMarkupNode* pRoot, CControlUI* pParent,
 
         if (pReturn == nullptr)
             pReturn = pControl;
+        else if (pParent == nullptr)
+            ReleaseOrphan(pControl, pManager); // only the first is handed out
     }
     return pReturn;
 }

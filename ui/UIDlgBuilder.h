@@ -52,6 +52,8 @@ private:
     // Image, Font and Default children of the root.
     void RegisterSharedDefinitions(CMarkupNode& root, CPaintManagerUI* pManager);
     void ApplyWindowAttributes(CMarkupNode& root, CPaintManagerUI* pManager);
+    // Disposes of a top-level control that nothing owns.
+    static void ReleaseOrphan(CControlUI* pControl, CPaintManagerUI* pManager);
 
     CMarkup m_xml;
     IDialogBuilderCallback* m_pCallback;

@@ -234,3 +234,29 @@ TEST(DialogBuilder, BadValuesAreReadAsFarAsTheyGo) {
     EXPECT_EQ(w.Find(L"c")->GetFixedHeight(), 2147483647);
     EXPECT_TRUE(w.Paint()); // a missing font and image leave the label without them
 }
+
+TEST(DialogBuilder, TopLevelControlsAfterTheFirstAreReleased) {
+    SkinFolder skin;
+    skin.Write("part.xml", "<Window><Option group=\"g\" /><Control /></Window>");
+    Window w;
+    CDialogBuilder builder;
+    CControlUI* first = builder.Create(STRINGorID(L"<Window><Label name=\"one\" /><Option "
+                                                  L"name=\"two\" group=\"g\" /><Include "
+                                                  L"source=\"part.xml\" /></Window>"),
+                                       nullptr, nullptr, &w.pm);
+    ASSERT_NE(first, nullptr);
+    EXPECT_STREQ(first->GetClass(), L"LabelUI");
+    // The second control and both included ones wait for the clean-up, which
+    // also takes the options out of their group.
+    EXPECT_EQ(w.pm.GetDelayedCleanupCount(), 3);
+    w.pm.AttachDialog(first);
+    w.pm.ProcessDelayedCleanup();
+    EXPECT_EQ(w.pm.GetOptionGroup(L"g"), nullptr);
+
+    // Without a manager they are released at once.
+    CDialogBuilder plain;
+    CControlUI* alone =
+        plain.Create(STRINGorID(L"<Window><Control /><Control /><Control /></Window>"));
+    ASSERT_NE(alone, nullptr);
+    delete alone;
+}
