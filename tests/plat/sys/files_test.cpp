@@ -266,3 +266,26 @@ TEST(Clock, TickCountIsMonotonicAndSleepWaits) {
     // The 32-bit counter is the low part of the 64-bit one.
     EXPECT_LE(DWORD(GetTickCount() - DWORD(after)), 1000u);
 }
+
+// Run as a child by the test below: reports this executable's path.
+TEST(ModulePath, ReportItselfWhenAsked) {
+    const char* out = ::getenv("PLAT_TEST_MODULE_PATH_OUT");
+    if (out == nullptr)
+        GTEST_SKIP() << "only run as a child of LongPathIsReturnedWhole";
+    systest::WriteAll(out, WideToUtf8(GetModuleFileNameString()));
+}
+
+TEST(ModulePath, LongPathIsReturnedWhole) {
+    TempDir dir;
+    std::string folder = LongPath(dir.Path());
+    std::filesystem::create_directories(folder);
+    std::string copy = folder + "/test_plat_sys";
+    std::filesystem::copy_file(WideToUtf8(GetModuleFileNameString()), copy);
+    std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
+    ASSERT_GT(copy.size(), size_t(MAX_PATH));
+    std::string report = dir / "path.txt";
+    std::string command = "PLAT_TEST_MODULE_PATH_OUT='" + report + "' '" + copy +
+                          "' --gtest_filter=ModulePath.ReportItselfWhenAsked >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(systest::ReadAll(report), copy);
+}
