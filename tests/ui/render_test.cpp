@@ -167,6 +167,27 @@ TEST_F(RenderTest, TwoFilesAreDrawnInOrderWithTheSameSettings) {
     EXPECT_EQ(c.At(12, 2), kWhite);     // the same dest for both
 }
 
+TEST_F(RenderTest, ResKeysAreNotCountedAsFiles) {
+    UseImages({{"a.png", SolidPng(10, 10, {255, 0, 0, 255})},
+               {"b.png", MakePng(10, 10, [](int x, int) {
+                    return x < 5 ? Rgba{0, 0, 0, 0} : Rgba{0, 0, 255, 255};
+                })}});
+    Canvas c(20, 20);
+    // "res" replaces the name without drawing what came before.
+    ASSERT_TRUE(Draw(c, RECT{0, 0, 10, 10}, L"res='a.png' res='b.png'"));
+    EXPECT_EQ(c.At(2, 2), kWhite);
+    EXPECT_EQ(c.At(7, 2), 0xFF0000FFu);
+    // After a counted "file", a "res" draws the file first.
+    c.Fill(kWhite);
+    ASSERT_TRUE(Draw(c, RECT{0, 0, 10, 10}, L"file='a.png' res='b.png'"));
+    EXPECT_EQ(c.At(2, 2), 0xFFFF0000u);
+    // Empty values and unknown keys are ignored.
+    c.Fill(kWhite);
+    ASSERT_TRUE(Draw(c, RECT{0, 0, 10, 10}, L"file='a.png' source='' colour='red' dest='0,0,5,5'"));
+    EXPECT_EQ(c.At(2, 2), 0xFFFF0000u);
+    EXPECT_EQ(c.At(7, 7), kWhite);
+}
+
 TEST_F(RenderTest, DoubleQuotesEndThePass) {
     UseImages({{"a.png", SolidPng(10, 10, {255, 0, 0, 255})}});
     Canvas c(20, 20);
