@@ -113,13 +113,66 @@ void SyncSurfaceLocked(Wnd& w) {
     be.show_surface(w.surface, ReallyVisibleLocked(w));
 }
 
+namespace {
+
+// Draws the visible children of `w` (and theirs) over dst, a copy of the
+// top-level window's pixels; (ox, oy) is w's origin in dst.
+void BlitChildrenLocked(const Wnd& w, uint32_t* dst, int dstW, int dstH, int ox, int oy) {
+    for (HWND c : w.children) {
+        Wnd* cw = FindLocked(c);
+        if (!cw || !(cw->style & WS_VISIBLE) || !cw->buffer)
+            continue;
+        int cx = ox + w.client.left + cw->rect.left, cy = oy + w.client.top + cw->rect.top;
+        for (int y = 0; y < cw->surfH; ++y) {
+            int dy = cy + y;
+            if (dy < 0 || dy >= dstH)
+                continue;
+            const uint32_t* src = cw->buffer->data() + static_cast<size_t>(y) * cw->capW;
+            for (int x = 0; x < cw->surfW; ++x) {
+                int dx = cx + x;
+                if (dx < 0 || dx >= dstW)
+                    continue;
+                if (cw->region && !PtInRegion(cw->region, x, y))
+                    continue;
+                dst[static_cast<size_t>(dy) * dstW + dx] = src[x];
+            }
+        }
+        BlitChildrenLocked(*cw, dst, dstW, dstH, cx, cy);
+    }
+}
+
+} // namespace
+
 void PresentLocked(Wnd& w, const RECT& dirty) {
-    if (!w.surface || w.surfW <= 0 || w.surfH <= 0)
+    if (!IsTopLevel(w)) {
+        // A child's pixels are shown through its top-level window.
+        Wnd* top = &w;
+        RECT r = dirty;
+        while (top && !IsTopLevel(*top)) {
+            Wnd* p = FindLocked(top->parent);
+            if (!p)
+                return;
+            OffsetRect(&r, top->rect.left + p->client.left, top->rect.top + p->client.top);
+            top = p;
+        }
+        PresentLocked(*top, r);
+        return;
+    }
+    if (!w.surface || w.surfW <= 0 || w.surfH <= 0 || !w.buffer)
         return;
     RECT all{0, 0, w.surfW, w.surfH}, d;
     if (!IntersectRect(&d, &dirty, &all))
         return;
-    GetBackend().present(w.surface, w.buffer->data(), w.surfW, w.surfH, w.capW * 4, d);
+    if (w.children.empty()) {
+        GetBackend().present(w.surface, w.buffer->data(), w.surfW, w.surfH, w.capW * 4, d);
+        return;
+    }
+    std::vector<uint32_t> composed(static_cast<size_t>(w.surfW) * w.surfH);
+    for (int y = 0; y < w.surfH; ++y)
+        std::copy_n(w.buffer->begin() + static_cast<long>(y) * w.capW, w.surfW,
+                    composed.begin() + static_cast<long>(y) * w.surfW);
+    BlitChildrenLocked(w, composed.data(), w.surfW, w.surfH, 0, 0);
+    GetBackend().present(w.surface, composed.data(), w.surfW, w.surfH, w.surfW * 4, d);
 }
 
 namespace {
@@ -470,8 +523,15 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
             InvalidateLocked(*w, nullptr, true);
         }
         SyncSurfaceLocked(*w);
-        if (topLevel)
+        if (topLevel) {
             SyncOwnedLocked(hwnd);
+        } else if (moved || sized || show || hide) {
+            // The parent shows again where the child was; then the top-level
+            // window's picture is presented with the child in its new place.
+            if (Wnd* p = FindLocked(w->parent))
+                InvalidateLocked(*p, &oldRect, false);
+            PresentLocked(*w, RECT{-100000, -100000, 100000, 100000});
+        }
         if (show && !w->hasUpdate)
             InvalidateLocked(*w, nullptr, true);
     }
@@ -661,12 +721,16 @@ BOOL IsWindowVisible(HWND hwnd) {
 }
 
 BOOL IsIconic(HWND hwnd) {
-    auto w = Find(hwnd);
+    auto& st = S();
+    Lock lk(st.mu);
+    Wnd* w = FindLocked(hwnd);
     return w && w->show == ShowState::Minimized;
 }
 
 BOOL IsZoomed(HWND hwnd) {
-    auto w = Find(hwnd);
+    auto& st = S();
+    Lock lk(st.mu);
+    Wnd* w = FindLocked(hwnd);
     return w && w->show == ShowState::Maximized;
 }
 
@@ -698,7 +762,9 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
 }
 
 BOOL IsWindowEnabled(HWND hwnd) {
-    auto w = Find(hwnd);
+    auto& st = S();
+    Lock lk(st.mu);
+    Wnd* w = FindLocked(hwnd);
     return w && !(w->style & WS_DISABLED);
 }
 

@@ -207,9 +207,13 @@ void ForgetWindow(HWND hwnd) {
         st.windows.erase(it);
         st.zorder.erase(std::remove(st.zorder.begin(), st.zorder.end(), hwnd), st.zorder.end());
         if (keep->parent) {
-            if (Wnd* p = FindLocked(keep->parent))
+            if (Wnd* p = FindLocked(keep->parent)) {
                 p->children.erase(std::remove(p->children.begin(), p->children.end(), hwnd),
                                   p->children.end());
+                // The parent shows again where the child was.
+                InvalidateLocked(*p, &keep->rect, false);
+                PresentLocked(*p, RECT{-100000, -100000, 100000, 100000});
+            }
         }
         if (keep->surface)
             GetBackend().destroy_surface(keep->surface);
@@ -494,6 +498,7 @@ HWND CreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD 
         st.windows[hwnd] = w;
         if (w->parent) {
             FindLocked(w->parent)->children.push_back(hwnd);
+            ResizeSurfaceLocked(*w);
         } else {
             st.zorder.push_back(hwnd);
             SurfaceHints hints;

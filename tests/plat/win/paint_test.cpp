@@ -395,3 +395,35 @@ TEST_F(PaintTest, FolderChooserGivesTheQueuedAnswer) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PaintTest, ChildWindowsShowInsideTheirParentAndTakeTheirClicks) {
+    HWND parent = Make(100, 100, 200, 200);
+    SetHandler(parent, SolidPainter(RGB(200, 0, 0)));
+    HWND child = CreateWindowEx(0, kRecClass, L"c", WS_CHILD | WS_VISIBLE, 10, 10, 30, 30, parent,
+                                nullptr, nullptr, nullptr);
+    ASSERT_TRUE(child);
+    SetHandler(child, SolidPainter(RGB(0, 0, 200)));
+    PumpNow();
+    HeadlessImage img = HeadlessCaptureScreen();
+    EXPECT_EQ(img.At(120, 120), Argb(RGB(0, 0, 200)));
+    EXPECT_EQ(img.At(200, 200), Argb(RGB(200, 0, 0)));
+    Click(125, 125);
+    ASSERT_TRUE(PumpUntil([&] { return CountOf(child, WM_LBUTTONUP) == 1; }));
+    std::vector<Rec> keep;
+    const Rec* down = LastOf(child, WM_LBUTTONDOWN, keep);
+    EXPECT_EQ(GET_X_LPARAM(down->lParam), 15);
+    EXPECT_EQ(CountOf(parent, WM_LBUTTONDOWN), 0);
+    // Moving the child repaints the parent where it was.
+    SetWindowPos(child, nullptr, 100, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    PumpNow();
+    img = HeadlessCaptureScreen();
+    EXPECT_EQ(img.At(120, 120), Argb(RGB(200, 0, 0)));
+    EXPECT_EQ(img.At(215, 215), Argb(RGB(0, 0, 200)));
+    DestroyWindow(child);
+    PumpNow();
+    EXPECT_EQ(HeadlessCaptureScreen().At(215, 215), Argb(RGB(200, 0, 0)));
+}
+
+} // namespace
