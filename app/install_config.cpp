@@ -77,7 +77,8 @@ bool ParseInstallConfig(const std::wstring& text, InstallConfig& config) {
         return true;
     }
     Json::Value data;
-    if (const Json::Value* member = root.find("data", "data" + 4)) {
+    static const char kData[] = "data";
+    if (const Json::Value* member = root.find(kData, kData + sizeof(kData) - 1)) {
         if (!member->isObject() && !member->isNull()) {
             return true;
         }

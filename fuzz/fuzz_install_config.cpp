@@ -7,7 +7,13 @@
 #include <cstdlib>
 
 #include "app/install_config.h"
+#include "app/install_context.h"
 #include "net/text_convert.h"
+
+// The two install-context values the configuration's source file refers to
+// (the package list); the parser itself reads none of them.
+std::wstring g_tempFolder;
+int g_dotNetInstalled = 0;
 
 namespace {
 

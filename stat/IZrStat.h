@@ -21,8 +21,7 @@ namespace ns_zr_stat {
 // pointer to it and callers write its fields directly, before they start
 // reporting (the record is not locked).
 struct tagSTAT_CONFIG {
-    std::wstring strBaseUrl;   // scheme and host, optionally ending in "/"; must not contain "%"
-                               // unless meant literally (it is kept as it is)
+    std::wstring strBaseUrl;   // scheme and host, optionally ending in "/"; used as it is
     std::wstring strKey;       // AES key text: 16, 24 or 32 characters
     std::wstring strIv;        // IV text: its first 16 characters are used
     std::wstring strProductId; // first value of the request URL

@@ -201,6 +201,7 @@ TEST_F(Transport, ReportWaitsForTheLockHeldByASlowRequest) {
     EXPECT_TRUE(second.get());
     EXPECT_EQ(server.Count(), 2u);
     EXPECT_EQ(server.MaxConcurrent(), 1);
+    EXPECT_TRUE(m_stat.WaitForReports(8000));
 }
 
 // ---------------------------------------------------------------------------
