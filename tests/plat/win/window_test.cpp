@@ -361,3 +361,60 @@ TEST_F(WindowTest, CaretBelongsToItsWindowAndGoesWithIt) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(WindowTest, TopmostWindowsStayAboveActivatedOnes) {
+    HWND top = Make(0, 0, 100, 100, nullptr, WS_POPUP | WS_VISIBLE, WS_EX_TOPMOST);
+    HWND normal = Make(0, 0, 100, 100);
+    SetActiveWindow(normal);
+    EXPECT_EQ(GetWindow(normal, GW_HWNDFIRST), top);
+    EXPECT_EQ(WindowFromPoint(POINT{50, 50}), top);
+    SetWindowPos(top, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    EXPECT_EQ(GetWindowLongPtr(top, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    // It is now the top of the ordinary windows, until another is raised.
+    EXPECT_EQ(GetWindow(normal, GW_HWNDFIRST), top);
+    BringWindowToTop(normal);
+    EXPECT_EQ(GetWindow(normal, GW_HWNDFIRST), normal);
+}
+
+TEST_F(WindowTest, MinimisedOwnerTakesItsOwnedWindowsOffTheScreen) {
+    HWND owner = Make(100, 100, 200, 200);
+    SetHandler(owner, SolidPainter(RGB(0, 200, 0)));
+    HWND owned = Make(400, 100, 100, 100, owner);
+    SetHandler(owned, SolidPainter(RGB(0, 0, 200)));
+    PumpNow();
+    EXPECT_EQ(HeadlessCaptureScreen().At(450, 150), Argb(RGB(0, 0, 200)));
+    ShowWindow(owner, SW_MINIMIZE);
+    HeadlessImage img = HeadlessCaptureScreen();
+    EXPECT_EQ(img.At(450, 150), kHeadlessDesktopColor);
+    EXPECT_EQ(img.At(150, 150), kHeadlessDesktopColor);
+    RECT r;
+    GetWindowRect(owner, &r);
+    EXPECT_EQ(r.left, -32000);
+    ShowWindow(owner, SW_RESTORE);
+    PumpNow();
+    img = HeadlessCaptureScreen();
+    EXPECT_EQ(img.At(450, 150), Argb(RGB(0, 0, 200)));
+    EXPECT_EQ(img.At(150, 150), Argb(RGB(0, 200, 0)));
+    GetWindowRect(owner, &r);
+    EXPECT_EQ(r.left, 100);
+}
+
+TEST_F(WindowTest, LayeredCallsRefuseWindowsThatAreNotLayered) {
+    HWND h = Make(0, 0, 50, 50);
+    EXPECT_FALSE(SetLayeredWindowAttributes(h, 0, 128, LWA_ALPHA));
+    BLENDFUNCTION bf{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    EXPECT_FALSE(
+        UpdateLayeredWindow(h, nullptr, nullptr, nullptr, nullptr, nullptr, 0, &bf, ULW_ALPHA));
+    HWND l = Make(0, 0, 50, 50, nullptr, WS_POPUP | WS_VISIBLE, WS_EX_LAYERED);
+    // A source DC that is not a DC is refused without touching the window.
+    EXPECT_FALSE(UpdateLayeredWindow(l, nullptr, nullptr, nullptr, reinterpret_cast<HDC>(0x77),
+                                     nullptr, 0, &bf, ULW_ALPHA));
+    EXPECT_TRUE(SetLayeredWindowAttributes(l, 0, 128, LWA_ALPHA));
+    BYTE alpha = 0;
+    EXPECT_TRUE(GetLayeredWindowAttributes(l, nullptr, &alpha, nullptr));
+    EXPECT_EQ(alpha, 128);
+}
+
+} // namespace
