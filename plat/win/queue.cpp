@@ -258,8 +258,34 @@ bool TakeTimer(const std::shared_ptr<ThreadQueue>& q, HWND filter, bool remove, 
 }
 
 // One attempt to find a message, without waiting.
+// When the input thread has ended, the next thread with windows that asks
+// for messages takes over routing input.
+void ClaimInputIfOrphaned(const std::shared_ptr<ThreadQueue>& q) {
+    if (q->isInput)
+        return;
+    auto& st = S();
+    bool claim = false;
+    {
+        Lock lk(st.mu);
+        if (st.inputQueue)
+            return;
+        for (auto& [h, w] : st.windows)
+            if (w->queue == q) {
+                claim = true;
+                break;
+            }
+        if (claim)
+            st.inputQueue = q;
+    }
+    if (claim) {
+        std::lock_guard<std::mutex> g(q->m);
+        q->isInput = true;
+    }
+}
+
 bool TryGetMessage(const std::shared_ptr<ThreadQueue>& q, MSG* msg, HWND hwnd, UINT lo, UINT hi,
                    bool remove) {
+    ClaimInputIfOrphaned(q);
     RunSentMessages(q);
     if (TakePosted(q, hwnd, lo, hi, remove, msg))
         return true;

@@ -343,3 +343,21 @@ TEST_F(InputTest, TransparentLayeredWindowNeverTakesInput) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(InputTest, InputIsRoutedAfterTheFirstWindowThreadHasEnded) {
+    // Whichever thread made the first window, input keeps flowing to the
+    // windows of the threads that remain.
+    std::thread t([] {
+        HWND h = CreateWindowEx(0, kRecClass, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr,
+                                nullptr);
+        DestroyWindow(h);
+    });
+    t.join();
+    HWND h = Make(700, 700, 100, 100);
+    Click(720, 720);
+    ASSERT_TRUE(PumpUntil([&] { return CountOf(h, WM_LBUTTONUP) == 1; }));
+}
+
+} // namespace
