@@ -87,49 +87,6 @@ TEST(DevInfo, FingerprintIsStableAndMadeFromAdapterAndProcessor) {
     EXPECT_EQ(first, Md5Hex(GetMacAddress() + L"+" + GetCpuId()));
 }
 
-TEST(DevInfo, NetbiosListsAdaptersAndRefusesBadRequests) {
-    plat::LANA_ENUM lanas = {};
-    plat::NCB ncb = {};
-    ncb.ncb_command = plat::NCBENUM;
-    ncb.ncb_buffer = reinterpret_cast<plat::PUCHAR>(&lanas);
-    ncb.ncb_length = sizeof(lanas);
-    EXPECT_EQ(plat::Netbios(&ncb), plat::NRC_GOODRET);
-    for (int i = 0; i < lanas.length; ++i) {
-        EXPECT_EQ(lanas.lana[i], i);
-    }
-
-    plat::ADAPTER_STATUS status = {};
-    ncb = {};
-    ncb.ncb_command = plat::NCBASTAT;
-    ncb.ncb_lana_num = static_cast<plat::UCHAR>(lanas.length); // one past the last
-    ncb.ncb_callname[0] = '*';
-    ncb.ncb_buffer = reinterpret_cast<plat::PUCHAR>(&status);
-    ncb.ncb_length = sizeof(status);
-    EXPECT_EQ(plat::Netbios(&ncb), plat::NRC_BRIDGE);
-    EXPECT_EQ(status.adapter_address[0], 0);
-
-    ncb = {};
-    ncb.ncb_command = 0x7E;
-    EXPECT_EQ(plat::Netbios(&ncb), plat::NRC_ILLCMD);
-    EXPECT_EQ(plat::Netbios(nullptr), plat::NRC_ILLCMD);
-    EXPECT_EQ(sizeof(plat::ADAPTER_STATUS), 60u);
-    EXPECT_EQ(sizeof(plat::LANA_ENUM), 256u);
-}
-
-TEST(DevInfo, VersionRecordReportsNoWindowsVersion) {
-    plat::OSVERSIONINFOEXW info = {};
-    info.dwOSVersionInfoSize = sizeof(info);
-    info.dwMajorVersion = 9;
-    EXPECT_TRUE(plat::GetVersionEx(&info));
-    EXPECT_EQ(info.dwMajorVersion, 0u);
-    info.dwOSVersionInfoSize = 12;
-    EXPECT_FALSE(plat::GetVersionEx(&info));
-    plat::BOOL flag = 7;
-    EXPECT_FALSE(plat::IsWow64Process(nullptr, &flag));
-    EXPECT_EQ(flag, 7);
-    EXPECT_FALSE(plat::IsWow64Process(plat::CURRENT_PROCESS_HANDLE, nullptr));
-}
-
 // ---------------------------------------------------------------------------
 // Internet Explorer version in the real registry store
 
