@@ -110,7 +110,7 @@ void SyncSurfaceLocked(Wnd& w) {
     bool layered = (w.exStyle & WS_EX_LAYERED) != 0;
     be.set_alpha_mode(w.surface, layered && w.perPixelAlpha, layered ? w.constantAlpha : 255);
     be.set_shape(w.surface, w.region != nullptr, w.regionRects);
-    be.show_surface(w.surface, ReallyVisibleLocked(w));
+    be.show_surface(w.surface, ReallyVisibleLocked(w) && (!layered || w.layeredReady));
 }
 
 namespace {
@@ -520,7 +520,7 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
         }
         if (sized) {
             ResizeSurfaceLocked(*w);
-            InvalidateLocked(*w, nullptr, true);
+            SystemInvalidateLocked(*w, nullptr, true);
         }
         SyncSurfaceLocked(*w);
         if (topLevel) {
@@ -529,11 +529,11 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
             // The parent shows again where the child was; then the top-level
             // window's picture is presented with the child in its new place.
             if (Wnd* p = FindLocked(w->parent))
-                InvalidateLocked(*p, &oldRect, false);
+                SystemInvalidateLocked(*p, &oldRect, false);
             PresentLocked(*w, RECT{-100000, -100000, 100000, 100000});
         }
         if (show && !w->hasUpdate)
-            InvalidateLocked(*w, nullptr, true);
+            SystemInvalidateLocked(*w, nullptr, true);
     }
     if (!moved)
         wp.flags |= 0x0800; // SWP_NOCLIENTMOVE

@@ -65,6 +65,12 @@ void InvalidateLocked(Wnd& w, const RECT* rc, bool erase) {
     w.updateErase = w.updateErase || erase;
 }
 
+void SystemInvalidateLocked(Wnd& w, const RECT* rc, bool erase) {
+    if ((w.exStyle & WS_EX_LAYERED) && w.layeredPushed)
+        return;
+    InvalidateLocked(w, rc, erase);
+}
+
 bool FindPaintWindow(const std::shared_ptr<ThreadQueue>& q, HWND filter, MSG* msg) {
     auto& st = S();
     Lock lk(st.mu);
@@ -302,7 +308,7 @@ int SetWindowRgn(HWND hwnd, HRGN rgn, BOOL redraw) {
         w->regionRects = std::move(rects);
         SyncSurfaceLocked(*w);
         if (redraw)
-            InvalidateLocked(*w, nullptr, true);
+            SystemInvalidateLocked(*w, nullptr, true);
     }
     if (redraw)
         WakeOwnerIfOther(hwnd);
@@ -321,11 +327,23 @@ int GetWindowRgn(HWND hwnd, HRGN rgn) {
 BOOL UpdateLayeredWindow(HWND hwnd, HDC, POINT* pptDst, SIZE* psize, HDC hdcSrc, POINT* pptSrc,
                          COLORREF, const BLENDFUNCTION* pblend, DWORD flags) {
     {
-        auto w = Find(hwnd);
+        auto& st = S();
+        Lock lk(st.mu);
+        Wnd* w = FindLocked(hwnd);
         if (!w || !(w->exStyle & WS_EX_LAYERED)) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
         }
+        DCPIXELS px{};
+        if (hdcSrc && (!GetDCPixels(hdcSrc, &px) || !px.bits)) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        // From now on the window's pixels come from here: the system never
+        // asks it to paint (an explicit InvalidateRect still does).
+        w->layeredPushed = true;
+        w->hasUpdate = false;
+        w->updateErase = false;
     }
     if (pptDst || psize) {
         UINT f = SWP_NOZORDER | SWP_NOACTIVATE;
@@ -362,6 +380,8 @@ BOOL UpdateLayeredWindow(HWND hwnd, HDC, POINT* pptDst, SIZE* psize, HDC hdcSrc,
             }
         }
     }
+    w->layeredReady = true;
+    w->layeredPushed = true;
     if (flags & ULW_OPAQUE) {
         w->perPixelAlpha = false;
         w->constantAlpha = 255;
@@ -387,6 +407,11 @@ BOOL SetLayeredWindowAttributes(HWND hwnd, COLORREF, BYTE alpha, DWORD flags) {
         w->perPixelAlpha = false;
         w->constantAlpha = alpha;
     }
+    bool wasPushed = w->layeredPushed;
+    w->layeredReady = true;
+    w->layeredPushed = false;
+    if (wasPushed)
+        InvalidateLocked(*w, nullptr, true); // it paints from now on
     SyncSurfaceLocked(*w);
     return TRUE;
 }

@@ -211,7 +211,7 @@ void ForgetWindow(HWND hwnd) {
                 p->children.erase(std::remove(p->children.begin(), p->children.end(), hwnd),
                                   p->children.end());
                 // The parent shows again where the child was.
-                InvalidateLocked(*p, &keep->rect, false);
+                SystemInvalidateLocked(*p, &keep->rect, false);
                 PresentLocked(*p, RECT{-100000, -100000, 100000, 100000});
             }
         }
@@ -751,9 +751,15 @@ LONG_PTR SetWindowLongPtr(HWND hwnd, int index, LONG_PTR value) {
             } else {
                 bool wasLayered = (w->exStyle & WS_EX_LAYERED) != 0;
                 w->exStyle = ss.styleNew;
-                if (wasLayered && !(w->exStyle & WS_EX_LAYERED)) {
+                if (wasLayered != ((w->exStyle & WS_EX_LAYERED) != 0)) {
+                    // Becoming layered hides the window until it has content;
+                    // ceasing to be layered shows it painted as usual.
                     w->perPixelAlpha = false;
                     w->constantAlpha = 255;
+                    w->layeredReady = false;
+                    if (w->layeredPushed)
+                        InvalidateLocked(*w, nullptr, true);
+                    w->layeredPushed = false;
                 }
                 SyncSurfaceLocked(*w);
             }

@@ -84,6 +84,11 @@ struct Wnd {
     // Layered windows.
     bool perPixelAlpha = false;
     BYTE constantAlpha = 255;
+    // A layered window is shown once it has content: pixels pushed with
+    // UpdateLayeredWindow (then the system never asks it to paint) or a
+    // constant alpha from SetLayeredWindowAttributes (then it paints as usual).
+    bool layeredReady = false;
+    bool layeredPushed = false;
     // Backend.
     SurfaceId surface = 0;
     // Lifetime.
@@ -228,6 +233,9 @@ uint64_t NextHoverDue(); // 0 when none
 
 // Painting.
 void InvalidateLocked(Wnd& w, const RECT* rc, bool erase);
+// An invalidation the system makes itself (showing, sizing, regions):
+// skipped for windows whose pixels come from UpdateLayeredWindow.
+void SystemInvalidateLocked(Wnd& w, const RECT* rc, bool erase);
 bool FindPaintWindow(const std::shared_ptr<ThreadQueue>& q, HWND filter, MSG* msg);
 
 // Moves or sizes a window with the mouse (DefWindowProc's SC_MOVE/SC_SIZE).

@@ -427,3 +427,37 @@ TEST_F(PaintTest, ChildWindowsShowInsideTheirParentAndTakeTheirClicks) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PaintTest, PushedLayeredWindowIsNeverErasedAndUnreadyOneIsNotShown) {
+    WNDCLASS wc{};
+    wc.lpfnWndProc = DefWindowProc;
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<uintptr_t>(COLOR_WINDOW + 1));
+    wc.lpszClassName = L"PlatTestShadowLike";
+    RegisterClass(&wc);
+    HWND l = Make(0, 0, 0, 0, nullptr, WS_POPUP, WS_EX_LAYERED | WS_EX_TRANSPARENT,
+                  L"PlatTestShadowLike");
+    SetWindowPos(l, nullptr, 500, 500, 100, 100, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    PumpNow();
+    // Visible, but without content it is not on the screen.
+    EXPECT_TRUE(IsWindowVisible(l));
+    EXPECT_EQ(HeadlessCaptureScreen().At(550, 550), kHeadlessDesktopColor);
+    HDC src;
+    HBITMAP bm = MakeAlphaBitmap(120, 120, 255, RGB(0, 0, 0), &src); // black frame, clear middle
+    POINT dst{490, 490}, zero{0, 0};
+    SIZE size{120, 120};
+    BLENDFUNCTION bf{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    ASSERT_TRUE(UpdateLayeredWindow(l, nullptr, &dst, &size, src, &zero, 0, &bf, ULW_ALPHA));
+    DeleteDC(src);
+    DeleteObject(bm);
+    // Showing again and resizing never make the system paint over the pixels.
+    ShowWindow(l, SW_HIDE);
+    ShowWindow(l, SW_SHOWNOACTIVATE);
+    PumpNow();
+    HeadlessImage img = HeadlessCaptureScreen();
+    EXPECT_EQ(img.At(492, 492), 0xFF000000u);           // the opaque frame
+    EXPECT_EQ(img.At(550, 550), kHeadlessDesktopColor); // the clear middle
+}
+
+} // namespace
