@@ -11,9 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <regex>
 #include <sstream>
 
 using namespace skintest;
@@ -60,20 +60,21 @@ Rendered RunSkinview(const std::string& layout, const std::string& picture,
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     r.errors = ReadText(err);
     std::istringstream lines(ReadText(tree));
-    static const std::regex line(
-        R"re(^\s*(\w+) "([^"]*)" (-?\d+),(-?\d+),(-?\d+),(-?\d+) (visible|hidden)\s*$)re");
+    // Each line: indentation, class, "name", left,top,right,bottom, visible|hidden.
     std::string text;
     while (std::getline(lines, text)) {
-        std::smatch m;
-        if (!std::regex_match(text, m, line) || m[2].str().empty())
+        size_t open = text.find('"'), close = text.find('"', open + 1);
+        if (open == std::string::npos || close == std::string::npos || close == open + 1)
             continue;
-        Placed p{m[1],
-                 std::stoi(m[3]),
-                 std::stoi(m[4]),
-                 std::stoi(m[5]),
-                 std::stoi(m[6]),
-                 m[7] == "visible"};
-        r.controls.emplace(m[2], p);
+        Placed p;
+        size_t first = text.find_first_not_of(' ');
+        p.cls = text.substr(first, open - 1 - first);
+        char state[16] = {0};
+        if (std::sscanf(text.c_str() + close + 1, " %d,%d,%d,%d %15s", &p.left, &p.top, &p.right,
+                        &p.bottom, state) != 5)
+            continue;
+        p.visible = std::string(state) == "visible";
+        r.controls.emplace(text.substr(open + 1, close - open - 1), p);
     }
     r.picture = LoadImageFile(png);
     return r;
