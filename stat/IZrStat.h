@@ -139,8 +139,8 @@ public:
     // A new client with its default settings (Init not yet called), or null
     // when it cannot be allocated.
     static IZrStat* MakeZrStat();
-    // Destroys a client made by MakeZrStat; null is accepted. No report of
-    // the client may still be running (see ZrStat::WaitForReports).
+    // Destroys a client made by MakeZrStat; null is accepted. Reports of the
+    // client still running are waited for first.
     static void Clear(IZrStat* pStat);
 };
 

@@ -45,8 +45,8 @@ bool FindValue(const std::string& input, std::string& value, bool& isUrl) {
 
 // Plain text: valid UTF-8 without C0 control characters other than tab,
 // line feed and carriage return (a document may hold DEL and C1 characters
-// unescaped). A wrong key or IV gives random bytes, which
-// practically never pass.
+// unescaped). A wrong key or IV gives random bytes, which practically never
+// pass.
 bool LooksLikeText(const std::string& bytes) {
     size_t i = 0;
     while (i < bytes.size()) {

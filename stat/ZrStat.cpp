@@ -69,6 +69,12 @@ ZrStat::ZrStat() {
 }
 
 ZrStat::~ZrStat() {
+    // A report still running would use the client after it is gone: wait
+    // for it. Each report ends within its request time-out.
+    {
+        std::unique_lock<std::mutex> guard(m_flightMutex);
+        m_flightDone.wait(guard, [this] { return m_nInFlight == 0; });
+    }
     delete m_pLock;
     delete m_pTree;
     delete m_pLaunchTree;

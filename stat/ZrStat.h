@@ -18,6 +18,8 @@ class ZrStat : public IZrStat {
 public:
     // Default settings; no tree and no lock until Init.
     ZrStat();
+    // Waits for the reports still in flight (each ends within its request
+    // time-out), then frees the lock, the trees and the tables.
     ~ZrStat() override;
     ZrStat(const ZrStat&) = delete;
     ZrStat& operator=(const ZrStat&) = delete;

@@ -248,6 +248,26 @@ TEST_F(Transport, WaitCoversSynchronousReportsOnOtherThreads) {
     worker.join();
 }
 
+TEST(Lifecycle, ClearWaitsForReportsStillRunning) {
+    ScratchRegistry registry;
+    registry.Use();
+    RecordingServer server;
+    server.SetDelay(std::chrono::milliseconds(300));
+    IZrStat* pStat = CStatFactory::MakeZrStat();
+    ASSERT_NE(pStat, nullptr);
+    pStat->Init();
+    ConfigureAsInstaller(*pStat, server.BaseUrl(L"/"));
+    EXPECT_TRUE(pStat->CollectAppLunchyInfo());
+    EXPECT_TRUE(pStat->SendEvent(L"late", L"1"));
+    Clock::time_point start = Clock::now();
+    CStatFactory::Clear(pStat);
+    EXPECT_GE(SecondsSince(start), 0.5);
+    ASSERT_EQ(server.Count(), 2u);
+    for (const std::string& target : server.Targets()) {
+        EXPECT_EQ(Parse(DocumentOf(target))["dev_info"].size(), 7u);
+    }
+}
+
 TEST_F(Transport, ManyThreadsManyReportsNoneLostOrMixed) {
     RecordingServer server;
     ConfigureAsInstaller(m_stat, server.BaseUrl(L"/"));
