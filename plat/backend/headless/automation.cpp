@@ -13,6 +13,7 @@
 #include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -422,8 +423,17 @@ bool HeadlessStartAutomation(const char* socketPath) {
     }
     s.listenFd = fd;
     s.path = socketPath;
+    try {
+        s.thread = std::thread(Run);
+    } catch (const std::system_error&) {
+        // No thread, no automation: the program runs on without it.
+        close(fd);
+        unlink(socketPath);
+        s.listenFd = -1;
+        s.path.clear();
+        return false;
+    }
     s.running = true;
-    s.thread = std::thread(Run);
     return true;
 }
 
