@@ -24,6 +24,10 @@ std::vector<LPCREATECONTROL>& Plugins() {
 // cycle of layouts) would otherwise recurse until the stack runs out.
 constexpr int kMaxIncludeDepth = 16;
 thread_local int t_includeDepth = 0;
+// Layouts an outermost build may include in all: a huge "count" (or counts
+// multiplied through nested includes) must not build without end.
+constexpr int kMaxIncludes = 10000;
+thread_local int t_includeBudget = kMaxIncludes;
 
 bool NameIs(LPCWSTR name, LPCWSTR expected) {
     return AttrNameIs(name, expected);
@@ -117,6 +121,8 @@ CControlUI* CDialogBuilder::Create(STRINGorID xml, LPCWSTR type, IDialogBuilderC
 CControlUI* CDialogBuilder::Create(IDialogBuilderCallback* pCallback, CPaintManagerUI* pManager,
                                    CControlUI* pParent) {
     m_pCallback = pCallback;
+    if (t_includeDepth == 0)
+        t_includeBudget = kMaxIncludes;
     CMarkupNode root = m_xml.GetRoot();
     if (!root.IsValid())
         return nullptr;
@@ -314,7 +320,8 @@ CControlUI* CDialogBuilder::_Parse(CMarkupNode* pRoot, CControlUI* pParent,
             if (t_includeDepth >= kMaxIncludeDepth)
                 continue;
             ++t_includeDepth;
-            for (int i = 0; i < count; ++i) {
+            for (int i = 0; i < count && t_includeBudget > 0; ++i) {
+                --t_includeBudget;
                 CDialogBuilder builder;
                 CControlUI* pIncluded = nullptr;
                 if (m_pstrtype != nullptr)

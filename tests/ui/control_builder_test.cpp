@@ -260,3 +260,18 @@ TEST(DialogBuilder, TopLevelControlsAfterTheFirstAreReleased) {
     ASSERT_NE(alone, nullptr);
     delete alone;
 }
+
+TEST(DialogBuilder, HugeIncludeCountsAreBounded) {
+    SkinFolder skin;
+    skin.Write("one.xml", "<Window><Control /></Window>");
+    skin.Write("many.xml", "<Window><Include source=\"one.xml\" count=\"50\" /></Window>");
+    Window w;
+    w.Build(L"<HorizontalLayout name=\"h\"><Include source=\"many.xml\" count=\"2000000000\" />"
+            L"</HorizontalLayout>",
+            100, 10);
+    CContainerUI* h = w.FindAs<CContainerUI>(L"h");
+    ASSERT_NE(h, nullptr);
+    EXPECT_GT(h->GetCount(), 1000);
+    EXPECT_LE(h->GetCount(), 10000);
+    EXPECT_TRUE(w.Paint());
+}
