@@ -33,7 +33,7 @@ int g_finishedDownloads = 0;
 namespace {
 
 // Bytes read from a package file per step while hashing it.
-constexpr size_t kMd5ReadBytes = 1024 * 1024;
+constexpr size_t kMd5ReadBytes = 128 * 1024;
 
 std::wstring ToLower(std::wstring text) {
     for (wchar_t& c : text) {
