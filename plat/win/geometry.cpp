@@ -544,10 +544,16 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
         return TRUE;
     if (hide && topLevel && GetActiveWindow() == hwnd)
         ActivateNextAfter(hwnd);
-    if (show && topLevel && !(flags & SWP_NOACTIVATE))
-        ActivateWindow(hwnd, WA_ACTIVE);
-    if (topLevel && !(flags & SWP_NOACTIVATE) && !show && !hide && !(flags & SWP_NOZORDER) &&
-        IsWindowVisible(hwnd))
+    bool canActivate;
+    {
+        Lock lk(st.mu);
+        Wnd* w = FindLocked(hwnd);
+        canActivate = w && CanActivateLocked(*w);
+    }
+    // Showing or raising activates, unless asked not to or the window
+    // cannot be active (disabled, minimised, WS_EX_NOACTIVATE).
+    if (topLevel && canActivate && !(flags & SWP_NOACTIVATE) &&
+        (show || (!hide && !(flags & SWP_NOZORDER))))
         ActivateWindow(hwnd, WA_ACTIVE);
     return TRUE;
 }
