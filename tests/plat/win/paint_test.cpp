@@ -461,3 +461,42 @@ TEST_F(PaintTest, PushedLayeredWindowIsNeverErasedAndUnreadyOneIsNotShown) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PaintTest, TooltipWrapsAtItsMaximumWidthAndFollowsNewText) {
+    HWND h = Make(100, 100, 300, 200);
+    HWND tip = CreateWindowEx(0, TOOLTIPS_CLASS, nullptr, WS_POPUP, 0, 0, 0, 0, h, nullptr, nullptr,
+                              nullptr);
+    ASSERT_TRUE(tip);
+    made.push_back(tip);
+    wchar_t shortText[] = L"Short";
+    wchar_t longText[] = L"A much longer tip text that cannot fit on one line of eighty pixels";
+    TOOLINFO ti{};
+    ti.cbSize = sizeof ti;
+    ti.uFlags = TTF_IDISHWND;
+    ti.hwnd = h;
+    ti.uId = reinterpret_cast<UINT_PTR>(h);
+    ti.lpszText = shortText;
+    SendMessage(tip, TTM_ADDTOOL, 0, reinterpret_cast<LPARAM>(&ti));
+    SendMessage(tip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&ti));
+    RECT one;
+    GetWindowRect(tip, &one);
+    SendMessage(tip, TTM_SETMAXTIPWIDTH, 0, 80);
+    EXPECT_EQ(SendMessage(tip, TTM_GETMAXTIPWIDTH, 0, 0), 80);
+    ti.lpszText = longText;
+    SendMessage(tip, TTM_SETTOOLINFO, 0, reinterpret_cast<LPARAM>(&ti)); // visible: updates at once
+    RECT wrapped;
+    GetWindowRect(tip, &wrapped);
+    EXPECT_LE(wrapped.right - wrapped.left, 80 + 16);
+    EXPECT_GT(wrapped.bottom - wrapped.top, 2 * (one.bottom - one.top) - 8); // several lines
+    // A tool that was never added shows nothing.
+    TOOLINFO other = ti;
+    other.uId = 12345;
+    SendMessage(tip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&ti));
+    SendMessage(tip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&other));
+    EXPECT_FALSE(IsWindowVisible(tip));
+    EXPECT_EQ(SendMessage(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
+}
+
+} // namespace
