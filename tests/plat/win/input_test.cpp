@@ -234,7 +234,7 @@ TEST_F(InputTest, HoverWaitsForTheMouseToRest) {
     HWND h = Make(100, 100, 200, 200);
     input_mouse_move(150, 150);
     PumpUntil([&] { return CountOf(h, WM_MOUSEMOVE) == 1; });
-    TRACKMOUSEEVENT tme{sizeof tme, TME_HOVER, h, 80};
+    TRACKMOUSEEVENT tme{sizeof tme, TME_HOVER, h, 300};
     TrackMouseEvent(&tme);
     // Keep moving for a while: no hover while moving further than the
     // hover rectangle.

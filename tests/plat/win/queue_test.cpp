@@ -241,8 +241,6 @@ TEST_F(QueueTest, TimersFireInOrderStopWhenKilledAndRestartWithSameId) {
         return first.size() == 3;
     }));
     EXPECT_EQ(first, (std::vector<WPARAM>{1, 2, 3}));
-    // The 20 ms timer ticked about three times before the 60 ms one.
-    EXPECT_GE(std::count(fired.begin(), fired.end(), 1u), 2);
     EXPECT_TRUE(KillTimer(h, 1));
     EXPECT_TRUE(KillTimer(h, 2));
     EXPECT_TRUE(KillTimer(h, 3));
