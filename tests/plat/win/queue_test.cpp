@@ -31,9 +31,13 @@ TEST_F(QueueTest, SendFromWorkerBlocksUntilHandledInsideGetMessage) {
         returned = true;
         PostMessage(h, WM_NULL, 0, 0); // end the GetMessage below
     });
-    // The send runs inside GetMessage, which then returns the posted WM_NULL.
+    // The send runs inside GetMessage, which then returns the posted WM_NULL
+    // (a timer bounds the wait should it never come).
+    SetTimer(h, 77, 5000, nullptr);
     MSG m;
     ASSERT_TRUE(GetMessage(&m, nullptr, 0, 0) > 0);
+    EXPECT_EQ(m.message, WM_NULL);
+    KillTimer(h, 77);
     worker.join();
     EXPECT_TRUE(returned);
     EXPECT_EQ(result, 42);
@@ -165,7 +169,9 @@ TEST_F(QueueTest, QuitEndsInnermostLoopAndRepostEndsTheNext) {
     PostMessage(h, kSeq, 1, 0);
     PostQuitMessage(18);
     PostMessage(h, kSeq, 2, 0);
-    std::vector<std::string> trace;
+    // Should a loop never see its quit, this ends both within seconds.
+    UINT_PTR guard =
+        SetTimer(nullptr, 0, 5000, [](HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(99); });
     // Outer loop, whose first message starts an inner loop.
     MSG m;
     int outerExit = -1, innerExit = -1;
@@ -181,6 +187,7 @@ TEST_F(QueueTest, QuitEndsInnermostLoopAndRepostEndsTheNext) {
         }
     }
     outerExit = static_cast<int>(m.wParam);
+    KillTimer(nullptr, guard);
     EXPECT_EQ(innerExit, 18);
     EXPECT_EQ(outerExit, 18);
     // The quit came only after both posted messages.
@@ -336,8 +343,14 @@ TEST_F(QueueTest, PostThreadMessageReachesThreadWithoutWindows) {
         MSG m;
         PeekMessage(&m, nullptr, 0, 0, PM_NOREMOVE); // creates the queue
         tidP.set_value(GetCurrentThreadId());
-        if (GetMessage(&m, nullptr, 0, 0) > 0)
-            got = m.message;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (PeekMessage(&m, nullptr, 0, 0, PM_REMOVE)) {
+                got = m.message;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     });
     DWORD tid = tidP.get_future().get();
     EXPECT_TRUE(PostThreadMessage(tid, kSeq, 0, 0));
