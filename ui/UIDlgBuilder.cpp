@@ -333,6 +333,9 @@ CControlUI* CDialogBuilder::_Parse(CMarkupNode* pRoot, CControlUI* pParent,
                 // Without a parent nothing owns what the include built.
                 if (pParent == nullptr && pIncluded != nullptr)
                     ReleaseOrphan(pIncluded, pManager);
+                // A source that cannot be loaded fails the same way each time.
+                if (!builder.GetMarkup()->IsValid())
+                    break;
             }
             --t_includeDepth;
             continue;

@@ -266,8 +266,8 @@ TEST(DialogBuilder, HugeIncludeCountsAreBounded) {
     skin.Write("one.xml", "<Window><Control /></Window>");
     skin.Write("many.xml", "<Window><Include source=\"one.xml\" count=\"50\" /></Window>");
     Window w;
-    w.Build(L"<HorizontalLayout name=\"h\"><Include source=\"many.xml\" count=\"2000000000\" />"
-            L"</HorizontalLayout>",
+    w.Build(L"<HorizontalLayout name=\"h\"><Include source=\"absent.xml\" count=\"2000000000\" />"
+            L"<Include source=\"many.xml\" count=\"2000000000\" /></HorizontalLayout>",
             100, 10);
     CContainerUI* h = w.FindAs<CContainerUI>(L"h");
     ASSERT_NE(h, nullptr);
