@@ -346,6 +346,8 @@ void Stamp(const std::shared_ptr<ThreadQueue>& q, MSG* msg) {
     }
     q->msgTime = msg->time;
     g_msgCounter++;
+    std::lock_guard<std::mutex> g(q->m);
+    q->idle = false; // a message is being handled
 }
 
 } // namespace
@@ -378,6 +380,16 @@ BOOL PeekMessage(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
     if (TryGetMessage(q, msg, hwnd, filterMin, filterMax, (removeFlags & PM_REMOVE) != 0)) {
         Stamp(q, msg);
         return TRUE;
+    }
+    // Finding nothing after handling what came before counts as idle, as
+    // blocking in GetMessage does, for loops that poll.
+    if (!hwnd && !filterMin && !filterMax) {
+        std::lock_guard<std::mutex> g(q->m);
+        if (q->posted.empty() && q->sent.empty()) {
+            // Any wake-up so far is answered by this look: nothing is there.
+            q->wakePending = false;
+            q->idle = true;
+        }
     }
     return FALSE;
 }
