@@ -272,10 +272,7 @@ SIZE CButtonUI::EstimateSize(SIZE /*szAvailable*/) {
 void CButtonUI::PaintButtonText(plat::HDC hDC, DWORD clrColor) {
     CStdString text = GetText();
     RECT rc = m_rcItem;
-    rc.left += m_rcTextPadding.left;
-    rc.right -= m_rcTextPadding.right;
-    rc.top += m_rcTextPadding.top;
-    rc.bottom -= m_rcTextPadding.bottom;
+    rc = UIDeflateRect(rc, m_rcTextPadding);
     if (m_bShowHtml) {
         int nLinks = 0;
         CRenderEngine::DrawHtmlText(hDC, m_pManager, rc, text.GetData(), clrColor, nullptr, nullptr,

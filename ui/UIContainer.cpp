@@ -246,8 +246,10 @@ CScrollBarUI* CContainerUI::GetHorizontalScrollBar() const {
 void CContainerUI::ProcessScrollBar(RECT /*rc*/, int /*cxRequired*/, int /*cyRequired*/) {}
 
 RECT CContainerUI::GetContentRect() const {
-    return RECT{m_rcItem.left + m_rcInset.left, m_rcItem.top + m_rcInset.top,
-                m_rcItem.right - m_rcInset.right, m_rcItem.bottom - m_rcInset.bottom};
+    return RECT{UIClampCoord((long long)m_rcItem.left + m_rcInset.left),
+                UIClampCoord((long long)m_rcItem.top + m_rcInset.top),
+                UIClampCoord((long long)m_rcItem.right - m_rcInset.right),
+                UIClampCoord((long long)m_rcItem.bottom - m_rcInset.bottom)};
 }
 
 void CContainerUI::SetPos(RECT rc) {
@@ -271,38 +273,41 @@ void CContainerUI::SetFloatPos(int iIndex) {
     if (pControl == nullptr || !pControl->IsVisible() || !pControl->IsFloat())
         return;
 
-    SIZE szXY = pControl->GetFixedXY();
-    SIZE sz = {pControl->GetFixedWidth(), pControl->GetFixedHeight()};
-    TRelativePosUI rel = pControl->GetRelativePos();
-    RECT rcCtrl;
+    // Wide arithmetic: skin values may be as large as an int holds.
+    const SIZE szXY = pControl->GetFixedXY();
+    const long long w = pControl->GetFixedWidth();
+    const long long h = pControl->GetFixedHeight();
+    const TRelativePosUI rel = pControl->GetRelativePos();
+    long long left, top, right, bottom;
     if (szXY.cx >= 0) {
-        rcCtrl.left = m_rcItem.left + szXY.cx;
-        rcCtrl.right = rcCtrl.left + sz.cx;
+        left = (long long)m_rcItem.left + szXY.cx;
+        right = left + w;
     } else {
-        rcCtrl.right = m_rcItem.right + szXY.cx;
-        rcCtrl.left = rcCtrl.right - sz.cx;
+        right = (long long)m_rcItem.right + szXY.cx;
+        left = right - w;
     }
     if (szXY.cy >= 0) {
-        rcCtrl.top = m_rcItem.top + szXY.cy;
-        rcCtrl.bottom = rcCtrl.top + sz.cy;
+        top = (long long)m_rcItem.top + szXY.cy;
+        bottom = top + h;
     } else {
-        rcCtrl.bottom = m_rcItem.bottom + szXY.cy;
-        rcCtrl.top = rcCtrl.bottom - sz.cy;
+        bottom = (long long)m_rcItem.bottom + szXY.cy;
+        top = bottom - h;
     }
     if (rel.bRelative) {
-        const int width = m_rcItem.right - m_rcItem.left;
-        const int height = m_rcItem.bottom - m_rcItem.top;
+        const long long width = (long long)m_rcItem.right - m_rcItem.left;
+        const long long height = (long long)m_rcItem.bottom - m_rcItem.top;
         if (rel.szParent.cx != 0) {
-            const int dx = width - rel.szParent.cx;
-            const int dy = height - rel.szParent.cy;
-            rcCtrl.left += dx * rel.nMoveXPercent / 100;
-            rcCtrl.top += dy * rel.nMoveYPercent / 100;
-            rcCtrl.right = rcCtrl.left + sz.cx + dx * rel.nZoomXPercent / 100;
-            rcCtrl.bottom = rcCtrl.top + sz.cy + dy * rel.nZoomYPercent / 100;
+            const long long dx = width - rel.szParent.cx;
+            const long long dy = height - rel.szParent.cy;
+            left += dx * rel.nMoveXPercent / 100;
+            top += dy * rel.nMoveYPercent / 100;
+            right = left + w + dx * rel.nZoomXPercent / 100;
+            bottom = top + h + dy * rel.nZoomYPercent / 100;
         }
-        pControl->SetRelativeParentSize(SIZE{width, height});
+        pControl->SetRelativeParentSize(SIZE{UIClampCoord(width), UIClampCoord(height)});
     }
-    pControl->SetPos(rcCtrl);
+    pControl->SetPos(
+        RECT{UIClampCoord(left), UIClampCoord(top), UIClampCoord(right), UIClampCoord(bottom)});
 }
 
 void CContainerUI::DoPaint(plat::HDC hDC, const RECT& rcPaint) {
@@ -475,10 +480,12 @@ void CVerticalLayoutUI::SetPos(RECT rc) {
         return;
     }
 
-    SIZE szAvailable = {rc.right - rc.left, rc.bottom - rc.top};
+    // Sums run in 64 bits and positions are clamped: fixed sizes, paddings
+    // and counts from a skin may add up beyond an int.
+    const SIZE szAvailable = {rc.right - rc.left, rc.bottom - rc.top};
 
     int nAdjustables = 0;
-    int cyFixed = 0;
+    long long cyFixed = 0;
     int nEstimateNum = 0;
     for (int it = 0; it < m_items.GetSize(); ++it) {
         CControlUI* pControl = GetItemAt(it);
@@ -493,23 +500,23 @@ void CVerticalLayoutUI::SetPos(RECT rc) {
             if (sz.cy > pControl->GetMaxHeight())
                 sz.cy = pControl->GetMaxHeight();
         }
-        RECT rcPadding = pControl->GetPadding();
-        cyFixed += sz.cy + rcPadding.top + rcPadding.bottom;
+        const RECT rcPadding = pControl->GetPadding();
+        cyFixed += (long long)sz.cy + rcPadding.top + rcPadding.bottom;
         ++nEstimateNum;
     }
     if (nEstimateNum > 0)
-        cyFixed += (nEstimateNum - 1) * m_iChildPadding;
+        cyFixed += (long long)(nEstimateNum - 1) * m_iChildPadding;
 
-    int cyExpand = 0;
+    long long cyExpand = 0;
     if (nAdjustables > 0)
         cyExpand = (szAvailable.cy - cyFixed) / nAdjustables;
     if (cyExpand < 0)
         cyExpand = 0;
 
-    int iPosY = rc.top;
-    const int iPosX = rc.left;
-    int cyNeeded = 0;
-    int cyRemaining = szAvailable.cy;
+    long long iPosY = rc.top;
+    const long long iPosX = rc.left;
+    long long cyNeeded = 0;
+    long long cyRemaining = szAvailable.cy;
     for (int it = 0; it < m_items.GetSize(); ++it) {
         CControlUI* pControl = GetItemAt(it);
         if (!pControl->IsVisible())
@@ -518,39 +525,38 @@ void CVerticalLayoutUI::SetPos(RECT rc) {
             SetFloatPos(it);
             continue;
         }
-        RECT rcPadding = pControl->GetPadding();
+        const RECT rcPadding = pControl->GetPadding();
         cyRemaining -= rcPadding.top;
-        SIZE sz = pControl->EstimateSize(SIZE{szAvailable.cx, cyRemaining});
-        if (sz.cy == 0)
-            sz.cy = cyExpand;
-        if (sz.cy < pControl->GetMinHeight())
-            sz.cy = pControl->GetMinHeight();
-        if (sz.cy > pControl->GetMaxHeight())
-            sz.cy = pControl->GetMaxHeight();
+        SIZE sz = pControl->EstimateSize(SIZE{szAvailable.cx, UIClampCoord(cyRemaining)});
+        long long cy = sz.cy != 0 ? sz.cy : cyExpand;
+        if (cy < pControl->GetMinHeight())
+            cy = pControl->GetMinHeight();
+        if (cy > pControl->GetMaxHeight())
+            cy = pControl->GetMaxHeight();
 
-        sz.cx = pControl->GetFixedWidth();
-        if (sz.cx == 0)
-            sz.cx = szAvailable.cx - rcPadding.left - rcPadding.right;
-        if (sz.cx < 0)
-            sz.cx = 0;
-        if (sz.cx < pControl->GetMinWidth())
-            sz.cx = pControl->GetMinWidth();
-        if (sz.cx > pControl->GetMaxWidth())
-            sz.cx = pControl->GetMaxWidth();
+        long long cx = pControl->GetFixedWidth();
+        if (cx == 0)
+            cx = (long long)szAvailable.cx - rcPadding.left - rcPadding.right;
+        if (cx < 0)
+            cx = 0;
+        if (cx < pControl->GetMinWidth())
+            cx = pControl->GetMinWidth();
+        if (cx > pControl->GetMaxWidth())
+            cx = pControl->GetMaxWidth();
 
-        RECT rcCtrl = {iPosX + rcPadding.left, iPosY + rcPadding.top, 0, 0};
-        rcCtrl.right = rcCtrl.left + sz.cx;
-        rcCtrl.bottom = rcCtrl.top + sz.cy;
-        pControl->SetPos(rcCtrl);
+        const long long left = iPosX + rcPadding.left;
+        const long long top = iPosY + rcPadding.top;
+        pControl->SetPos(RECT{UIClampCoord(left), UIClampCoord(top), UIClampCoord(left + cx),
+                              UIClampCoord(top + cy)});
 
-        iPosY += sz.cy + m_iChildPadding + rcPadding.top + rcPadding.bottom;
-        cyNeeded += sz.cy + rcPadding.top + rcPadding.bottom;
-        cyRemaining -= sz.cy + m_iChildPadding + rcPadding.bottom;
+        iPosY += cy + m_iChildPadding + rcPadding.top + rcPadding.bottom;
+        cyNeeded += cy + rcPadding.top + rcPadding.bottom;
+        cyRemaining -= cy + m_iChildPadding + rcPadding.bottom;
     }
     if (nEstimateNum > 0)
-        cyNeeded += (nEstimateNum - 1) * m_iChildPadding;
+        cyNeeded += (long long)(nEstimateNum - 1) * m_iChildPadding;
 
-    ProcessScrollBar(rc, 0, cyNeeded);
+    ProcessScrollBar(rc, 0, UIClampCoord(cyNeeded));
 }
 
 // ----------------------------------------------------------- horizontal
@@ -610,10 +616,12 @@ void CHorizontalLayoutUI::SetPos(RECT rc) {
         return;
     }
 
-    SIZE szAvailable = {rc.right - rc.left, rc.bottom - rc.top};
+    // Sums run in 64 bits and positions are clamped, as in the vertical
+    // layout.
+    const SIZE szAvailable = {rc.right - rc.left, rc.bottom - rc.top};
 
     int nAdjustables = 0;
-    int cxFixed = 0;
+    long long cxFixed = 0;
     int nEstimateNum = 0;
     for (int it = 0; it < m_items.GetSize(); ++it) {
         CControlUI* pControl = GetItemAt(it);
@@ -628,22 +636,22 @@ void CHorizontalLayoutUI::SetPos(RECT rc) {
             if (sz.cx > pControl->GetMaxWidth())
                 sz.cx = pControl->GetMaxWidth();
         }
-        RECT rcPadding = pControl->GetPadding();
-        cxFixed += sz.cx + rcPadding.left + rcPadding.right;
+        const RECT rcPadding = pControl->GetPadding();
+        cxFixed += (long long)sz.cx + rcPadding.left + rcPadding.right;
         ++nEstimateNum;
     }
     if (nEstimateNum > 0)
-        cxFixed += (nEstimateNum - 1) * m_iChildPadding;
+        cxFixed += (long long)(nEstimateNum - 1) * m_iChildPadding;
 
-    int cxExpand = 0;
+    long long cxExpand = 0;
     if (nAdjustables > 0)
         cxExpand = (szAvailable.cx - cxFixed) / nAdjustables;
     if (cxExpand < 0)
         cxExpand = 0;
 
-    int iPosX = rc.left;
-    int cxNeeded = 0;
-    int cxRemaining = szAvailable.cx;
+    long long iPosX = rc.left;
+    long long cxNeeded = 0;
+    long long cxRemaining = szAvailable.cx;
     for (int it = 0; it < m_items.GetSize(); ++it) {
         CControlUI* pControl = GetItemAt(it);
         if (!pControl->IsVisible())
@@ -652,39 +660,38 @@ void CHorizontalLayoutUI::SetPos(RECT rc) {
             SetFloatPos(it);
             continue;
         }
-        RECT rcPadding = pControl->GetPadding();
+        const RECT rcPadding = pControl->GetPadding();
         cxRemaining -= rcPadding.left;
-        SIZE sz = pControl->EstimateSize(SIZE{cxRemaining, szAvailable.cy});
-        if (sz.cx == 0)
-            sz.cx = cxExpand;
-        if (sz.cx < pControl->GetMinWidth())
-            sz.cx = pControl->GetMinWidth();
-        if (sz.cx > pControl->GetMaxWidth())
-            sz.cx = pControl->GetMaxWidth();
+        SIZE sz = pControl->EstimateSize(SIZE{UIClampCoord(cxRemaining), szAvailable.cy});
+        long long cx = sz.cx != 0 ? sz.cx : cxExpand;
+        if (cx < pControl->GetMinWidth())
+            cx = pControl->GetMinWidth();
+        if (cx > pControl->GetMaxWidth())
+            cx = pControl->GetMaxWidth();
 
-        sz.cy = pControl->GetFixedHeight();
-        if (sz.cy == 0)
-            sz.cy = rc.bottom - rc.top - rcPadding.top - rcPadding.bottom;
-        if (sz.cy < 0)
-            sz.cy = 0;
-        if (sz.cy < pControl->GetMinHeight())
-            sz.cy = pControl->GetMinHeight();
-        if (sz.cy > pControl->GetMaxHeight())
-            sz.cy = pControl->GetMaxHeight();
+        long long cy = pControl->GetFixedHeight();
+        if (cy == 0)
+            cy = (long long)rc.bottom - rc.top - rcPadding.top - rcPadding.bottom;
+        if (cy < 0)
+            cy = 0;
+        if (cy < pControl->GetMinHeight())
+            cy = pControl->GetMinHeight();
+        if (cy > pControl->GetMaxHeight())
+            cy = pControl->GetMaxHeight();
 
-        RECT rcCtrl = {iPosX + rcPadding.left, rc.top + rcPadding.top, 0, 0};
-        rcCtrl.right = rcCtrl.left + sz.cx;
-        rcCtrl.bottom = rcCtrl.top + sz.cy;
-        pControl->SetPos(rcCtrl);
+        const long long left = iPosX + rcPadding.left;
+        const long long top = (long long)rc.top + rcPadding.top;
+        pControl->SetPos(RECT{UIClampCoord(left), UIClampCoord(top), UIClampCoord(left + cx),
+                              UIClampCoord(top + cy)});
 
-        iPosX += sz.cx + m_iChildPadding + rcPadding.left + rcPadding.right;
-        cxNeeded += sz.cx + rcPadding.left + rcPadding.right;
-        cxRemaining -= sz.cx + m_iChildPadding + rcPadding.right;
+        iPosX += cx + m_iChildPadding + rcPadding.left + rcPadding.right;
+        cxNeeded += cx + rcPadding.left + rcPadding.right;
+        cxRemaining -= cx + m_iChildPadding + rcPadding.right;
     }
     if (nEstimateNum > 0)
-        cxNeeded += (nEstimateNum - 1) * m_iChildPadding;
+        cxNeeded += (long long)(nEstimateNum - 1) * m_iChildPadding;
 
-    ProcessScrollBar(rc, cxNeeded, 0);
+    ProcessScrollBar(rc, UIClampCoord(cxNeeded), 0);
 }
 
 // ------------------------------------------------------------------- tab
@@ -812,24 +819,25 @@ void CTabLayoutUI::SetPos(RECT rc) {
         if (it != m_iCurSel)
             continue;
 
-        RECT rcPadding = pControl->GetPadding();
-        RECT area = {rc.left + rcPadding.left, rc.top + rcPadding.top, rc.right - rcPadding.right,
-                     rc.bottom - rcPadding.bottom};
-        SIZE szAvailable = {area.right - area.left, area.bottom - area.top};
+        const RECT rcPadding = pControl->GetPadding();
+        const long long left = (long long)rc.left + rcPadding.left;
+        const long long top = (long long)rc.top + rcPadding.top;
+        const long long areaW = (long long)rc.right - rcPadding.right - left;
+        const long long areaH = (long long)rc.bottom - rcPadding.bottom - top;
+        const SIZE szAvailable = {UIClampCoord(areaW), UIClampCoord(areaH)};
         SIZE sz = pControl->EstimateSize(szAvailable);
-        if (sz.cx == 0)
-            sz.cx = szAvailable.cx > 0 ? szAvailable.cx : 0;
-        if (sz.cx < pControl->GetMinWidth())
-            sz.cx = pControl->GetMinWidth();
-        if (sz.cx > pControl->GetMaxWidth())
-            sz.cx = pControl->GetMaxWidth();
-        if (sz.cy == 0)
-            sz.cy = szAvailable.cy > 0 ? szAvailable.cy : 0;
-        if (sz.cy < pControl->GetMinHeight())
-            sz.cy = pControl->GetMinHeight();
-        if (sz.cy > pControl->GetMaxHeight())
-            sz.cy = pControl->GetMaxHeight();
-        pControl->SetPos(RECT{area.left, area.top, area.left + sz.cx, area.top + sz.cy});
+        long long cx = sz.cx != 0 ? sz.cx : (areaW > 0 ? areaW : 0);
+        if (cx < pControl->GetMinWidth())
+            cx = pControl->GetMinWidth();
+        if (cx > pControl->GetMaxWidth())
+            cx = pControl->GetMaxWidth();
+        long long cy = sz.cy != 0 ? sz.cy : (areaH > 0 ? areaH : 0);
+        if (cy < pControl->GetMinHeight())
+            cy = pControl->GetMinHeight();
+        if (cy > pControl->GetMaxHeight())
+            cy = pControl->GetMaxHeight();
+        pControl->SetPos(RECT{UIClampCoord(left), UIClampCoord(top), UIClampCoord(left + cx),
+                              UIClampCoord(top + cy)});
     }
 }
 

@@ -474,8 +474,8 @@ void CControlUI::SetAttribute(LPCWSTR pstrName, LPCWSTR pstrValue) {
         RECT rc = ParseAttrRect(pstrValue);
         SIZE szXY = {rc.left >= 0 ? rc.left : rc.right, rc.top >= 0 ? rc.top : rc.bottom};
         SetFixedXY(szXY);
-        SetFixedWidth(rc.right - rc.left);
-        SetFixedHeight(rc.bottom - rc.top);
+        SetFixedWidth(UIClampCoord((long long)rc.right - rc.left));
+        SetFixedHeight(UIClampCoord((long long)rc.bottom - rc.top));
     } else if (AttrNameIs(pstrName, L"relativepos")) {
         int v[4];
         ParseAttrIntList(pstrValue, v, 4);

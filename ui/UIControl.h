@@ -235,6 +235,21 @@ protected:
     RECT m_rcBorderSize;
 };
 
+// A layout coordinate computed in 64 bits, clamped to +-2^30 so that later
+// sums of a few of them stay within an int.
+inline LONG UIClampCoord(long long v) {
+    const long long limit = 1LL << 30;
+    return (LONG)(v < -limit ? -limit : (v > limit ? limit : v));
+}
+
+// rc shrunk by the four widths of pad (in 64 bits, clamped).
+inline RECT UIDeflateRect(const RECT& rc, const RECT& pad) {
+    return RECT{UIClampCoord((long long)rc.left + pad.left),
+                UIClampCoord((long long)rc.top + pad.top),
+                UIClampCoord((long long)rc.right - pad.right),
+                UIClampCoord((long long)rc.bottom - pad.bottom)};
+}
+
 // Rectangle helpers shared by the controls and layouts.
 bool UIIntersectRect(RECT* dst, const RECT& a, const RECT& b);
 bool UIPtInRect(const RECT& rc, POINT pt);

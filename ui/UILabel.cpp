@@ -228,7 +228,8 @@ SIZE CLabelUI::EstimateSize(SIZE /*szAvailable*/) {
                                     m_iFont, DT_CALCRECT | m_uTextStyle);
             width = rcText.right - rcText.left;
         }
-        m_cxyFixed.cx = m_rcTextPadding.left + width + m_rcTextPadding.right;
+        m_cxyFixed.cx =
+            UIClampCoord((long long)m_rcTextPadding.left + width + m_rcTextPadding.right);
     }
     if (m_cxyFixed.cy != 0)
         return m_cxyFixed;
@@ -252,10 +253,7 @@ void CLabelUI::PaintText(plat::HDC hDC) {
     if (text.IsEmpty())
         return;
     RECT rc = m_rcItem;
-    rc.left += m_rcTextPadding.left;
-    rc.right -= m_rcTextPadding.right;
-    rc.top += m_rcTextPadding.top;
-    rc.bottom -= m_rcTextPadding.bottom;
+    rc = UIDeflateRect(rc, m_rcTextPadding);
     const DWORD color = IsEnabled() ? m_dwTextColor : m_dwDisabledTextColor;
     if (m_bShowHtml) {
         int nLinks = 0;
@@ -356,8 +354,8 @@ void CTextUI::DoEvent(TEventUI& event) {
 SIZE CTextUI::EstimateSize(SIZE /*szAvailable*/) {
     CStdString text = GetText();
     RECT rcText = {0, 0, m_bAutoCalcWidth ? 9999 : m_cxyFixed.cx, 9999};
-    rcText.left += m_rcTextPadding.left;
-    rcText.right -= m_rcTextPadding.right;
+    rcText.left = UIClampCoord((long long)rcText.left + m_rcTextPadding.left);
+    rcText.right = UIClampCoord((long long)rcText.right - m_rcTextPadding.right);
     if (m_pManager != nullptr && !text.IsEmpty()) {
         if (m_bShowHtml) {
             int nLinks = 0;
@@ -372,7 +370,8 @@ SIZE CTextUI::EstimateSize(SIZE /*szAvailable*/) {
     if (m_bAutoCalcWidth) {
         const int measured =
             (m_pManager != nullptr && !text.IsEmpty()) ? rcText.right - rcText.left : 0;
-        m_cxyFixed.cx = m_rcTextPadding.left + measured + m_rcTextPadding.right;
+        m_cxyFixed.cx =
+            UIClampCoord((long long)m_rcTextPadding.left + measured + m_rcTextPadding.right);
     }
     return m_cxyFixed;
 }
@@ -386,10 +385,7 @@ void CTextUI::PaintText(plat::HDC hDC) {
     }
     m_nLinks = MAX_LINK;
     RECT rc = m_rcItem;
-    rc.left += m_rcTextPadding.left;
-    rc.right -= m_rcTextPadding.right;
-    rc.top += m_rcTextPadding.top;
-    rc.bottom -= m_rcTextPadding.bottom;
+    rc = UIDeflateRect(rc, m_rcTextPadding);
     const DWORD color = IsEnabled() ? m_dwTextColor : m_dwDisabledTextColor;
     if (m_bShowHtml) {
         CRenderEngine::DrawHtmlText(hDC, m_pManager, rc, text.GetData(), color, m_rcLinks, m_sLinks,

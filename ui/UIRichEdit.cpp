@@ -206,10 +206,7 @@ void CRichEditUI::SetEnabled(bool bEnabled) {
 
 RECT CRichEditUI::GetTextRect() const {
     RECT rc = GetContentRect();
-    rc.left += m_rcTextPadding.left;
-    rc.top += m_rcTextPadding.top;
-    rc.right -= m_rcTextPadding.right;
-    rc.bottom -= m_rcTextPadding.bottom;
+    rc = UIDeflateRect(rc, m_rcTextPadding);
     if (rc.right < rc.left)
         rc.right = rc.left;
     if (rc.bottom < rc.top)

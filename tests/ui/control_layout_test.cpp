@@ -285,3 +285,30 @@ TEST(Container, DeepNestingAndWideContainersBuildLayOutAndPaint) {
     EXPECT_EQ(row->GetItemAt(9999)->GetPos().left, 9999);
     EXPECT_EQ(w2.Pixel(499, 10), 0xFF000000u);
 }
+
+TEST(Container, ExtremeSizesAndPaddingsDoNotOverflow) {
+    const std::wstring big = L"99999999999";
+    const std::wstring neg = L"-99999999999";
+    std::wstring xml = L"<VerticalLayout inset=\"" + big + L"," + neg + L",0," + big +
+                       L"\" childpadding=\"" + big + L"\"><Control height=\"" + big +
+                       L"\" padding=\"" + big + L"," + big + L"," + big + L"," + big +
+                       L"\" /><Label text=\"x\" textpadding=\"" + big + L"," + neg + L"," + big +
+                       L"," + neg +
+                       L"\" autocalcwidth=\"true\" /><Control /><HorizontalLayout "
+                       L"childpadding=\"" +
+                       neg + L"\"><Button width=\"" + big +
+                       L"\" /><Control /><Text text=\"y\" autocalcwidth=\"true\" textpadding=\"" +
+                       big + L",0," + big +
+                       L",0\" /></HorizontalLayout><TabLayout><Control "
+                       L"padding=\"" +
+                       neg + L"," + neg + L"," + big + L"," + big +
+                       L"\" /></TabLayout><Control float=\"true\" pos=\"" + neg + L"," + big +
+                       L"," + big + L"," + neg + L"\" relativepos=\"" + big + L"," + big + L"," +
+                       big + L"," + big + L"\" /><RichEdit text=\"z\" textpadding=\"" + big + L"," +
+                       big + L"," + neg + L"," + neg + L"\" /></VerticalLayout>";
+    Window w;
+    ASSERT_NE(w.Build(xml, 200, 100), nullptr);
+    EXPECT_TRUE(w.Paint());
+    w.pm.SetClientSize(300, 150); // relative positions move
+    EXPECT_TRUE(w.Paint());
+}
