@@ -1,0 +1,112 @@
+// Helpers shared by the test executables: private temporary folders,
+// environment variables restored after a scope, whole-file reads and
+// writes, bounded waits for files and running shell commands.
+#pragma once
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+
+namespace testutil {
+
+// A fresh folder under /tmp, removed with its contents afterwards (even
+// when a test took away its owner's permissions).
+class TempDir {
+public:
+    explicit TempDir(const char* prefix = "tarvex_test") {
+        std::string pattern = std::string("/tmp/") + prefix + "_XXXXXX";
+        const char* made = ::mkdtemp(pattern.data());
+        m_path = made ? made : "";
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::remove_all(m_path, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& Path() const { return m_path; }
+    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+// Sets (or with nullopt, unsets) an environment variable for one scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, std::optional<std::string> value) : m_name(name) {
+        if (const char* old = ::getenv(name))
+            m_old = old;
+        if (value)
+            ::setenv(name, value->c_str(), 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (m_old)
+            ::setenv(m_name.c_str(), m_old->c_str(), 1);
+        else
+            ::unsetenv(m_name.c_str());
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string m_name;
+    std::optional<std::string> m_old;
+};
+
+inline std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline void WriteAll(const std::string& path, const std::string& data) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << data;
+}
+
+// Waits (at most `limitMs`) until a file exists and is non-empty.
+inline bool WaitForFile(const std::string& path, int limitMs = 5000) {
+    for (int waited = 0; waited < limitMs; waited += 10) {
+        std::error_code ec;
+        if (std::filesystem::file_size(path, ec) > 0 && !ec)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+// Runs a shell command; returns its standard output and sets `exitCode`
+// (-1 when it could not be started or did not exit normally).
+inline std::string Run(const std::string& command, int& exitCode) {
+    std::string output;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        exitCode = -1;
+        return output;
+    }
+    char buffer[512];
+    size_t n;
+    while ((n = ::fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+        output.append(buffer, n);
+    int status = ::pclose(pipe);
+    exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return output;
+}
+
+} // namespace testutil
