@@ -232,6 +232,10 @@ TEST_F(SkinConfigTest, MarkupLoadingFailureTexts) {
     CPaintManagerUI::SetResourceZip(L"skin.zip", true);
     EXPECT_NE(CPaintManagerUI::GetResourceZipHandle(), nullptr);
     EXPECT_TRUE(xml.LoadFromFile(L"layout.xml"));
+    // The same name and flag again keep the open archive.
+    HZIP kept = CPaintManagerUI::GetResourceZipHandle();
+    CPaintManagerUI::SetResourceZip(L"skin.zip", true);
+    EXPECT_EQ(CPaintManagerUI::GetResourceZipHandle(), kept);
     // A zip file that does not exist.
     CPaintManagerUI::SetResourceZip(L"nozip.zip", false);
     EXPECT_FALSE(xml.LoadFromFile(L"layout.xml"));
