@@ -20,7 +20,7 @@ namespace {
 // One state change asked for on the command line, applied in order.
 struct StateChange {
     std::string what; // hot, pushed, selected, unselected, disabled, enabled, show, hide, text,
-                      // value, focus
+                      // value, select (a tab layout's page), focus
     std::wstring name;
     std::wstring value;
 };
@@ -80,7 +80,7 @@ std::string ParseArgs(const std::vector<std::string>& args, Options* o) {
                 return "--size needs WIDTHxHEIGHT";
         } else if (a == "--tree") {
             o->tree = true;
-        } else if (a == "--text" || a == "--value") {
+        } else if (a == "--text" || a == "--value" || a == "--select") {
             if (!next(&v))
                 return a + " needs NAME=VALUE";
             size_t eq = v.find('=');
@@ -151,6 +151,15 @@ std::string ApplyChange(CPaintManagerUI& pm, const StateChange& s) {
         if (p == nullptr)
             return plat::WideToUtf8(s.name) + " is not a progress bar";
         p->SetValue(std::wcstol(s.value.c_str(), nullptr, 10));
+    } else if (s.what == "select") {
+        CTabLayoutUI* tab = static_cast<CTabLayoutUI*>(c->GetInterface(L"TabLayout"));
+        if (tab == nullptr)
+            return plat::WideToUtf8(s.name) + " is not a tab layout";
+        wchar_t* end = nullptr;
+        long page = std::wcstol(s.value.c_str(), &end, 10);
+        if (end == s.value.c_str() || *end != 0 || page < 0 || page >= tab->GetCount())
+            return plat::WideToUtf8(s.name) + " has no page " + plat::WideToUtf8(s.value);
+        tab->SelectItem((int)page);
     }
     return "";
 }
@@ -173,7 +182,8 @@ std::string Usage() {
     return "usage: skinview [--skin DIR | --zip FILE] [--size WxH] [--out FILE.png] [--tree]\n"
            "                [--hot NAME] [--pushed NAME] [--selected NAME] [--unselected NAME]\n"
            "                [--disabled NAME] [--enabled NAME] [--show NAME] [--hide NAME]\n"
-           "                [--focus NAME] [--text NAME=TEXT] [--value NAME=N] LAYOUT\n"
+           "                [--focus NAME] [--text NAME=TEXT] [--value NAME=N]\n"
+           "                [--select TABLAYOUT=PAGE] LAYOUT\n"
            "Builds LAYOUT (a file of the skin folder or archive, default: the layout's own\n"
            "folder) for the window size (default: its Window element's size), applies the\n"
            "state options in order, paints it and writes the PNG; --tree (or no --out)\n"

@@ -246,3 +246,22 @@ TEST_F(SkinviewTest, BadArgumentsAndMissingFiles) {
         1);
     EXPECT_EQ(Skinview("--help").status, 0);
 }
+
+TEST_F(SkinviewTest, SelectShowsATabLayoutsPage) {
+    Result yn = Skinview("--skin '" + kSkin + "' --select commondlgTabModule=1 --tree --out '" +
+                         Out("dialog_yesno.png") + "' commondlg.xml");
+    ASSERT_EQ(yn.status, 0) << yn.out;
+    auto t = Tree(yn.out);
+    EXPECT_FALSE(t["MsgDlg"].visible);
+    EXPECT_TRUE(t["MsgYNDlg"].visible);
+    EXPECT_TRUE(t["msgyncancelbtn"].visible);
+
+    Result past = Skinview("--skin '" + kSkin + "' --select commondlgTabModule=2 commondlg.xml");
+    EXPECT_EQ(past.status, 2);
+    EXPECT_NE(past.out.find("has no page 2"), std::string::npos) << past.out;
+    Result notTab = Skinview("--skin '" + kSkin + "' --select msgtext=0 commondlg.xml");
+    EXPECT_EQ(notTab.status, 2);
+    EXPECT_NE(notTab.out.find("is not a tab layout"), std::string::npos) << notTab.out;
+    EXPECT_EQ(Skinview("--skin '" + kSkin + "' --select commondlgTabModule=x commondlg.xml").status,
+              2);
+}
