@@ -421,6 +421,143 @@ CControlUI* CContainerUI::FindControl(FINDCONTROLPROC Proc, void* pData, UINT uF
     return nullptr;
 }
 
+// ------------------------------------------------- vertical and horizontal
+
+namespace {
+
+// The vertical and the horizontal layout are one algorithm along different
+// axes: children are stacked along the main axis (down, or to the right) and
+// take the content's extent across it. This names each quantity by its axis.
+struct LayoutAxis {
+    bool bVertical;
+
+    long long Main(SIZE sz) const { return bVertical ? sz.cy : sz.cx; }
+    long long Cross(SIZE sz) const { return bVertical ? sz.cx : sz.cy; }
+    SIZE Size(long long main, long long cross) const {
+        return bVertical ? SIZE{UIClampCoord(cross), UIClampCoord(main)}
+                         : SIZE{UIClampCoord(main), UIClampCoord(cross)};
+    }
+    RECT Rect(long long main, long long cross, long long cxMain, long long cxCross) const {
+        return bVertical ? RECT{UIClampCoord(cross), UIClampCoord(main),
+                                UIClampCoord(cross + cxCross), UIClampCoord(main + cxMain)}
+                         : RECT{UIClampCoord(main), UIClampCoord(cross),
+                                UIClampCoord(main + cxMain), UIClampCoord(cross + cxCross)};
+    }
+    // Leading and trailing edges (or paddings) along the main axis, and the
+    // leading edge across it.
+    long long Lead(const RECT& r) const { return bVertical ? r.top : r.left; }
+    long long Trail(const RECT& r) const { return bVertical ? r.bottom : r.right; }
+    long long CrossLead(const RECT& r) const { return bVertical ? r.left : r.top; }
+    long long CrossTrail(const RECT& r) const { return bVertical ? r.right : r.bottom; }
+
+    long long MinMain(CControlUI* c) const {
+        return bVertical ? c->GetMinHeight() : c->GetMinWidth();
+    }
+    long long MaxMain(CControlUI* c) const {
+        return bVertical ? c->GetMaxHeight() : c->GetMaxWidth();
+    }
+    long long FixedCross(CControlUI* c) const {
+        return bVertical ? c->GetFixedWidth() : c->GetFixedHeight();
+    }
+    long long MinCross(CControlUI* c) const {
+        return bVertical ? c->GetMinWidth() : c->GetMinHeight();
+    }
+    long long MaxCross(CControlUI* c) const {
+        return bVertical ? c->GetMaxWidth() : c->GetMaxHeight();
+    }
+};
+
+long long ClampTo(long long v, long long lo, long long hi) {
+    if (v < lo)
+        v = lo;
+    if (v > hi)
+        v = hi;
+    return v;
+}
+
+} // namespace
+
+void CContainerUI::LayOutAlongAxis(RECT rc, bool bVertical) {
+    const LayoutAxis axis{bVertical};
+    if (m_items.GetSize() == 0) {
+        ProcessScrollBar(rc, 0, 0);
+        return;
+    }
+
+    // Sums run in 64 bits and positions are clamped: fixed sizes, paddings
+    // and counts from a skin may add up beyond an int.
+    const SIZE szAvailable = {rc.right - rc.left, rc.bottom - rc.top};
+    const long long available = axis.Main(szAvailable);
+    const long long crossAvailable = axis.Cross(szAvailable);
+
+    // First pass: what the fixed-size children take; the rest is shared
+    // evenly by the children without a size along the axis.
+    int nAdjustables = 0;
+    long long fixed = 0;
+    int nEstimateNum = 0;
+    for (int it = 0; it < m_items.GetSize(); ++it) {
+        CControlUI* pControl = GetItemAt(it);
+        if (!pControl->IsVisible() || pControl->IsFloat())
+            continue;
+        long long size = axis.Main(pControl->EstimateSize(szAvailable));
+        if (size == 0)
+            ++nAdjustables;
+        else
+            size = ClampTo(size, axis.MinMain(pControl), axis.MaxMain(pControl));
+        const RECT rcPadding = pControl->GetPadding();
+        fixed += size + axis.Lead(rcPadding) + axis.Trail(rcPadding);
+        ++nEstimateNum;
+    }
+    if (nEstimateNum > 0)
+        fixed += (long long)(nEstimateNum - 1) * m_iChildPadding;
+
+    long long expand = 0;
+    if (nAdjustables > 0)
+        expand = (available - fixed) / nAdjustables;
+    if (expand < 0)
+        expand = 0;
+
+    // Second pass: place each child after the previous one.
+    long long pos = axis.Lead(rc);
+    long long needed = 0;
+    long long remaining = available;
+    for (int it = 0; it < m_items.GetSize(); ++it) {
+        CControlUI* pControl = GetItemAt(it);
+        if (!pControl->IsVisible())
+            continue;
+        if (pControl->IsFloat()) {
+            SetFloatPos(it);
+            continue;
+        }
+        const RECT rcPadding = pControl->GetPadding();
+        remaining -= axis.Lead(rcPadding);
+        SIZE sz = pControl->EstimateSize(axis.Size(remaining, crossAvailable));
+        long long size = axis.Main(sz) != 0 ? axis.Main(sz) : expand;
+        size = ClampTo(size, axis.MinMain(pControl), axis.MaxMain(pControl));
+
+        long long across = axis.FixedCross(pControl);
+        if (across == 0)
+            across = crossAvailable - axis.CrossLead(rcPadding) - axis.CrossTrail(rcPadding);
+        if (across < 0)
+            across = 0;
+        across = ClampTo(across, axis.MinCross(pControl), axis.MaxCross(pControl));
+
+        pControl->SetPos(axis.Rect(pos + axis.Lead(rcPadding),
+                                   axis.CrossLead(rc) + axis.CrossLead(rcPadding), size, across));
+
+        pos += size + m_iChildPadding + axis.Lead(rcPadding) + axis.Trail(rcPadding);
+        needed += size + axis.Lead(rcPadding) + axis.Trail(rcPadding);
+        remaining -= size + m_iChildPadding + axis.Trail(rcPadding);
+    }
+    if (nEstimateNum > 0)
+        needed += (long long)(nEstimateNum - 1) * m_iChildPadding;
+
+    if (bVertical)
+        ProcessScrollBar(rc, 0, UIClampCoord(needed));
+    else
+        ProcessScrollBar(rc, UIClampCoord(needed), 0);
+}
+
 // ------------------------------------------------------------- vertical
 
 CVerticalLayoutUI::CVerticalLayoutUI()
@@ -473,90 +610,7 @@ void CVerticalLayoutUI::DoPostPaint(plat::HDC /*hDC*/, const RECT& /*rcPaint*/) 
 
 void CVerticalLayoutUI::SetPos(RECT rc) {
     CControlUI::SetPos(rc);
-    rc = GetContentRect();
-
-    if (m_items.GetSize() == 0) {
-        ProcessScrollBar(rc, 0, 0);
-        return;
-    }
-
-    // Sums run in 64 bits and positions are clamped: fixed sizes, paddings
-    // and counts from a skin may add up beyond an int.
-    const SIZE szAvailable = {rc.right - rc.left, rc.bottom - rc.top};
-
-    int nAdjustables = 0;
-    long long cyFixed = 0;
-    int nEstimateNum = 0;
-    for (int it = 0; it < m_items.GetSize(); ++it) {
-        CControlUI* pControl = GetItemAt(it);
-        if (!pControl->IsVisible() || pControl->IsFloat())
-            continue;
-        SIZE sz = pControl->EstimateSize(szAvailable);
-        if (sz.cy == 0) {
-            ++nAdjustables;
-        } else {
-            if (sz.cy < pControl->GetMinHeight())
-                sz.cy = pControl->GetMinHeight();
-            if (sz.cy > pControl->GetMaxHeight())
-                sz.cy = pControl->GetMaxHeight();
-        }
-        const RECT rcPadding = pControl->GetPadding();
-        cyFixed += (long long)sz.cy + rcPadding.top + rcPadding.bottom;
-        ++nEstimateNum;
-    }
-    if (nEstimateNum > 0)
-        cyFixed += (long long)(nEstimateNum - 1) * m_iChildPadding;
-
-    long long cyExpand = 0;
-    if (nAdjustables > 0)
-        cyExpand = (szAvailable.cy - cyFixed) / nAdjustables;
-    if (cyExpand < 0)
-        cyExpand = 0;
-
-    long long iPosY = rc.top;
-    const long long iPosX = rc.left;
-    long long cyNeeded = 0;
-    long long cyRemaining = szAvailable.cy;
-    for (int it = 0; it < m_items.GetSize(); ++it) {
-        CControlUI* pControl = GetItemAt(it);
-        if (!pControl->IsVisible())
-            continue;
-        if (pControl->IsFloat()) {
-            SetFloatPos(it);
-            continue;
-        }
-        const RECT rcPadding = pControl->GetPadding();
-        cyRemaining -= rcPadding.top;
-        SIZE sz = pControl->EstimateSize(SIZE{szAvailable.cx, UIClampCoord(cyRemaining)});
-        long long cy = sz.cy != 0 ? sz.cy : cyExpand;
-        if (cy < pControl->GetMinHeight())
-            cy = pControl->GetMinHeight();
-        if (cy > pControl->GetMaxHeight())
-            cy = pControl->GetMaxHeight();
-
-        long long cx = pControl->GetFixedWidth();
-        if (cx == 0)
-            cx = (long long)szAvailable.cx - rcPadding.left - rcPadding.right;
-        if (cx < 0)
-            cx = 0;
-        if (cx < pControl->GetMinWidth())
-            cx = pControl->GetMinWidth();
-        if (cx > pControl->GetMaxWidth())
-            cx = pControl->GetMaxWidth();
-
-        const long long left = iPosX + rcPadding.left;
-        const long long top = iPosY + rcPadding.top;
-        pControl->SetPos(RECT{UIClampCoord(left), UIClampCoord(top), UIClampCoord(left + cx),
-                              UIClampCoord(top + cy)});
-
-        iPosY += cy + m_iChildPadding + rcPadding.top + rcPadding.bottom;
-        cyNeeded += cy + rcPadding.top + rcPadding.bottom;
-        cyRemaining -= cy + m_iChildPadding + rcPadding.bottom;
-    }
-    if (nEstimateNum > 0)
-        cyNeeded += (long long)(nEstimateNum - 1) * m_iChildPadding;
-
-    ProcessScrollBar(rc, 0, UIClampCoord(cyNeeded));
+    LayOutAlongAxis(GetContentRect(), true);
 }
 
 // ----------------------------------------------------------- horizontal
@@ -609,89 +663,7 @@ void CHorizontalLayoutUI::DoPostPaint(plat::HDC /*hDC*/, const RECT& /*rcPaint*/
 
 void CHorizontalLayoutUI::SetPos(RECT rc) {
     CControlUI::SetPos(rc);
-    rc = GetContentRect();
-
-    if (m_items.GetSize() == 0) {
-        ProcessScrollBar(rc, 0, 0);
-        return;
-    }
-
-    // Sums run in 64 bits and positions are clamped, as in the vertical
-    // layout.
-    const SIZE szAvailable = {rc.right - rc.left, rc.bottom - rc.top};
-
-    int nAdjustables = 0;
-    long long cxFixed = 0;
-    int nEstimateNum = 0;
-    for (int it = 0; it < m_items.GetSize(); ++it) {
-        CControlUI* pControl = GetItemAt(it);
-        if (!pControl->IsVisible() || pControl->IsFloat())
-            continue;
-        SIZE sz = pControl->EstimateSize(szAvailable);
-        if (sz.cx == 0) {
-            ++nAdjustables;
-        } else {
-            if (sz.cx < pControl->GetMinWidth())
-                sz.cx = pControl->GetMinWidth();
-            if (sz.cx > pControl->GetMaxWidth())
-                sz.cx = pControl->GetMaxWidth();
-        }
-        const RECT rcPadding = pControl->GetPadding();
-        cxFixed += (long long)sz.cx + rcPadding.left + rcPadding.right;
-        ++nEstimateNum;
-    }
-    if (nEstimateNum > 0)
-        cxFixed += (long long)(nEstimateNum - 1) * m_iChildPadding;
-
-    long long cxExpand = 0;
-    if (nAdjustables > 0)
-        cxExpand = (szAvailable.cx - cxFixed) / nAdjustables;
-    if (cxExpand < 0)
-        cxExpand = 0;
-
-    long long iPosX = rc.left;
-    long long cxNeeded = 0;
-    long long cxRemaining = szAvailable.cx;
-    for (int it = 0; it < m_items.GetSize(); ++it) {
-        CControlUI* pControl = GetItemAt(it);
-        if (!pControl->IsVisible())
-            continue;
-        if (pControl->IsFloat()) {
-            SetFloatPos(it);
-            continue;
-        }
-        const RECT rcPadding = pControl->GetPadding();
-        cxRemaining -= rcPadding.left;
-        SIZE sz = pControl->EstimateSize(SIZE{UIClampCoord(cxRemaining), szAvailable.cy});
-        long long cx = sz.cx != 0 ? sz.cx : cxExpand;
-        if (cx < pControl->GetMinWidth())
-            cx = pControl->GetMinWidth();
-        if (cx > pControl->GetMaxWidth())
-            cx = pControl->GetMaxWidth();
-
-        long long cy = pControl->GetFixedHeight();
-        if (cy == 0)
-            cy = (long long)rc.bottom - rc.top - rcPadding.top - rcPadding.bottom;
-        if (cy < 0)
-            cy = 0;
-        if (cy < pControl->GetMinHeight())
-            cy = pControl->GetMinHeight();
-        if (cy > pControl->GetMaxHeight())
-            cy = pControl->GetMaxHeight();
-
-        const long long left = iPosX + rcPadding.left;
-        const long long top = (long long)rc.top + rcPadding.top;
-        pControl->SetPos(RECT{UIClampCoord(left), UIClampCoord(top), UIClampCoord(left + cx),
-                              UIClampCoord(top + cy)});
-
-        iPosX += cx + m_iChildPadding + rcPadding.left + rcPadding.right;
-        cxNeeded += cx + rcPadding.left + rcPadding.right;
-        cxRemaining -= cx + m_iChildPadding + rcPadding.right;
-    }
-    if (nEstimateNum > 0)
-        cxNeeded += (long long)(nEstimateNum - 1) * m_iChildPadding;
-
-    ProcessScrollBar(rc, UIClampCoord(cxNeeded), 0);
+    LayOutAlongAxis(GetContentRect(), false);
 }
 
 // ------------------------------------------------------------------- tab

@@ -102,6 +102,10 @@ protected:
     // relative-position rule) inside this container's position.
     virtual void SetFloatPos(int iIndex);
     virtual void ProcessScrollBar(RECT rc, int cxRequired, int cyRequired);
+    // Lays the children out one after another inside `rc`, downwards when
+    // bVertical and rightwards otherwise; the vertical and horizontal layouts
+    // use it, floating children are placed by SetFloatPos.
+    void LayOutAlongAxis(RECT rc, bool bVertical);
     // Destroys a removed child (delayed through the manager when asked).
     void ReleaseChild(CControlUI* pControl);
 

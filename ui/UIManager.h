@@ -329,8 +329,8 @@ public:
     // delivers it: synchronously to the sender's own listeners and then every
     // manager listener in order, or queued when bAsync.
     void SendNotify(TNotifyUI& Msg, bool bAsync = false);
-    void SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPARAM wParam = 0,
-                    LPARAM lParam = 0, bool bAsync = false);
+    void SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPARAM wParam = 0, LPARAM lParam = 0,
+                    bool bAsync = false);
     // Delivers and discards every queued notification in order.
     void DeliverQueuedNotifications();
     void UsedVirtualWnd(bool bUsed);
@@ -428,6 +428,12 @@ private:
     void ResetBackBuffer(int cx, int cy);
     // Lays out what needs it; true when the root was laid out anew.
     void LayoutPending();
+    // Sends `pTarget` a focus event (UIEVENT_SETFOCUS or UIEVENT_KILLFOCUS)
+    // from `pSender` and then the matching notification.
+    void SendFocusEvent(CControlUI* pTarget, int iType, CControlUI* pSender);
+    // Takes the focus from the focused control, if any, telling it who takes
+    // the focus next (`pNext`, may be null); afterwards no control has it.
+    void DropFocus(CControlUI* pNext);
 
     HWND m_hWndPaint = nullptr;
     SIZE m_szClient = {0, 0};

@@ -481,41 +481,32 @@ void CPaintManagerUI::SetFocus(CControlUI* pControl) {
         FocusPaintWindow();
     if (pControl == m_pFocus)
         return;
-    if (m_pFocus != nullptr) {
-        CControlUI* pOld = m_pFocus;
-        TEventUI event;
-        event.Type = UIEVENT_KILLFOCUS;
-        event.pSender = pControl;
-        event.dwTimestamp = plat::GetTickCount();
-        event.ptMouse = m_ptLastMousePos;
-        pOld->Event(event);
-        SendNotify(pOld, DUI_MSGTYPE_KILLFOCUS);
-        m_pFocus = nullptr;
-    }
+    DropFocus(pControl);
     if (pControl == nullptr || pControl->GetManager() != this || !pControl->IsVisible() ||
         !pControl->IsEnabled())
         return;
     m_pFocus = pControl;
-    TEventUI event;
-    event.Type = UIEVENT_SETFOCUS;
-    event.pSender = pControl;
-    event.dwTimestamp = plat::GetTickCount();
-    event.ptMouse = m_ptLastMousePos;
-    pControl->Event(event);
-    SendNotify(pControl, DUI_MSGTYPE_SETFOCUS);
+    SendFocusEvent(pControl, UIEVENT_SETFOCUS, pControl);
 }
 
 void CPaintManagerUI::KillFocus() {
-    if (m_pFocus == nullptr)
-        return;
-    CControlUI* pOld = m_pFocus;
+    DropFocus(nullptr);
+}
+
+void CPaintManagerUI::SendFocusEvent(CControlUI* pTarget, int iType, CControlUI* pSender) {
     TEventUI event;
-    event.Type = UIEVENT_KILLFOCUS;
-    event.pSender = nullptr;
+    event.Type = iType;
+    event.pSender = pSender;
     event.dwTimestamp = plat::GetTickCount();
     event.ptMouse = m_ptLastMousePos;
-    pOld->Event(event);
-    SendNotify(pOld, DUI_MSGTYPE_KILLFOCUS);
+    pTarget->Event(event);
+    SendNotify(pTarget, iType == UIEVENT_SETFOCUS ? DUI_MSGTYPE_SETFOCUS : DUI_MSGTYPE_KILLFOCUS);
+}
+
+void CPaintManagerUI::DropFocus(CControlUI* pNext) {
+    if (m_pFocus == nullptr)
+        return;
+    SendFocusEvent(m_pFocus, UIEVENT_KILLFOCUS, pNext);
     m_pFocus = nullptr;
 }
 
@@ -523,17 +514,7 @@ void CPaintManagerUI::SetFocusNeeded(CControlUI* pControl) {
     FocusPaintWindow();
     if (pControl == nullptr)
         return;
-    if (m_pFocus != nullptr) {
-        CControlUI* pOld = m_pFocus;
-        TEventUI event;
-        event.Type = UIEVENT_KILLFOCUS;
-        event.pSender = pControl;
-        event.dwTimestamp = plat::GetTickCount();
-        event.ptMouse = m_ptLastMousePos;
-        pOld->Event(event);
-        SendNotify(pOld, DUI_MSGTYPE_KILLFOCUS);
-        m_pFocus = nullptr;
-    }
+    DropFocus(pControl);
     // Store the last tab stop before the control, so that the forward move
     // at the next paint lands on it.
     std::vector<CControlUI*> walk;

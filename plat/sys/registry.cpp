@@ -730,15 +730,18 @@ LONG CopyName(const std::wstring& name, LPWSTR buffer, LPDWORD chars) {
 
 } // namespace
 
-LSTATUS RegEnumValue(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD, LPDWORD type,
-                     LPBYTE data, LPDWORD dataSize) {
+namespace {
+
+// Enumeration: finds the row number `index` (in name order) of `sql`, which
+// takes the key's id and the offset, and hands the row to `use`. Gives
+// ERROR_NO_MORE_ITEMS past the last row or for a key that has no row yet.
+template <class UseRow>
+LONG WithEnumeratedRow(HKEY key, REGSAM access, const char* sql, DWORD index, UseRow use) {
     KeyObject object;
     if (!LookupKey(key, object))
         return ERROR_INVALID_HANDLE;
-    if (CheckAccess(object, KEY_QUERY_VALUE) != ERROR_SUCCESS)
+    if (CheckAccess(object, access) != ERROR_SUCCESS)
         return ERROR_ACCESS_DENIED;
-    if (data != nullptr && dataSize == nullptr)
-        return ERROR_INVALID_PARAMETER;
     Store store;
     sqlite3_int64 id = 0;
     LONG rc = ReadKey(store, object, id);
@@ -746,8 +749,7 @@ LSTATUS RegEnumValue(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDW
         return rc;
     if (id == 0)
         return ERROR_NO_MORE_ITEMS;
-    Statement list(store.Db(),
-                   "SELECT name, type, data FROM vals WHERE key=? ORDER BY fold LIMIT 1 OFFSET ?");
+    Statement list(store.Db(), sql);
     if (!list.Ok())
         return ErrorFromSqlite(list.PrepareResult());
     list.Bind(1, id);
@@ -757,41 +759,36 @@ LSTATUS RegEnumValue(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDW
         return ERROR_NO_MORE_ITEMS;
     if (step != SQLITE_ROW)
         return ErrorFromSqlite(step);
-    rc = CopyName(Utf8ToWide(list.Text(0)), name, nameChars);
-    if (rc != ERROR_SUCCESS)
-        return rc;
-    DWORD storedType = DWORD(list.Int(1));
-    if (type)
-        *type = storedType;
-    return CopyOut(ValueBytes(storedType, list.Text(2)), data, dataSize);
+    return use(list);
+}
+
+} // namespace
+
+LSTATUS RegEnumValue(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD, LPDWORD type,
+                     LPBYTE data, LPDWORD dataSize) {
+    if (data != nullptr && dataSize == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    return WithEnumeratedRow(
+        key, KEY_QUERY_VALUE,
+        "SELECT name, type, data FROM vals WHERE key=? ORDER BY fold LIMIT 1 OFFSET ?", index,
+        [&](Statement& row) -> LONG {
+            LONG rc = CopyName(Utf8ToWide(row.Text(0)), name, nameChars);
+            if (rc != ERROR_SUCCESS)
+                return rc;
+            DWORD storedType = DWORD(row.Int(1));
+            if (type)
+                *type = storedType;
+            return CopyOut(ValueBytes(storedType, row.Text(2)), data, dataSize);
+        });
 }
 
 LSTATUS RegEnumKey(HKEY key, DWORD index, LPWSTR name, DWORD nameChars) {
-    KeyObject object;
-    if (!LookupKey(key, object))
-        return ERROR_INVALID_HANDLE;
-    if (CheckAccess(object, KEY_ENUMERATE_SUB_KEYS) != ERROR_SUCCESS)
-        return ERROR_ACCESS_DENIED;
-    Store store;
-    sqlite3_int64 id = 0;
-    LONG rc = ReadKey(store, object, id);
-    if (rc != ERROR_SUCCESS)
-        return rc;
-    if (id == 0)
-        return ERROR_NO_MORE_ITEMS;
-    Statement list(store.Db(),
-                   "SELECT name FROM keys WHERE parent=? ORDER BY fold LIMIT 1 OFFSET ?");
-    if (!list.Ok())
-        return ErrorFromSqlite(list.PrepareResult());
-    list.Bind(1, id);
-    list.Bind(2, sqlite3_int64(index));
-    int step = list.Step();
-    if (step == SQLITE_DONE)
-        return ERROR_NO_MORE_ITEMS;
-    if (step != SQLITE_ROW)
-        return ErrorFromSqlite(step);
-    DWORD chars = nameChars;
-    return CopyName(Utf8ToWide(list.Text(0)), name, &chars);
+    return WithEnumeratedRow(key, KEY_ENUMERATE_SUB_KEYS,
+                             "SELECT name FROM keys WHERE parent=? ORDER BY fold LIMIT 1 OFFSET ?",
+                             index, [&](Statement& row) -> LONG {
+                                 DWORD chars = nameChars;
+                                 return CopyName(Utf8ToWide(row.Text(0)), name, &chars);
+                             });
 }
 
 LSTATUS RegCloseKey(HKEY key) {
