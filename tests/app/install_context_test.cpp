@@ -31,7 +31,7 @@ TEST(InstallContext, ChannelComesFromTheFileName) {
         EXPECT_EQ(ChannelFromFileName(c.name), c.channel) << plat::WideToUtf8(c.name);
 }
 
-TEST(InstallContext, ConfigurationUrlCarriesVersionAndChannelVerbatim) {
+TEST(InstallContext, ConfigurationUrlCarriesVersionAndChannelPercentEncoded) {
     EXPECT_EQ(MakeConfigUrl(L"1.1.8.305", L"10086"),
               ProductApiBaseUrl() +
                   L"/api/soft/pdf/type/install/sp/1.0/ver/1.1.8.305/channel/10086");
