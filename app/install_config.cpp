@@ -38,10 +38,19 @@ bool HasSeparator(const std::wstring& text) {
     return text.find(L'/') != std::wstring::npos || text.find(L'\\') != std::wstring::npos;
 }
 
-// A file name that stays inside the folder it is appended to. The empty name
-// is accepted (it makes the download target the folder itself, which fails).
+// A file name that stays inside the folder it is appended to and names the
+// same file on every system the configuration is written for: no separator,
+// not "." or "..", no ':' (a drive or an alternate data stream on Windows)
+// and no trailing dot or space (which Windows drops, so "p.exe." and
+// "p.exe " would name p.exe there). The empty name is accepted (it makes the
+// download target the folder itself, which fails).
 bool IsPlainFileName(const std::wstring& name) {
-    return !HasSeparator(name) && name != L"." && name != L"..";
+    if (name.empty()) {
+        return true;
+    }
+    const wchar_t last = name.back();
+    return !HasSeparator(name) && name.find(L':') == std::wstring::npos && last != L'.' &&
+           last != L' ';
 }
 
 // A product version that names exactly one folder below the product folder.

@@ -47,9 +47,9 @@ extern const wchar_t* const kProductExeName;    // "TarvexPDFConver.exe"
 // `config` is filled as far as parsing got. Invalid: empty text, text not
 // starting with '{', text over kMaxTextResponseBytes bytes, malformed JSON,
 // `code` not the string "200", `data` present but not an object, `data.sp` not
-// the string "1.0", and file names that would leave the temporary folder:
-// `pdfname` or `dotnetname` holding a path separator, being "." or "..", or
-// `pdfver` holding a path separator or "..". Other members that are missing or
+// the string "1.0", and unsafe names: `pdfname` or `dotnetname` holding a
+// path separator or ':' or ending in a dot or a space (so also "." and ".."),
+// or `pdfver` holding a path separator or "..". Other members that are missing or
 // not strings give empty fields. Never throws.
 bool ParseInstallConfig(const std::wstring& text, InstallConfig& config);
 

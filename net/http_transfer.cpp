@@ -109,10 +109,12 @@ bool DownloadToFile(const std::string& url, const std::string& path) {
     }
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
 
+    // Removing the name first (a link is removed, not followed) and then
+    // creating it exclusively means the download lands in a file of its own
+    // that nobody else had open before.
     plat::DeleteFile(plat::ChsMultiByteToWide(path).c_str());
-    g_downloader.file =
-        plat::CreateFile(path.c_str(), plat::GENERIC_WRITE, plat::FILE_SHARE_WRITE, nullptr,
-                         plat::CREATE_ALWAYS, plat::FILE_ATTRIBUTE_NORMAL, nullptr);
+    g_downloader.file = plat::CreateFile(path.c_str(), plat::GENERIC_WRITE, 0, nullptr,
+                                         plat::CREATE_NEW, plat::FILE_ATTRIBUTE_NORMAL, nullptr);
     if (g_downloader.file == plat::INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -121,6 +123,7 @@ bool DownloadToFile(const std::string& url, const std::string& path) {
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, XferInfoCallback);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &g_downloader);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxDownloadRedirects);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kDownloadBufferBytes);
     // A download that stalls is abandoned instead of holding the installer

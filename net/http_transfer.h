@@ -53,13 +53,20 @@ constexpr size_t kMaxTextResponseBytes = 1024 * 1024;
 // and leaves `text` unchanged when no easy handle can be created.
 int HttpGetToString(const std::wstring& url, std::wstring& text);
 
-// Downloads `url` into the file `path` (created anew, an existing file is
-// deleted first) through g_downloader, following redirects and reporting
-// progress to g_downloader.callback with g_downloader.userData. Returns true
-// when the transfer completed with CURLE_OK. When the file cannot be created
-// it returns false at once and sends no request. The caller sets userData and
-// callback before the call and closes g_downloader.file after it; a partial
-// file stays on disk.
+// Redirects a download follows at most; one more ends it with
+// CURLE_TOO_MANY_REDIRECTS, so a redirect loop fails at once.
+constexpr long kMaxDownloadRedirects = 10;
+
+// Downloads `url` into the file `path` through g_downloader, following up to
+// kMaxDownloadRedirects redirects and reporting progress to
+// g_downloader.callback with g_downloader.userData. The file is created
+// exclusively: whatever entry has the name already (a file, or a link, which
+// is removed and never followed) is deleted first, and if anything appears
+// there in between, the creation fails. g_downloader.file is then the new
+// file, open for writing. Returns true when the transfer completed with
+// CURLE_OK. When the file cannot be created it returns false at once and
+// sends no request. The caller sets userData and callback before the call and
+// closes g_downloader.file after it; a partial file stays on disk.
 bool DownloadToFile(const std::string& url, const std::string& path);
 
 // libcurl callbacks, exposed so that their refusals can be tested directly.

@@ -49,13 +49,14 @@ std::string WideToChsMultiByte(const std::wstring& text) {
 std::wstring PercentEncode(const std::wstring& text) {
     static const wchar_t kHex[] = L"0123456789ABCDEF";
     const std::string utf8 = plat::WideToUtf8(text);
+    const bool dotSegment = utf8 == "." || utf8 == "..";
     std::wstring encoded;
     encoded.reserve(utf8.size());
     for (const char c : utf8) {
         const unsigned char byte = static_cast<unsigned char>(c);
         const bool unreserved = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
-                                (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' ||
-                                byte == '_' || byte == '~';
+                                (byte >= '0' && byte <= '9') || byte == '-' ||
+                                (byte == '.' && !dotSegment) || byte == '_' || byte == '~';
         if (unreserved) {
             encoded += static_cast<wchar_t>(byte);
         } else {

@@ -26,4 +26,7 @@ std::string WideToChsMultiByte(const std::wstring& text);
 // Percent-encodes every byte of the UTF-8 form of `text` that is not one of
 // RFC 3986's unreserved characters (A-Z a-z 0-9 - . _ ~), as %XX with upper-
 // case hex digits, so that the result can stand as one URL path segment.
+// The segments "." and ".." are encoded whole ("%2E", "%2E%2E"): left as
+// they are, they would be removed from the path (with the segment before
+// them) and the request would name another resource.
 std::wstring PercentEncode(const std::wstring& text);

@@ -46,7 +46,8 @@ int TextToInt(const std::wstring& text) {
     return static_cast<int>(value);
 }
 
-// Reads a text value into the zeroed buffer; false when it cannot be read.
+// Reads a text value (plain or expandable, taken as it is stored) into the
+// zeroed buffer; false when it cannot be read.
 bool QueryText(plat::HKEY hKey, const wchar_t* pszName, wchar_t (&buffer)[100]) {
     std::memset(buffer, 0, sizeof(buffer));
     // One character less than the buffer, so the text always ends in zero.
@@ -54,7 +55,7 @@ bool QueryText(plat::HKEY hKey, const wchar_t* pszName, wchar_t (&buffer)[100]) 
     plat::DWORD nType = 0;
     plat::LSTATUS status = plat::RegQueryValueEx(hKey, pszName, nullptr, &nType,
                                                  reinterpret_cast<plat::BYTE*>(buffer), &nSize);
-    if (status != plat::ERROR_SUCCESS || nType != plat::REG_SZ) {
+    if (status != plat::ERROR_SUCCESS || (nType != plat::REG_SZ && nType != plat::REG_EXPAND_SZ)) {
         std::memset(buffer, 0, sizeof(buffer));
         return false;
     }

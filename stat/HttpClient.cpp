@@ -23,6 +23,10 @@ size_t CollectResponse(void* pData, size_t nSize, size_t nCount, void* pTarget) 
     return nSize * nCount;
 }
 
+size_t DiscardResponse(void* /*pData*/, size_t nSize, size_t nCount, void* /*pTarget*/) {
+    return nSize * nCount;
+}
+
 int PrintCurlTraffic(CURL* /*pHandle*/, curl_infotype eType, char* pData, size_t nSize,
                      void* /*pUser*/) {
     const char* prefix = nullptr;
@@ -55,6 +59,15 @@ int PrintCurlTraffic(CURL* /*pHandle*/, curl_infotype eType, char* pData, size_t
 
 CURLcode CHttpClient::Get(const std::string& strUrl, const std::string& strQuery,
                           std::string& strResponse) {
+    return Perform(strUrl, strQuery, &strResponse);
+}
+
+CURLcode CHttpClient::Get(const std::string& strUrl, const std::string& strQuery) {
+    return Perform(strUrl, strQuery, nullptr);
+}
+
+CURLcode CHttpClient::Perform(const std::string& strUrl, const std::string& strQuery,
+                              std::string* pResponse) {
     InitCurlOnce();
     CURL* pCurl = curl_easy_init();
     if (pCurl == nullptr) {
@@ -71,8 +84,13 @@ CURLcode CHttpClient::Get(const std::string& strUrl, const std::string& strQuery
     }
     curl_easy_setopt(pCurl, CURLOPT_URL, strRequest.c_str());
     curl_easy_setopt(pCurl, CURLOPT_READFUNCTION, nullptr);
-    curl_easy_setopt(pCurl, CURLOPT_WRITEFUNCTION, &CollectResponse);
-    curl_easy_setopt(pCurl, CURLOPT_WRITEDATA, &strResponse);
+    if (pResponse != nullptr) {
+        curl_easy_setopt(pCurl, CURLOPT_WRITEFUNCTION, &CollectResponse);
+        curl_easy_setopt(pCurl, CURLOPT_WRITEDATA, pResponse);
+    } else {
+        curl_easy_setopt(pCurl, CURLOPT_WRITEFUNCTION, &DiscardResponse);
+        curl_easy_setopt(pCurl, CURLOPT_WRITEDATA, nullptr);
+    }
     curl_easy_setopt(pCurl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(pCurl, CURLOPT_TIMEOUT, nTimeout);
     CURLcode result = curl_easy_perform(pCurl);

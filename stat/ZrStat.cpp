@@ -136,8 +136,9 @@ bool ZrStat::Send() {
     CHttpClient client;
     client.bVerbose = false;
     client.nTimeout = kRequestTimeoutSeconds;
-    std::string strResponse;
-    return client.Get(StatWideToAnsi(strUrl), std::string(), strResponse) == CURLE_OK;
+    // The server's answer is never read: it is discarded as it arrives, so a
+    // server that keeps sending cannot fill memory while the report waits.
+    return client.Get(StatWideToAnsi(strUrl), std::string()) == CURLE_OK;
 }
 
 // ---------------------------------------------------------------------------

@@ -551,7 +551,7 @@ LSTATUS RegSetValueEx(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE
         if (size != 4)
             return ERROR_INVALID_PARAMETER;
         stored.assign(reinterpret_cast<const char*>(data), 4);
-    } else if (type == REG_SZ) {
+    } else if (type == REG_SZ || type == REG_EXPAND_SZ) {
         size_t chars = size / sizeof(wchar_t);
         std::wstring text;
         if (chars > 0) {

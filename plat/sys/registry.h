@@ -47,8 +47,8 @@ inline HKEY const HKEY_CURRENT_USER = reinterpret_cast<HKEY>(uintptr_t(0x8000000
 inline HKEY const HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(uintptr_t(0x80000002));
 inline HKEY const HKEY_USERS = reinterpret_cast<HKEY>(uintptr_t(0x80000003));
 
-// Value types. Only REG_SZ and REG_DWORD are stored; others are refused
-// with ERROR_INVALID_PARAMETER.
+// Value types. REG_SZ, REG_EXPAND_SZ (text kept as it is, not expanded) and
+// REG_DWORD are stored; others are refused with ERROR_INVALID_PARAMETER.
 constexpr DWORD REG_NONE = 0;
 constexpr DWORD REG_SZ = 1;
 constexpr DWORD REG_EXPAND_SZ = 2;
@@ -84,8 +84,9 @@ LSTATUS RegOpenKey(HKEY key, LPCWSTR subKey, PHKEY result);
 LSTATUS RegOpenKeyEx(HKEY key, LPCWSTR subKey, DWORD options, REGSAM desired, PHKEY result);
 
 // Sets a value (null or empty name = the key's default value).
-//   REG_SZ:    `data` holds wide characters (wchar_t), `size` bytes; the text
-//              ends at the first null character or at the end of the data.
+//   REG_SZ, REG_EXPAND_SZ: `data` holds wide characters (wchar_t), `size`
+//              bytes; the text ends at the first null character or at the
+//              end of the data.
 //   REG_DWORD: `size` must be 4.
 LSTATUS RegSetValueEx(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
                       DWORD size);
@@ -93,7 +94,7 @@ LSTATUS RegSetValueEx(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, c
 // Reads a value. `type` (may be null) gets its type. When `data` is null,
 // *size gets the bytes needed. Otherwise *size must hold the buffer size; a
 // too small buffer gives ERROR_MORE_DATA with *size set to the need. A
-// REG_SZ comes back as wide characters with a terminating null (counted in
+// REG_SZ or REG_EXPAND_SZ comes back as wide characters with a terminating null (counted in
 // *size). `size` may be null only when `data` is null too.
 LSTATUS RegQueryValueEx(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                         LPDWORD size);

@@ -113,7 +113,8 @@ TEST(ParseInstallConfig, ExtraMembersAndCommentsAreIgnored) {
 
 TEST(ParseInstallConfig, UnsafeFileNamesAreInvalid) {
     for (const std::wstring name :
-         {L"../p.exe", L"..", L".", L"/tmp/p.exe", L"a/b.exe", L"a\\b.exe", L"..\\p.exe"}) {
+         {L"../p.exe", L"..", L".", L"/tmp/p.exe", L"a/b.exe", L"a\\b.exe", L"..\\p.exe",
+          L"C:p.exe", L"p.exe:stream", L":", L"p.exe.", L"p.exe ", L"p.exe. . ", L" "}) {
         SCOPED_TRACE(std::string(name.begin(), name.end()));
         const std::wstring escaped = [&name] {
             std::wstring out;
@@ -128,8 +129,9 @@ TEST(ParseInstallConfig, UnsafeFileNamesAreInvalid) {
         EXPECT_TRUE(Invalid(Response(L"\"pdfname\":\"" + escaped + L"\"")));
         EXPECT_TRUE(Invalid(Response(L"\"dotnetname\":\"" + escaped + L"\"")));
     }
-    // Dots inside a plain name are fine.
+    // Dots and spaces inside a plain name are fine.
     EXPECT_FALSE(Invalid(Response(L"\"pdfname\":\"p..v2.exe\",\"dotnetname\":\".hidden\"")));
+    EXPECT_FALSE(Invalid(Response(L"\"pdfname\":\" p v2.exe\",\"dotnetname\":\"dotnet 4\"")));
 }
 
 TEST(ParseInstallConfig, UnsafeProductVersionIsInvalid) {

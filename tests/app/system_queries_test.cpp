@@ -211,6 +211,10 @@ TEST_F(Registry, RegtoolReportsWhatIsWrong) {
     EXPECT_EQ(Regtool("get 'HKLM\\Software\\A' N", exitCode), "42\n");
     Regtool("delete 'HKLM\\Software\\A' n", exitCode);
     EXPECT_EQ(exitCode, 0);
+    // Expandable text is stored as it is and listed with its type.
+    Regtool("set 'HKLM\\Software\\A' e expand_sz '%TEMP%/x'", exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(Regtool("list 'HKLM\\Software\\A'", exitCode), "e\tREG_EXPAND_SZ\t%TEMP%/x\n");
     Regtool("delete 'HKLM\\Software\\A' n", exitCode);
     EXPECT_EQ(exitCode, 2);
 

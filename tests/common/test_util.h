@@ -91,6 +91,23 @@ inline bool WaitForFile(const std::string& path, int limitMs = 5000) {
     return false;
 }
 
+// The process's peak resident memory in KiB (VmHWM), and its reset to the
+// current resident size, so that a test can measure what one step adds.
+inline long PeakResidentKiB() {
+    std::ifstream in("/proc/self/status");
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stol(line.substr(6));
+    }
+    return -1;
+}
+inline bool ResetPeakResident() {
+    std::ofstream out("/proc/self/clear_refs");
+    out << "5";
+    out.flush();
+    return bool(out);
+}
+
 // Runs a shell command; returns its standard output and sets `exitCode`
 // (-1 when it could not be started or did not exit normally).
 inline std::string Run(const std::string& command, int& exitCode) {

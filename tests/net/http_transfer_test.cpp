@@ -10,6 +10,7 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
+#include "net/text_convert.h"
 #include "plat/sys/handle.h"
 #include "tests/net/local_server.h"
 
@@ -263,6 +264,77 @@ TEST_F(HttpTransfer, DownloadFollowsRedirects) {
     ASSERT_TRUE(Download(m_server.Url("/old"), "r.bin", nullptr));
     EXPECT_EQ(ReadFile(m_dir / "r.bin"), "package bytes");
     EXPECT_EQ(m_server.requests(), 2);
+}
+
+TEST_F(HttpTransfer, RedirectLoopFailsAfterTheCap) {
+    m_server.server().Get("/loop", [](const httplib::Request&, httplib::Response& res) {
+        res.set_redirect("/loop", 302);
+    });
+    ASSERT_TRUE(m_server.Start());
+    // The loop sends no body, so only the redirect cap can end it early.
+    g_downloader.stallSeconds = 20;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Download(m_server.Url("/loop"), "loop.bin", nullptr));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    // The first request and ten redirects followed.
+    EXPECT_EQ(m_server.requests(), 1 + kMaxDownloadRedirects);
+}
+
+TEST_F(HttpTransfer, TenRedirectsAreStillFollowed) {
+    m_server.server().Get(R"(/hop/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+        const int hop = std::stoi(req.matches[1]);
+        if (hop < 10) {
+            res.set_redirect("/hop/" + std::to_string(hop + 1), 302);
+        } else {
+            res.set_content("arrived", "application/octet-stream");
+        }
+    });
+    ASSERT_TRUE(m_server.Start());
+    ASSERT_TRUE(Download(m_server.Url("/hop/0"), "h.bin", nullptr));
+    EXPECT_EQ(ReadFile(m_dir / "h.bin"), "arrived");
+}
+
+TEST_F(HttpTransfer, ALinkAtTheTargetIsRemovedNeverFollowed) {
+    m_server.server().Get("/pkg", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("downloaded", "application/octet-stream");
+    });
+    ASSERT_TRUE(m_server.Start());
+    std::ofstream(m_dir / "elsewhere") << "must stay";
+    fs::create_symlink(m_dir / "elsewhere", m_dir / "p.bin");
+    fs::create_symlink(m_dir / "nothing-yet", m_dir / "q.bin");
+    ASSERT_TRUE(Download(m_server.Url("/pkg"), "p.bin", nullptr));
+    ASSERT_TRUE(Download(m_server.Url("/pkg"), "q.bin", nullptr));
+    EXPECT_EQ(ReadFile(m_dir / "elsewhere"), "must stay");
+    EXPECT_FALSE(fs::exists(m_dir / "nothing-yet"));
+    for (const char* name : {"p.bin", "q.bin"}) {
+        EXPECT_FALSE(fs::is_symlink(m_dir / name)) << name;
+        EXPECT_EQ(ReadFile(m_dir / name), "downloaded") << name;
+    }
+}
+
+TEST_F(HttpTransfer, AFolderAtTheTargetFailsWithoutARequest) {
+    m_server.server().Get("/pkg", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("x", "application/octet-stream");
+    });
+    ASSERT_TRUE(m_server.Start());
+    fs::create_directories(m_dir / "taken" / "inside");
+    EXPECT_FALSE(Download(m_server.Url("/pkg"), "taken", nullptr));
+    EXPECT_TRUE(fs::is_directory(m_dir / "taken" / "inside"));
+    EXPECT_EQ(m_server.requests(), 0);
+}
+
+TEST_F(HttpTransfer, EncodedDotSegmentsReachTheServerAsTheyAre) {
+    std::string target;
+    m_server.server().Get(".*", [&target](const httplib::Request& req, httplib::Response& res) {
+        target = req.target;
+        res.set_content("{}", "application/json");
+    });
+    ASSERT_TRUE(m_server.Start());
+    std::wstring text;
+    const std::wstring url =
+        m_server.WideUrl("/api/ver/") + PercentEncode(L"..") + L"/channel/" + PercentEncode(L".");
+    EXPECT_EQ(HttpGetToString(url, text), CURLE_OK);
+    EXPECT_EQ(target, "/api/ver/%2E%2E/channel/%2E");
 }
 
 TEST_F(HttpTransfer, DownloadWithoutLengthReportsTotalZeroUntilTheEnd) {

@@ -56,5 +56,13 @@ TEST(PercentEncode, EncodesEverythingElseAsUpperCaseUtf8Bytes) {
     EXPECT_EQ(PercentEncode(L"a/b?c#d%e&f+g"), L"a%2Fb%3Fc%23d%25e%26f%2Bg");
     EXPECT_EQ(PercentEncode(L"渠道"), L"%E6%B8%A0%E9%81%93");
     EXPECT_EQ(PercentEncode(L"\x1F600"), L"%F0%9F%98%80");
-    EXPECT_EQ(PercentEncode(L".."), L"..");
+}
+
+TEST(PercentEncode, DotSegmentsAreEncodedWhole) {
+    EXPECT_EQ(PercentEncode(L"."), L"%2E");
+    EXPECT_EQ(PercentEncode(L".."), L"%2E%2E");
+    // Dots inside a longer segment name nothing special and stay.
+    EXPECT_EQ(PercentEncode(L"..."), L"...");
+    EXPECT_EQ(PercentEncode(L"..a"), L"..a");
+    EXPECT_EQ(PercentEncode(L".x."), L".x.");
 }

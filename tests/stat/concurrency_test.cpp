@@ -83,6 +83,50 @@ TEST(HttpClient, CollectsTheBodyAndRefusesANullTarget) {
     EXPECT_EQ(body, "xokabc");
 }
 
+TEST(HttpClient, TheBodylessFormKeepsNothingOfTheAnswer) {
+    char data[] = "abc";
+    EXPECT_EQ(DiscardResponse(data, 1, 3, nullptr), 3u);
+    EXPECT_EQ(DiscardResponse(data, 4, 3, nullptr), 12u);
+    RecordingServer server;
+    CHttpClient client;
+    EXPECT_EQ(client.Get("http://127.0.0.1:" + std::to_string(server.Port()) + "/p", "q=2"),
+              CURLE_OK);
+    EXPECT_EQ(server.Targets().back(), "/p?q=2");
+}
+
+TEST_F(Transport, AHugeAnswerIsThrownAwayAsItArrives) {
+    // A statistics server that answers every report with 160 MiB.
+    static constexpr size_t kChunk = 1 << 20;
+    static constexpr size_t kChunks = 160;
+    httplib::Server server;
+    server.Get(".*", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(kChunk * kChunks, "application/octet-stream",
+                                 [](size_t offset, size_t length, httplib::DataSink& sink) {
+                                     static const std::string chunk(kChunk, 'z');
+                                     (void)offset;
+                                     return sink.write(chunk.data(),
+                                                       std::min(length, chunk.size()));
+                                 });
+    });
+    const int port = server.bind_to_any_port("127.0.0.1");
+    ASSERT_GT(port, 0);
+    std::thread listener([&] { server.listen_after_bind(); });
+    for (int i = 0; i < 500 && !server.is_running(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ConfigureAsInstaller(m_stat, L"http://127.0.0.1:" + std::to_wstring(port) + L"/");
+
+    ASSERT_TRUE(testutil::ResetPeakResident());
+    const long before = testutil::PeakResidentKiB();
+    const bool sent = m_stat.CollectInstall_Sync();
+    const long grown = testutil::PeakResidentKiB() - before;
+    server.stop();
+    listener.join();
+    EXPECT_TRUE(sent);
+    // Keeping the answer would need at least its 160 MiB.
+    EXPECT_LT(grown, 48 * 1024) << "peak resident memory grew by " << grown << " KiB";
+}
+
 TEST(HttpClient, VerboseModePrintsTheTraffic) {
     RecordingServer server;
     CHttpClient client;

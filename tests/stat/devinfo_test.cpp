@@ -94,16 +94,15 @@ class IeVersion : public ::testing::Test {
 protected:
     void SetUp() override { m_store.Use(); }
 
-    void SetValue(const wchar_t* name, const std::wstring& text) {
+    void SetValue(const wchar_t* name, const std::wstring& text, plat::DWORD type = plat::REG_SZ) {
         plat::HKEY hKey = nullptr;
         ASSERT_EQ(plat::RegCreateKey(plat::HKEY_LOCAL_MACHINE,
                                      L"SOFTWARE\\Microsoft\\Internet Explorer", &hKey),
                   plat::ERROR_SUCCESS);
-        ASSERT_EQ(
-            plat::RegSetValueEx(hKey, name, 0, plat::REG_SZ,
-                                reinterpret_cast<const plat::BYTE*>(text.c_str()),
-                                static_cast<plat::DWORD>((text.size() + 1) * sizeof(wchar_t))),
-            plat::ERROR_SUCCESS);
+        ASSERT_EQ(plat::RegSetValueEx(
+                      hKey, name, 0, type, reinterpret_cast<const plat::BYTE*>(text.c_str()),
+                      static_cast<plat::DWORD>((text.size() + 1) * sizeof(wchar_t))),
+                  plat::ERROR_SUCCESS);
         plat::RegCloseKey(hKey);
     }
 
@@ -119,6 +118,24 @@ TEST_F(IeVersion, SvcVersionWinsOverVersion) {
     EXPECT_EQ(GetIeVersion(), L"9.11.1");
     SetValue(L"svcVersion", L"11.0.1");
     EXPECT_EQ(GetIeVersion(), L"11.0.1");
+}
+
+TEST_F(IeVersion, ExpandableTextValuesAreReadToo) {
+    SetValue(L"Version", L"9.11.2", plat::REG_EXPAND_SZ);
+    EXPECT_EQ(GetIeVersion(), L"9.11.2");
+    SetValue(L"svcVersion", L"11.0.9600", plat::REG_EXPAND_SZ);
+    EXPECT_EQ(GetIeVersion(), L"11.0.9600");
+    // A number is not text: the other value is used.
+    plat::HKEY hKey = nullptr;
+    ASSERT_EQ(plat::RegCreateKey(plat::HKEY_LOCAL_MACHINE,
+                                 L"SOFTWARE\\Microsoft\\Internet Explorer", &hKey),
+              plat::ERROR_SUCCESS);
+    plat::DWORD number = 11;
+    ASSERT_EQ(plat::RegSetValueEx(hKey, L"svcVersion", 0, plat::REG_DWORD,
+                                  reinterpret_cast<const plat::BYTE*>(&number), 4),
+              plat::ERROR_SUCCESS);
+    plat::RegCloseKey(hKey);
+    EXPECT_EQ(GetIeVersion(), L"9.11.2");
 }
 
 TEST_F(IeVersion, OverlongTextIsCutToTheBuffer) {

@@ -1,16 +1,19 @@
 // A registry store of the test's own: $PLAT_REGISTRY points at a fresh file
-// in a private folder while the object lives.
+// in a private folder while the object lives, and is restored afterwards.
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include <unistd.h>
 
+#include "tests/common/test_util.h"
+
 class ScratchRegistry {
 public:
     ~ScratchRegistry() {
+        m_env.reset();
         if (!m_dir.empty()) {
             std::error_code ignored;
             std::filesystem::remove_all(m_dir, ignored);
@@ -24,9 +27,13 @@ public:
                     ("stat-test-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
             std::filesystem::create_directories(m_dir);
         }
-        ::setenv("PLAT_REGISTRY", (m_dir / "registry.db").c_str(), 1);
+        if (!m_env) {
+            m_env = std::make_unique<testutil::ScopedEnv>("PLAT_REGISTRY",
+                                                          (m_dir / "registry.db").string());
+        }
     }
 
 private:
     std::filesystem::path m_dir;
+    std::unique_ptr<testutil::ScopedEnv> m_env;
 };

@@ -1,7 +1,7 @@
 // regtool: reads and writes the registry store from the command line.
 //
 //   regtool [--store PATH] get    KEY NAME
-//   regtool [--store PATH] set    KEY NAME sz|dword VALUE
+//   regtool [--store PATH] set    KEY NAME sz|expand_sz|dword VALUE
 //   regtool [--store PATH] delete KEY NAME
 //   regtool [--store PATH] list   KEY
 //
@@ -27,7 +27,7 @@ constexpr int kExitStore = 3;
 
 int Usage() {
     std::cerr << "usage: regtool [--store PATH] get KEY NAME\n"
-                 "       regtool [--store PATH] set KEY NAME sz|dword VALUE\n"
+                 "       regtool [--store PATH] set KEY NAME sz|expand_sz|dword VALUE\n"
                  "       regtool [--store PATH] delete KEY NAME\n"
                  "       regtool [--store PATH] list KEY\n"
                  "KEY: HKLM\\Software\\Name (hives HKLM, HKCU, HKCR, HKU)\n";
@@ -100,7 +100,16 @@ std::string ValueText(plat::DWORD type, const std::vector<plat::BYTE>& data) {
 }
 
 const char* TypeName(plat::DWORD type) {
-    return type == plat::REG_DWORD ? "REG_DWORD" : type == plat::REG_SZ ? "REG_SZ" : "REG_NONE";
+    switch (type) {
+    case plat::REG_DWORD:
+        return "REG_DWORD";
+    case plat::REG_SZ:
+        return "REG_SZ";
+    case plat::REG_EXPAND_SZ:
+        return "REG_EXPAND_SZ";
+    default:
+        return "REG_NONE";
+    }
 }
 
 // Parses a DWORD: decimal or 0x-prefixed hexadecimal, 0..4294967295.
@@ -157,8 +166,9 @@ int Set(const std::string& keyText, plat::HKEY hive, const std::wstring& subKey,
     std::wstring wideName = plat::Utf8ToWide(name);
     std::vector<plat::BYTE> data;
     plat::DWORD regType;
-    if (type == "SZ" || type == "REG_SZ" || type == "STRING") {
-        regType = plat::REG_SZ;
+    const bool expandable = type == "EXPAND_SZ" || type == "REG_EXPAND_SZ";
+    if (type == "SZ" || type == "REG_SZ" || type == "STRING" || expandable) {
+        regType = expandable ? plat::REG_EXPAND_SZ : plat::REG_SZ;
         std::wstring text = plat::Utf8ToWide(value);
         data.resize((text.size() + 1) * sizeof(wchar_t));
         std::copy(reinterpret_cast<const plat::BYTE*>(text.c_str()),
@@ -174,7 +184,7 @@ int Set(const std::string& keyText, plat::HKEY hive, const std::wstring& subKey,
         }
         data = {plat::BYTE(v), plat::BYTE(v >> 8), plat::BYTE(v >> 16), plat::BYTE(v >> 24)};
     } else {
-        std::cerr << "regtool: unknown type '" << typeText << "' (use sz or dword)\n";
+        std::cerr << "regtool: unknown type '" << typeText << "' (use sz, expand_sz or dword)\n";
         return kExitUsage;
     }
     OpenKey key;

@@ -231,6 +231,26 @@ TEST_F(Registry, RefusesBadArguments) {
     RegCloseKey(key);
 }
 
+TEST_F(Registry, ExpandableTextIsStoredAsItIsWithItsType) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKey(HKEY_LOCAL_MACHINE, L"Software\\Expand", &key), ERROR_SUCCESS);
+    const std::wstring text = L"%ProgramFiles%\\Internet Explorer";
+    ASSERT_EQ(RegSetValueEx(key, L"Path", 0, REG_EXPAND_SZ,
+                            reinterpret_cast<const BYTE*>(text.c_str()),
+                            DWORD((text.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    DWORD type = 0, size = 0;
+    ASSERT_EQ(RegQueryValueEx(key, L"path", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, REG_EXPAND_SZ);
+    EXPECT_EQ(size, (text.size() + 1) * sizeof(wchar_t));
+    std::vector<wchar_t> buffer(size / sizeof(wchar_t));
+    ASSERT_EQ(RegQueryValueEx(key, L"Path", nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
+                              &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(buffer.data()), text); // not expanded
+    RegCloseKey(key);
+}
+
 TEST_F(Registry, CorruptStoreGivesFailureResults) {
     systest::WriteAll(m_store, std::string(4096, 'x'));
     HKEY key = nullptr;
