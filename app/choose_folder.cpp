@@ -15,10 +15,11 @@ bool ChooseFolder(plat::HWND owner) {
     plat::PIDLIST_ABSOLUTE item = plat::SHBrowseForFolder(&info);
     if (item == nullptr)
         return false;
-    wchar_t path[plat::MAX_PATH] = {};
-    bool chosen = plat::SHGetPathFromIDList(item, path) != plat::FALSE && path[0] != L'\0';
+    // The whole path, however long: a pick is never refused or cut short
+    // for its length.
+    std::wstring path = plat::SHGetPathFromIDListString(item);
     plat::CoTaskMemFree(item);
-    if (!chosen)
+    if (path.empty())
         return false;
     g_installFolder = path;
     return true;

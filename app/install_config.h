@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "plat/sys/wintypes.h"
+
 class IInstallView;
 
 // The configuration proper, each field named after its JSON member. All start
@@ -31,6 +33,10 @@ struct InstallPackage {
     std::wstring parameters;       // command-line parameters it is run with
     std::wstring md5;              // expected MD5 from the configuration (either case)
     IInstallView* owner = nullptr; // the install window showing its progress
+    // The downloaded file, open for reading from the end of its download
+    // until it has been verified and run: what is hashed and what is started
+    // are this one file, whatever is put at `localPath` in between.
+    plat::HANDLE file = plat::INVALID_HANDLE_VALUE;
 };
 
 // The package list: empty at start, filled once by BuildPackageList, then

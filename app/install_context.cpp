@@ -68,14 +68,18 @@ std::wstring MakeConfigUrl(const std::wstring& version, const std::wstring& chan
     }
 }
 
+void EnsureTempFolder(const std::wstring& folder) {
+    if (!folder.empty() && !plat::PathFileExists(folder.c_str()))
+        plat::CreateDirectory(folder.c_str(), nullptr); // failure ignored
+}
+
 void InitInstallContext() {
     g_installState = 0;
     g_dialogResult = 0;
     g_installFolder = GetProgramFilesFolder();
     g_modulePath = GetModulePath();
     g_tempFolder = GetTempFolder();
-    if (!g_tempFolder.empty() && !plat::PathFileExists(g_tempFolder.c_str()))
-        plat::CreateDirectory(g_tempFolder.c_str(), nullptr); // failure ignored
+    EnsureTempFolder(g_tempFolder);
     g_version = GetOwnProductVersion();
     if (g_version.empty())
         g_version = kDefaultVersion;

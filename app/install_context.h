@@ -46,6 +46,11 @@ extern std::wstring g_freeSpaceText;
 // the platform cannot give stays empty (or at its default).
 void InitInstallContext();
 
+// The temporary-folder step of InitInstallContext: when nothing exists at
+// `folder` (and it is not empty), creates it, one level only; a failure is
+// ignored (the downloads then fail and the MD5 checks skip the packages).
+void EnsureTempFolder(const std::wstring& folder);
+
 // The channel carried by an installer file name: the text after the first
 // '_' up to the next '_', or else up to the first '.', or else to the end.
 // Returns "10001" when the name has no '_' or that text is empty.

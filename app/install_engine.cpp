@@ -6,7 +6,6 @@
 #include <exception>
 #include <vector>
 
-#include <boost/filesystem.hpp>
 #include <cryptopp/filters.h>
 #include <cryptopp/hex.h>
 #include <curl/curl.h>
@@ -86,6 +85,50 @@ int CLibcurlCallbackEx::OnProgress(void* userData, double total, double received
     return 0;
 }
 
+namespace {
+
+// MD5 of everything `file` reads from its current position to its end.
+std::wstring Md5FromHandle(plat::HANDLE file) {
+    // Large reads straight into the hash: a byte-stream pipeline would feed
+    // it a few dozen bytes at a time and halve the throughput on big files.
+    std::vector<CryptoPP::byte> buffer(kMd5ReadBytes);
+    std::string digits;
+    try {
+        CryptoPP::Weak::MD5 md5;
+        for (;;) {
+            plat::DWORD got = 0;
+            if (!plat::ReadFile(file, buffer.data(), static_cast<plat::DWORD>(buffer.size()), &got,
+                                nullptr)) {
+                // A folder, or a read error part-way: no digest.
+                return std::wstring();
+            }
+            if (got == 0) {
+                break;
+            }
+            md5.Update(buffer.data(), got);
+        }
+        CryptoPP::byte digest[CryptoPP::Weak::MD5::DIGESTSIZE];
+        md5.Final(digest);
+        CryptoPP::StringSource(digest, sizeof(digest), true,
+                               new CryptoPP::HexEncoder(new CryptoPP::StringSink(digits), true));
+    } catch (const std::exception&) {
+        return std::wstring();
+    }
+    if (digits.size() != 32) {
+        return std::wstring();
+    }
+    return AnsiToWide(digits);
+}
+
+void ClosePackageFile(InstallPackage& package) {
+    if (package.file != plat::INVALID_HANDLE_VALUE) {
+        plat::CloseHandle(package.file);
+        package.file = plat::INVALID_HANDLE_VALUE;
+    }
+}
+
+} // namespace
+
 std::wstring FileMd5Hex(const std::wstring& path) {
     if (!plat::PathFileExists(path.c_str())) {
         return std::wstring();
@@ -96,76 +139,19 @@ std::wstring FileMd5Hex(const std::wstring& path) {
     if (file == plat::INVALID_HANDLE_VALUE) {
         return std::wstring();
     }
-    // Large reads straight into the hash: a byte-stream pipeline would feed
-    // it a few dozen bytes at a time and halve the throughput on big files.
-    std::vector<CryptoPP::byte> buffer(kMd5ReadBytes);
-    std::string digits;
-    bool readable = true;
-    try {
-        CryptoPP::Weak::MD5 md5;
-        for (;;) {
-            plat::DWORD got = 0;
-            if (!plat::ReadFile(file, buffer.data(), static_cast<plat::DWORD>(buffer.size()), &got,
-                                nullptr)) {
-                // A folder, or a read error part-way: no digest.
-                readable = false;
-                break;
-            }
-            if (got == 0) {
-                break;
-            }
-            md5.Update(buffer.data(), got);
-        }
-        if (readable) {
-            CryptoPP::byte digest[CryptoPP::Weak::MD5::DIGESTSIZE];
-            md5.Final(digest);
-            CryptoPP::StringSource(
-                digest, sizeof(digest), true,
-                new CryptoPP::HexEncoder(new CryptoPP::StringSink(digits), true));
-        }
-    } catch (const std::exception&) {
-        readable = false;
-    }
+    std::wstring digest = Md5FromHandle(file);
     plat::CloseHandle(file);
-    if (!readable || digits.size() != 32) {
-        return std::wstring();
-    }
-    return AnsiToWide(digits);
+    return digest;
 }
 
-bool RunPackage(const std::wstring& path, const std::wstring& parameters, plat::DWORD& exitCode) {
-    exitCode = 0;
-    boost::system::error_code error;
-    const boost::filesystem::file_status status =
-        boost::filesystem::status(WideToChsMultiByte(path), error);
-    if (error || status.type() == boost::filesystem::file_not_found ||
-        status.type() == boost::filesystem::status_error) {
-        return false;
+std::wstring FileMd5Hex(plat::HANDLE file) {
+    plat::HANDLE own = plat::ReOpenFile(file, plat::GENERIC_READ, plat::FILE_SHARE_READ, 0);
+    if (own == plat::INVALID_HANDLE_VALUE) {
+        return std::wstring();
     }
-    plat::SHELLEXECUTEINFO info = {};
-    info.cbSize = sizeof(info);
-    info.fMask = plat::SEE_MASK_NOCLOSEPROCESS;
-    info.lpVerb = L"open";
-    info.lpFile = path.c_str();
-    info.lpParameters = parameters.c_str();
-    info.nShow = plat::SW_HIDE;
-    if (!plat::ShellExecuteEx(&info)) {
-        return false;
-    }
-    if (info.hProcess == nullptr) {
-        // Handed to another program (a folder or a document): nothing to
-        // wait for and no exit status to read.
-        exitCode = 0;
-        return true;
-    }
-    plat::WaitForSingleObject(info.hProcess, plat::INFINITE);
-    plat::DWORD code = 0;
-    if (!plat::GetExitCodeProcess(info.hProcess, &code)) {
-        code = static_cast<plat::DWORD>(-1);
-    }
-    plat::CloseHandle(info.hProcess);
-    exitCode = code;
-    return true;
+    std::wstring digest = Md5FromHandle(own);
+    plat::CloseHandle(own);
+    return digest;
 }
 
 void DownloadPackage(InstallPackage* package, const std::string& url, const std::string& path) {
@@ -173,7 +159,13 @@ void DownloadPackage(InstallPackage* package, const std::string& url, const std:
     g_downloader.userData = package;
     g_downloader.callback = &sink;
     DownloadToFile(url, path);
+    ClosePackageFile(*package);
     if (g_downloader.file != plat::INVALID_HANDLE_VALUE) {
+        // The file stays open for reading until it has been verified and
+        // run; the writing handle goes now (a file still open for writing
+        // cannot be started).
+        package->file =
+            plat::ReOpenFile(g_downloader.file, plat::GENERIC_READ, plat::FILE_SHARE_READ, 0);
         plat::CloseHandle(g_downloader.file);
         g_downloader.file = plat::INVALID_HANDLE_VALUE;
     }
@@ -222,16 +214,21 @@ void InstallThread(IInstallView* view) {
         return;
     }
     bool productInstalled = false;
-    for (const InstallPackage& package : g_packages) {
-        const std::wstring actual = ToLower(FileMd5Hex(package.localPath));
+    for (InstallPackage& package : g_packages) {
+        // Hashed and started through the handle kept since the download:
+        // the bytes that run are the bytes that were checked.
+        const std::wstring actual = ToLower(FileMd5Hex(package.file));
         const std::wstring expected = ToLower(package.md5);
         // An empty expected digest matches only a missing file: there is
         // nothing to run then, so the package is skipped.
         if (expected.empty() || actual != expected) {
+            ClosePackageFile(package);
             continue;
         }
-        plat::DWORD exitCode = 0;
-        const bool launched = RunPackage(package.localPath, package.parameters, exitCode);
+        plat::DWORD exitCode = kExitUnobserved;
+        const bool launched =
+            RunAndWait(plat::GetFileHandlePath(package.file), package.parameters, &exitCode);
+        ClosePackageFile(package);
         if (package.type == L"1" && launched && exitCode == 0) {
             productInstalled = true;
             ReportInstallSuccess();

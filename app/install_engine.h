@@ -7,6 +7,7 @@
 // the install window only through IInstallView, so it runs without a window.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "app/install_config.h"
@@ -17,9 +18,10 @@
 // lParam 0): WM_USER + 101.
 constexpr plat::UINT WM_INSTALL_DONE = 0x0400 + 101;
 
-// What the engine needs of the install window. Every operation is called on
-// the install worker thread; the window carries the change over to its own
-// thread and drops calls that arrive after it has closed.
+// What the engine needs of the install window. SetProgress, ShowFailure and
+// InstallDone are called on the install worker thread; the window carries
+// the change over to its own thread and drops calls that arrive after it has
+// closed.
 class IInstallView {
 public:
     // Shows a download percentage; 100 or more switches to the installing
@@ -27,16 +29,25 @@ public:
     virtual void SetProgress(int value) = 0;
     // Replaces the download texts by a failure text and enables closing.
     virtual void ShowFailure(const std::wstring& text) = 0;
-    // The window's m_bConfigOk: 1 from construction; 0 makes the close
-    // button end the installer at once, without asking.
-    virtual int GetConfigOk() const = 0;
-    virtual void SetConfigOk(int value) = 0;
     // Sends WM_INSTALL_DONE to the window synchronously: the window closes
     // and the finish window follows. Returns when the window has handled it.
     virtual void InstallDone() = 0;
 
+    // The window's m_bConfigOk: 1 from construction; 0 makes the close
+    // button end the installer at once, without asking. The worker writes it
+    // and the window's own thread reads it, so it is held here, atomically,
+    // for every view alike.
+    int GetConfigOk() const { return m_bConfigOk.load(std::memory_order_acquire); }
+    void SetConfigOk(int value) { m_bConfigOk.store(value, std::memory_order_release); }
+
 protected:
+    IInstallView() = default;
     ~IInstallView() = default;
+    IInstallView(const IInstallView&) = delete;
+    IInstallView& operator=(const IInstallView&) = delete;
+
+private:
+    std::atomic<int> m_bConfigOk{1};
 };
 
 // Failure texts the engine shows.
@@ -61,7 +72,10 @@ public:
 
 // The worker's thread procedure: PreparePackages, then for each package in
 // list order: MD5 check, run and wait, and for the product package the
-// "InstallSuccess" report. The product counts as installed only when its MD5
+// "InstallSuccess" report. The check and the run both go through the file
+// handle kept since the download (InstallPackage::file), so what runs is
+// exactly what was verified, even if something else is put at the package's
+// path in between. The product counts as installed only when its MD5
 // matched a non-empty expected digest, it was launched and it exited with
 // status 0; otherwise the window shows "安装失败！", its config flag is set to
 // 0 and no WM_INSTALL_DONE follows. After a successful installation the shell
@@ -76,16 +90,16 @@ void InstallThread(IInstallView* view);
 // Returns true when a valid configuration was obtained.
 bool PreparePackages(IInstallView* view);
 
-// One download of `package` from `url` into `path` with a progress sink; the
-// file handle is closed afterwards. Failures are not reported: the MD5 check
-// catches them later.
+// One download of `package` from `url` into `path` with a progress sink.
+// Afterwards the download's own handle is closed and `package->file` holds
+// the file open for reading (invalid when it could not be created).
+// Failures are not reported: the MD5 check catches them later.
 void DownloadPackage(InstallPackage* package, const std::string& url, const std::string& path);
 
 // MD5 of the file at `path` as 32 upper-case hex digits, or the empty string
 // when nothing exists there or it cannot be read (a folder, no permission).
 std::wstring FileMd5Hex(const std::wstring& path);
-
-// Runs the package at `path` hidden with `parameters` and waits for it.
-// Returns true when it was launched; `exitCode` then holds its exit status.
-// A missing path starts nothing and returns false.
-bool RunPackage(const std::wstring& path, const std::wstring& parameters, plat::DWORD& exitCode);
+// The same for the whole file behind an open handle, read from its start
+// through a handle of its own (the caller's position is left alone); empty
+// for an invalid handle or a read error.
+std::wstring FileMd5Hex(plat::HANDLE file);

@@ -153,7 +153,10 @@ bool IsDotNet4Installed() {
            InstallFlagSet(L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4\\Client");
 }
 
-bool RunAndWait(const std::wstring& filePath, const std::wstring& parameters) {
+bool RunAndWait(const std::wstring& filePath, const std::wstring& parameters,
+                plat::DWORD* exitCode) {
+    if (exitCode != nullptr)
+        *exitCode = kExitUnobserved;
     // The path is converted here (not by boost's locale-dependent
     // conversion, which can throw for characters the locale lacks).
     boost::system::error_code error;
@@ -173,7 +176,11 @@ bool RunAndWait(const std::wstring& filePath, const std::wstring& parameters) {
     info.nShow = plat::SW_HIDE;
     bool started = plat::ShellExecuteEx(&info) != plat::FALSE;
     if (info.hProcess != nullptr) {
-        plat::WaitForSingleObject(info.hProcess, plat::INFINITE);
+        plat::DWORD code = plat::STILL_ACTIVE;
+        if (plat::WaitForSingleObject(info.hProcess, plat::INFINITE) == plat::WAIT_OBJECT_0 &&
+            plat::GetExitCodeProcess(info.hProcess, &code) && code != plat::STILL_ACTIVE &&
+            exitCode != nullptr)
+            *exitCode = code;
         plat::CloseHandle(info.hProcess);
     }
     return started;

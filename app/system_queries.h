@@ -56,8 +56,15 @@ bool WriteInstallPath(const std::wstring& installDir);
 // DWORD value Install = 1 in the registry.
 bool IsDotNet4Installed();
 
+// The exit code RunAndWait reports when it saw no exit: nothing was started,
+// or the started process could not be waited for.
+constexpr plat::DWORD kExitUnobserved = 0xFFFFFFFF;
+
 // Opens `filePath` with `parameters` hidden and waits for the started
 // process without a time limit. False, starting nothing, when nothing
-// exists at the path; otherwise whether the start succeeded (the exit code
-// is not examined).
-bool RunAndWait(const std::wstring& filePath, const std::wstring& parameters);
+// exists at the path; otherwise whether the start succeeded. `exitCode` (may
+// be null) gets the exit status of the process once it has ended (128 + N
+// after signal N), or kExitUnobserved when its end was not seen, so that an
+// exit nobody observed never reads as success.
+bool RunAndWait(const std::wstring& filePath, const std::wstring& parameters,
+                plat::DWORD* exitCode = nullptr);

@@ -48,8 +48,6 @@ public:
         ++m_calls;
     }
     void ShowFailure(const std::wstring&) override {}
-    int GetConfigOk() const override { return 1; }
-    void SetConfigOk(int) override {}
     void InstallDone() override {}
     int last() const { return m_last.load(); }
     long calls() const { return m_calls; }

@@ -47,8 +47,12 @@ std::string AbsoluteClean(const std::string& path) {
     return out.empty() ? "/" : out;
 }
 
-// The nearest existing entry at or above `path` (absolute, clean).
+// The nearest existing entry at or above `path` (absolute, clean); empty
+// when there is none, or for a path that is not absolute (a relative path
+// whose current folder has gone).
 std::string NearestExisting(std::string path) {
+    if (path.empty() || path[0] != '/')
+        return std::string();
     struct stat st;
     while (::stat(path.c_str(), &st) != 0) {
         if (path == "/")

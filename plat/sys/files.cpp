@@ -389,6 +389,61 @@ HANDLE CreateFile(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD
     return OpenFile(path ? path : "", access, disposition);
 }
 
+namespace detail {
+
+int DescriptorOfHandlePath(const std::string& path) {
+    const std::string prefix = kFileHandlePathPrefix;
+    if (path.size() <= prefix.size() || path.size() > prefix.size() + 9 ||
+        path.compare(0, prefix.size(), prefix) != 0)
+        return -1;
+    int fd = 0;
+    for (size_t i = prefix.size(); i < path.size(); ++i) {
+        if (path[i] < '0' || path[i] > '9')
+            return -1;
+        fd = fd * 10 + (path[i] - '0');
+    }
+    return fd;
+}
+
+} // namespace detail
+
+HANDLE ReOpenFile(HANDLE original, DWORD access, DWORD, DWORD) {
+    auto object = LookupFile(original);
+    if (!object) {
+        SetLastError(DWORD(ERROR_INVALID_HANDLE));
+        return INVALID_HANDLE_VALUE;
+    }
+    bool wantRead = (access & GENERIC_READ) != 0;
+    bool wantWrite = (access & GENERIC_WRITE) != 0;
+    if (!wantRead && !wantWrite) {
+        SetLastError(DWORD(ERROR_INVALID_PARAMETER));
+        return INVALID_HANDLE_VALUE;
+    }
+    // Opening the descriptor's /proc entry gives a new open file description
+    // of the same file (even one whose name has gone), with its own position.
+    int flags = O_CLOEXEC | O_NOCTTY;
+    flags |= wantRead && wantWrite ? O_RDWR : (wantWrite ? O_WRONLY : O_RDONLY);
+    const std::string self = "/proc/self/fd/" + std::to_string(object->fd);
+    int fd = ::open(self.c_str(), flags);
+    if (fd < 0) {
+        SetLastError(detail::ErrorFromErrno(errno));
+        return INVALID_HANDLE_VALUE;
+    }
+    auto reopened = std::make_shared<detail::FileObject>();
+    reopened->fd = fd;
+    reopened->canRead = wantRead;
+    reopened->canWrite = wantWrite;
+    SetLastError(DWORD(ERROR_SUCCESS));
+    return detail::RegisterObject(reopened);
+}
+
+std::wstring GetFileHandlePath(HANDLE file) {
+    auto object = LookupFile(file);
+    if (!object)
+        return std::wstring();
+    return Utf8ToWide(std::string(detail::kFileHandlePathPrefix) + std::to_string(object->fd));
+}
+
 BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, DWORD* written, LPVOID overlapped) {
     if (written)
         *written = 0;

@@ -103,6 +103,24 @@ HANDLE CreateFile(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
 HANDLE CreateFile(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
                   DWORD disposition, DWORD flagsAndAttributes, HANDLE templateFile);
 
+// Opens the file behind the open handle `original` once more, as a new
+// handle with its own position at the start: the same file, whatever has
+// since been put at or removed from its name. `access` is GENERIC_READ
+// and/or GENERIC_WRITE, checked against the file's permissions like an open
+// by name. Share mode and flags are accepted and ignored. Returns
+// INVALID_HANDLE_VALUE with ERROR_INVALID_HANDLE for anything but an open
+// file handle, ERROR_INVALID_PARAMETER for no access, or
+// ERROR_ACCESS_DENIED.
+HANDLE ReOpenFile(HANDLE original, DWORD access, DWORD shareMode, DWORD flags);
+
+// A path that names the file behind the open handle `file` for as long as
+// the handle stays open in this process, whatever is later put at or removed
+// from the file's own name: the descriptor's entry under /proc/self/fd.
+// ShellExecuteEx on this path runs exactly that file (a "#!" script started
+// through it can still read itself). Empty for anything but an open file
+// handle.
+std::wstring GetFileHandlePath(HANDLE file);
+
 // Writes all `size` bytes at the file position (retrying short writes).
 // `written` (may be null) gets the count written. `overlapped` must be null.
 // FALSE with ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED (not open for

@@ -21,4 +21,9 @@ bool CreateFolders(const std::string& path, unsigned mode);
 // True when the process runs as root (the system-wide locations apply).
 bool RunningAsRoot();
 
+// GetFileHandlePath's paths: this prefix and the descriptor number.
+constexpr const char* kFileHandlePathPrefix = "/proc/self/fd/";
+// The descriptor a GetFileHandlePath path names, or -1 for any other path.
+int DescriptorOfHandlePath(const std::string& path);
+
 } // namespace plat::detail

@@ -16,6 +16,7 @@
 #include <cwctype>
 #include <thread>
 
+#include "plat/sys/internal.h"
 #include "plat/sys/kernel_object.h"
 #include "plat/sys/text.h"
 
@@ -86,6 +87,7 @@ struct SpawnRequest {
     bool hideOutput = false;       // stdin, stdout, stderr to /dev/null
     bool quietInput = false;       // stdin to /dev/null
     bool newSession = false;       // detach from our session
+    int keepDescriptor = -1;       // a descriptor the child keeps open (>= 0)
 };
 
 // Starts a child. Returns 0 and the pid, or an errno value.
@@ -114,6 +116,9 @@ int Spawn(const SpawnRequest& request, pid_t& pid) {
     }
     if (!request.directory.empty())
         posix_spawn_file_actions_addchdir_np(&actions, request.directory.c_str());
+    // A duplication onto itself clears close-on-exec in the child only.
+    if (request.keepDescriptor >= 0)
+        posix_spawn_file_actions_adddup2(&actions, request.keepDescriptor, request.keepDescriptor);
 
     // The child starts with no blocked signals and default dispositions,
     // whatever this process (or one of its threads) has set.
@@ -254,6 +259,10 @@ BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
     SpawnRequest request;
     request.directory = directory;
     request.hideOutput = info->nShow == SW_HIDE;
+    // A file named through its open handle: the child must still have the
+    // descriptor, so that an interpreter started for a "#!" script (which is
+    // handed this same path) can open it.
+    request.keepDescriptor = detail::DescriptorOfHandlePath(file);
     struct stat st;
     if (::stat(file.c_str(), &st) == 0) {
         if (S_ISREG(st.st_mode) && IsDirectlyRunnable(file)) {

@@ -9,6 +9,8 @@
 //     by the Windows command-line rules (SplitCommandLine). With SW_HIDE the
 //     program's standard input, output and error are /dev/null; otherwise
 //     they are inherited.
+// A path from GetFileHandlePath runs exactly the open file it names, and the
+// child keeps that descriptor open, so that a script can read itself.
 // The child starts in `lpDirectory` when given, else in the caller's current
 // folder. A missing `xdg-open` is a failure result (SE_ERR_NOASSOC), never a
 // crash.

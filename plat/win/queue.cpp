@@ -423,6 +423,12 @@ LRESULT DispatchMessage(const MSG* msg) {
     return CallProc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }
 
+std::vector<HeadlessPostRecord> HeadlessDesktopPosts() {
+    auto& st = S();
+    Lock lk(st.mu);
+    return st.desktopPosts;
+}
+
 BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!hwnd)
         return PostThreadMessage(CurrentTid(), msg, wParam, lParam);
@@ -430,8 +436,14 @@ BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     {
         auto& st = S();
         Lock lk(st.mu);
-        if (hwnd == st.desktop && hwnd)
-            return TRUE; // the desktop takes and ignores posts
+        if (hwnd == st.desktop && hwnd) {
+            // The desktop takes and ignores posts; the last few are kept so
+            // that a program's requests to it can be checked.
+            if (st.desktopPosts.size() >= 64)
+                st.desktopPosts.erase(st.desktopPosts.begin());
+            st.desktopPosts.push_back(HeadlessPostRecord{msg, wParam, lParam});
+            return TRUE;
+        }
         Wnd* w = FindLocked(hwnd);
         if (!w) {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);

@@ -98,18 +98,20 @@ PIDLIST_ABSOLUTE SHBrowseForFolder(LPBROWSEINFO bi) {
     return item;
 }
 
+std::wstring SHGetPathFromIDListString(PCIDLIST_ABSOLUTE pidl) {
+    if (!pidl)
+        return std::wstring();
+    std::lock_guard<std::mutex> g(g_folderMutex);
+    if (!g_liveItems.count(pidl))
+        return std::wstring();
+    return pidl->path;
+}
+
 BOOL SHGetPathFromIDList(PCIDLIST_ABSOLUTE pidl, LPWSTR pszPath) {
     if (!pszPath)
         return FALSE;
     pszPath[0] = 0;
-    if (!pidl)
-        return FALSE;
-    {
-        std::lock_guard<std::mutex> g(g_folderMutex);
-        if (!g_liveItems.count(pidl))
-            return FALSE;
-    }
-    const std::wstring& p = pidl->path;
+    const std::wstring p = SHGetPathFromIDListString(pidl);
     if (p.empty() || p.size() >= MAX_PATH)
         return FALSE;
     std::copy(p.begin(), p.end(), pszPath);

@@ -13,6 +13,8 @@
 // gets the cancel result at once, so nothing ever hangs.
 #pragma once
 
+#include <string>
+
 #include "plat/sys/wintypes.h"
 
 namespace plat {
@@ -51,6 +53,9 @@ PIDLIST_ABSOLUTE SHBrowseForFolder(LPBROWSEINFO bi);
 // terminator) to pszPath. FALSE, with pszPath set to "", when pidl is null or
 // has no file-system path or the path does not fit.
 BOOL SHGetPathFromIDList(PCIDLIST_ABSOLUTE pidl, LPWSTR pszPath);
+// The folder's whole path however long it is; empty when pidl is null or has
+// no file-system path.
+std::wstring SHGetPathFromIDListString(PCIDLIST_ABSOLUTE pidl);
 
 // Frees an item returned by SHBrowseForFolder; null is allowed.
 void CoTaskMemFree(LPVOID pv);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "plat/backend/backend.h"
+#include "plat/backend/headless/headless.h"
 #include "plat/win/winuser.h"
 
 namespace plat {
@@ -158,6 +159,7 @@ struct State {
     HWND focus = nullptr;
     HWND capture = nullptr;
     HWND desktop = reinterpret_cast<HWND>(0x10000); // takes posts, ignores them
+    std::vector<HeadlessPostRecord> desktopPosts;   // the last few, for tests
     std::shared_ptr<ThreadQueue> inputQueue;
     // Raw input.
     std::deque<RawEvent> raw;

@@ -30,3 +30,20 @@ TEST(ChooseFolder, CancellingKeepsTheInstallFolder) {
     EXPECT_FALSE(ChooseFolder(nullptr));
     EXPECT_EQ(g_installFolder, L"/opt");
 }
+
+TEST(ChooseFolder, ALongPickIsReturnedWhole) {
+    apptest::ScopedEnv backend("PLAT_BACKEND", std::string("headless"));
+    g_installFolder = L"/opt";
+    std::wstring longPath = L"/srv";
+    while (longPath.size() < 400)
+        longPath += L"/很长的文件夹名称 folder";
+    ASSERT_GE(longPath.size(), size_t(plat::MAX_PATH));
+    plat::HeadlessAnswerNextFolder(longPath.c_str());
+    EXPECT_TRUE(ChooseFolder(nullptr));
+    EXPECT_EQ(g_installFolder, longPath);
+    // Exactly at the old limit too.
+    const std::wstring edge = L"/" + std::wstring(plat::MAX_PATH - 1, L'e');
+    plat::HeadlessAnswerNextFolder(edge.c_str());
+    EXPECT_TRUE(ChooseFolder(nullptr));
+    EXPECT_EQ(g_installFolder, edge);
+}

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
 
 #include "app/system_queries.h"
 #include "app_test_util.h"
@@ -72,10 +76,12 @@ TEST(InstallContext, InitialisationFillsEveryValue) {
 
     EXPECT_EQ(g_installState, 0);
     EXPECT_EQ(g_dialogResult, 0);
-    EXPECT_EQ(g_installFolder, GetProgramFilesFolder());
-    EXPECT_FALSE(g_installFolder.empty());
-    EXPECT_EQ(g_modulePath, GetModulePath());
-    EXPECT_EQ(FileNameOnly(g_modulePath), L"test_app");
+    // Program Files: /opt for root, ~/.local/opt for anyone else.
+    const char* home = std::getenv("HOME");
+    const std::string programFiles =
+        ::geteuid() == 0 ? "/opt" : std::string(home ? home : "") + "/.local/opt";
+    EXPECT_EQ(g_installFolder, plat::Utf8ToWide(programFiles));
+    EXPECT_EQ(g_modulePath, std::filesystem::read_symlink("/proc/self/exe").wstring());
     // The missing temporary folder has been created.
     EXPECT_EQ(g_tempFolder, plat::Utf8ToWide(temp + "/"));
     EXPECT_TRUE(std::filesystem::is_directory(temp));
@@ -83,7 +89,8 @@ TEST(InstallContext, InitialisationFillsEveryValue) {
     // carries the channel "app".
     EXPECT_EQ(g_version, L"1.1.8.305");
     EXPECT_EQ(g_channel, L"app");
-    EXPECT_EQ(g_configUrl, MakeConfigUrl(L"1.1.8.305", L"app"));
+    EXPECT_EQ(g_configUrl,
+              ProductApiBaseUrl() + L"/api/soft/pdf/type/install/sp/1.0/ver/1.1.8.305/channel/app");
     EXPECT_EQ(g_dotNetInstalled, 1);
 }
 
@@ -94,4 +101,40 @@ TEST(InstallContext, InitialisationWithoutDotNet) {
     InitInstallContext();
     EXPECT_EQ(g_dotNetInstalled, 0);
     EXPECT_EQ(g_tempFolder, plat::Utf8ToWide(dir.Path() + "/"));
+}
+
+TEST(InstallContext, TheInstallerCreatesAMissingTemporaryFolderItself) {
+    TempDir dir;
+    // One missing level is created.
+    const std::string missing = dir / "tmp";
+    EnsureTempFolder(plat::Utf8ToWide(missing + "/"));
+    EXPECT_TRUE(std::filesystem::is_directory(missing));
+    // Only one level: a folder whose parent is missing stays missing.
+    const std::string deep = dir / "a/b/c";
+    EnsureTempFolder(plat::Utf8ToWide(deep + "/"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "a"));
+    // Whatever exists already is left as it is.
+    apptest::WriteAll(dir / "file", "kept");
+    EnsureTempFolder(plat::Utf8ToWide(dir / "file"));
+    EXPECT_EQ(apptest::ReadAll(dir / "file"), "kept");
+    // A folder that cannot be created is no failure of initialisation.
+    ::chmod(dir.Path().c_str(), 0500);
+    EnsureTempFolder(plat::Utf8ToWide(dir / "denied/"));
+    ::chmod(dir.Path().c_str(), 0700);
+    if (::geteuid() != 0) {
+        EXPECT_FALSE(std::filesystem::exists(dir / "denied"));
+    }
+    EnsureTempFolder(L"");
+}
+
+TEST(InstallContext, DotSegmentChannelsCannotChangeTheRequestedPath) {
+    // An installer named Setup_.._x.exe carries the channel "..".
+    ASSERT_EQ(ChannelFromFileName(L"Setup_.._x.exe"), L"..");
+    EXPECT_EQ(MakeConfigUrl(L"1.0.0.1", ChannelFromFileName(L"Setup_.._x.exe")),
+              ProductApiBaseUrl() +
+                  L"/api/soft/pdf/type/install/sp/1.0/ver/1.0.0.1/channel/%2E%2E");
+    EXPECT_EQ(MakeConfigUrl(L"..", L".."),
+              ProductApiBaseUrl() + L"/api/soft/pdf/type/install/sp/1.0/ver/%2E%2E/channel/%2E%2E");
+    EXPECT_EQ(MakeConfigUrl(L".", L"."),
+              ProductApiBaseUrl() + L"/api/soft/pdf/type/install/sp/1.0/ver/%2E/channel/%2E");
 }

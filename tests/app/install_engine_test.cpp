@@ -10,47 +10,70 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <json/json.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/install_context.h"
 #include "app/stat_globals.h"
+#include "app/system_queries.h"
+#include "app_test_util.h"
+#include "plat/backend/headless/headless.h"
+#include "plat/sys/files.h"
+#include "plat/win/winuser.h"
 #include "stat/IZrStat.h"
 #include "stat/ReportDecode.h"
 #include "tests/app/probe/read_install_path.h"
 #include "tests/net/local_server.h"
 
 namespace fs = std::filesystem;
+using apptest::ScopedEnv;
 using tarvex_test::LocalServer;
 
 namespace {
 
-// Records what the engine shows, as the install window would.
+// Records what the engine shows, as the install window would. Each progress
+// value is kept with the number of package downloads the server had seen
+// when it arrived, so a test can tell which download it belonged to.
 class RecordingView : public IInstallView {
 public:
+    explicit RecordingView(std::function<size_t()> downloadsSoFar = [] { return size_t(0); })
+        : m_downloadsSoFar(std::move(downloadsSoFar)) {}
+
     void SetProgress(int value) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        progress.push_back(value);
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            progress.push_back(value);
+            phases.push_back(m_downloadsSoFar());
+        }
+        if (onProgress) {
+            onProgress(value);
+        }
     }
     void ShowFailure(const std::wstring& text) override {
         std::lock_guard<std::mutex> lock(m_mutex);
         failures.push_back(text);
     }
-    int GetConfigOk() const override { return configOk; }
-    void SetConfigOk(int value) override { configOk = value; }
     void InstallDone() override { ++doneCount; }
 
     std::vector<int> progress;
+    std::vector<size_t> phases;
     std::vector<std::wstring> failures;
-    int configOk = 1;
     int doneCount = 0;
+    // Called after each progress value is recorded (on the worker thread).
+    std::function<void(int)> onProgress;
 
 private:
+    std::function<size_t()> m_downloadsSoFar;
     std::mutex m_mutex;
 };
 
@@ -61,11 +84,12 @@ std::string ReadText(const fs::path& path) {
     return out.str();
 }
 
+// The MD5 of `bytes` as md5sum computes it, in upper case.
 std::string Md5Of(const std::string& bytes, const fs::path& scratch) {
     std::ofstream(scratch, std::ios::binary) << bytes;
-    const std::wstring digest = FileMd5Hex(scratch.wstring());
+    std::string digest = apptest::Md5SumOf(scratch.string());
     fs::remove(scratch);
-    return std::string(digest.begin(), digest.end());
+    return digest;
 }
 
 std::string Lower(std::string text) {
@@ -87,8 +111,19 @@ protected:
         fs::remove_all(m_dir);
         fs::create_directories(m_dir / "tmp");
         fs::create_directories(m_dir / "opt");
-        setenv("PLAT_REGISTRY", (m_dir / "registry.db").c_str(), 1);
-        setenv("PROBE_LOG", (m_dir / "probe.log").c_str(), 1);
+        m_env.push_back(
+            std::make_unique<ScopedEnv>("PLAT_REGISTRY", (m_dir / "registry.db").string()));
+        m_env.push_back(std::make_unique<ScopedEnv>("PROBE_LOG", (m_dir / "probe.log").string()));
+        // The shell notification runs the desktop's menu tool: a stand-in
+        // records that it ran.
+        fs::create_directories(m_dir / "bin");
+        const fs::path tool = m_dir / "bin" / "xdg-desktop-menu";
+        std::ofstream(tool) << "#!/bin/sh\nprintf '%s|' \"$@\" >> '"
+                            << (m_dir / "menu.log").string() << "'\n";
+        fs::permissions(tool, fs::perms::owner_all);
+        m_env.push_back(
+            std::make_unique<ScopedEnv>("PATH", (m_dir / "bin").string() + ":/usr/bin:/bin"));
+        m_desktopPostsBefore = plat::HeadlessDesktopPosts().size();
 
         m_saved = {g_tempFolder, g_installFolder, g_configUrl, g_productExePath};
         m_savedDotNet = g_dotNetInstalled;
@@ -123,6 +158,17 @@ protected:
                             return sink.write(body.data() + offset,
                                               std::min<size_t>(8, body.size() - offset));
                         });
+                } else if (m_paced) {
+                    // Known length, sent in pieces with pauses, so the
+                    // client sees the download advance.
+                    const std::string body = found->second;
+                    res.set_content_provider(
+                        body.size(), "application/octet-stream",
+                        [body](size_t offset, size_t length, httplib::DataSink& sink) {
+                            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                            return sink.write(body.data() + offset,
+                                              std::min<size_t>(64 * 1024, length));
+                        });
                 } else {
                     res.set_content(found->second, "application/octet-stream");
                 }
@@ -152,6 +198,11 @@ protected:
 
     void TearDown() override {
         m_server.Stop();
+        // A refresh started the menu tool in the background: let it finish
+        // writing before the folder goes.
+        if (plat::HeadlessDesktopPosts().size() > m_desktopPostsBefore) {
+            apptest::WaitForFile((m_dir / "menu.log").string(), 3000);
+        }
         g_statClient = nullptr;
         g_statSettings = nullptr;
         ns_zr_stat::CStatFactory::Clear(m_stat);
@@ -161,15 +212,21 @@ protected:
         g_configUrl = m_saved[2];
         g_productExePath = m_saved[3];
         g_dotNetInstalled = m_savedDotNet;
+        m_env.clear();
         fs::remove_all(m_dir);
     }
 
     // A package: a shell script that runs the probe under `name`, then exits
     // with `exitCode`. Returns its MD5 in upper case.
-    std::string AddPackage(const std::string& file, const std::string& name, int exitCode = 0) {
-        const std::string script = "#!/bin/sh\n\"" + std::string(TARVEX_PACKAGE_PROBE) + "\" " +
-                                   name + " \"$@\" || exit 99\nexit " + std::to_string(exitCode) +
-                                   "\n";
+    // `padding` bytes of comment after the script's end make it large enough
+    // for the download to report progress along the way.
+    std::string AddPackage(const std::string& file, const std::string& name, int exitCode = 0,
+                           size_t padding = 0) {
+        std::string script = "#!/bin/sh\n\"" + std::string(TARVEX_PACKAGE_PROBE) + "\" " + name +
+                             " \"$@\" || exit 99\nexit " + std::to_string(exitCode) + "\n";
+        if (padding > 0) {
+            script += "#" + std::string(padding, 'p') + "\n";
+        }
         std::lock_guard<std::mutex> lock(m_mutex);
         m_packages[file] = script;
         return Md5Of(script, m_dir / "scratch");
@@ -195,14 +252,63 @@ protected:
         std::lock_guard<std::mutex> lock(m_mutex);
         for (const std::string& report : m_reports) {
             ns_zr_stat::tagSTAT_DECODED decoded;
-            const std::wstring iv =
-                g_statSettings ? g_statSettings->strIv : m_stat->GetConfig()->strIv;
+            const std::wstring iv = m_stat->GetConfig()->strIv;
             const auto result = ns_zr_stat::DecodeReport(
                 report, kStatKey, std::string(iv.begin(), iv.end()), decoded);
             EXPECT_EQ(result, ns_zr_stat::DECODE_OK) << decoded.strError;
             documents.push_back(decoded.strJson);
         }
         return documents;
+    }
+
+    // The one event of every report received, as {name, lable}.
+    std::vector<std::pair<std::string, std::string>> ReportedEvents() {
+        std::vector<std::pair<std::string, std::string>> events;
+        for (const std::string& document : ReportDocuments()) {
+            Json::Value root;
+            Json::Reader reader;
+            EXPECT_TRUE(reader.parse(document, root)) << document;
+            const Json::Value& log = root["event_log"];
+            EXPECT_TRUE(log.isArray() && log.size() == 1u) << document;
+            if (log.isArray() && log.size() == 1u) {
+                events.emplace_back(log[0]["name"].asString(), log[0]["lable"].asString());
+            }
+        }
+        return events;
+    }
+
+    // The desktop refreshes the engine asked for since the test began: F5
+    // key-downs posted to the desktop window, and runs of the menu tool.
+    int DesktopF5Posts() {
+        const auto posts = plat::HeadlessDesktopPosts();
+        int count = 0;
+        for (size_t i = m_desktopPostsBefore; i < posts.size(); ++i) {
+            const auto& post = posts[i];
+            EXPECT_EQ(post.message, plat::WM_KEYDOWN);
+            EXPECT_EQ(post.wParam, plat::WPARAM(plat::VK_F5));
+            EXPECT_EQ(post.lParam, 0);
+            count += post.message == plat::WM_KEYDOWN && post.wParam == plat::VK_F5;
+        }
+        return count;
+    }
+    // Waits (bounded) for the menu tool's record when `expected` is set;
+    // otherwise gives a started tool a moment to show up.
+    std::string MenuToolLog(bool expected) {
+        if (expected) {
+            apptest::WaitForFile((m_dir / "menu.log").string());
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+        return ReadText(m_dir / "menu.log");
+    }
+    void ExpectShellRefreshed(bool refreshed) {
+        EXPECT_EQ(DesktopF5Posts(), refreshed ? 1 : 0);
+        EXPECT_EQ(MenuToolLog(refreshed), refreshed ? "forceupdate|" : "");
+    }
+
+    size_t Downloads() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_downloads.size();
     }
 
     std::wstring InstallDirectory(const std::string& version) {
@@ -218,10 +324,13 @@ protected:
     std::vector<std::string> m_reports;
     std::atomic<int> m_configRequests{0};
     bool m_chunked = false;
+    bool m_paced = false;
     std::mutex m_mutex;
     ns_zr_stat::IZrStat* m_stat = nullptr;
     std::vector<std::wstring> m_saved;
     int m_savedDotNet = 0;
+    std::vector<std::unique_ptr<ScopedEnv>> m_env;
+    size_t m_desktopPostsBefore = 0;
 };
 
 TEST_F(InstallEngine, WholeInstallRunsTheProductAndReportsOnce) {
@@ -255,13 +364,104 @@ TEST_F(InstallEngine, WholeInstallRunsTheProductAndReportsOnce) {
         }
     }
     EXPECT_TRUE(view.failures.empty());
-    EXPECT_EQ(view.configOk, 1);
+    EXPECT_EQ(view.GetConfigOk(), 1);
     EXPECT_EQ(view.doneCount, 1);
 
-    const auto documents = ReportDocuments();
-    ASSERT_EQ(documents.size(), 1u);
-    EXPECT_NE(documents[0].find("InstallSuccess"), std::string::npos) << documents[0];
-    EXPECT_NE(documents[0].find("1.1.8.305+10086"), std::string::npos) << documents[0];
+    const auto events = ReportedEvents();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].first, "1.1.8.305+10086");
+    EXPECT_EQ(events[0].second, "InstallSuccess");
+    ExpectShellRefreshed(true);
+}
+
+TEST_F(InstallEngine, WithoutVersionAndChannelTheEventIsNamedAfterItsLabel) {
+    g_dotNetInstalled = 1;
+    g_statSettings->strVersion.clear();
+    g_statSettings->strChannel.clear();
+    const std::string md5 = AddPackage("p.sh", "product");
+    SetConfig("\"pdfver\":\"2.0.1\",\"pdfname\":\"p.sh\",\"pdfdlurl\":\"" + PackageUrl("p.sh") +
+              "\",\"pdfmd5\":\"" + md5 + "\"");
+    RecordingView view;
+    InstallThread(&view);
+    const auto events = ReportedEvents();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].first, "InstallSuccess");
+    EXPECT_EQ(events[0].second, "InstallSuccess");
+    EXPECT_EQ(view.doneCount, 1);
+}
+
+TEST_F(InstallEngine, OnlyOneOfVersionAndChannelStillGivesThePlusForm) {
+    g_dotNetInstalled = 1;
+    g_statSettings->strVersion.clear();
+    const std::string md5 = AddPackage("p.sh", "product");
+    SetConfig("\"pdfver\":\"2.0.1\",\"pdfname\":\"p.sh\",\"pdfdlurl\":\"" + PackageUrl("p.sh") +
+              "\",\"pdfmd5\":\"" + md5 + "\"");
+    RecordingView view;
+    InstallThread(&view);
+    const auto events = ReportedEvents();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].first, "+10086");
+}
+
+TEST_F(InstallEngine, WithoutAStatisticsClientTheInstallStillCompletes) {
+    g_dotNetInstalled = 1;
+    g_statClient = nullptr;
+    g_statSettings = nullptr;
+    const std::string md5 = AddPackage("p.sh", "product");
+    SetConfig("\"pdfver\":\"2.0.1\",\"pdfname\":\"p.sh\",\"pdfdlurl\":\"" + PackageUrl("p.sh") +
+              "\",\"pdfmd5\":\"" + md5 + "\"");
+    RecordingView view;
+    InstallThread(&view);
+    EXPECT_EQ(ProbeLines().size(), 1u);
+    EXPECT_TRUE(ReportDocuments().empty());
+    EXPECT_TRUE(view.failures.empty());
+    EXPECT_EQ(view.doneCount, 1);
+    ExpectShellRefreshed(true);
+}
+
+TEST_F(InstallEngine, RunsTheVerifiedBytesEvenWhenTheFileIsReplacedAfterTheDownload) {
+    g_dotNetInstalled = 1;
+    const std::string md5 = AddPackage("p.sh", "product");
+    SetConfig("\"pdfver\":\"2.0.1\",\"pdfname\":\"p.sh\",\"pdfdlurl\":\"" + PackageUrl("p.sh") +
+              "\",\"pdfmd5\":\"" + md5 + "\"");
+    const fs::path target = m_dir / "tmp" / "p.sh";
+    const std::string swapped =
+        "#!/bin/sh\n\"" + std::string(TARVEX_PACKAGE_PROBE) + "\" swapped\n";
+    RecordingView view;
+    // The downloads have ended when the engine shows 100: another program
+    // puts its own file at the package's name, as a new file and then by
+    // writing over the name.
+    view.onProgress = [&](int value) {
+        if (value != 100) {
+            return;
+        }
+        fs::remove(target);
+        std::ofstream(target, std::ios::binary) << swapped;
+        fs::permissions(target, fs::perms::owner_all);
+    };
+    InstallThread(&view);
+
+    const auto lines = ProbeLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].rfind("product args=/S", 0), 0u) << lines[0];
+    EXPECT_EQ(ReadText(target), swapped); // left alone, never run
+    EXPECT_EQ(view.doneCount, 1);
+    EXPECT_EQ(ReportedEvents().size(), 1u);
+}
+
+TEST_F(InstallEngine, APlantedLinkAtThePackageNameIsNeverFollowed) {
+    g_dotNetInstalled = 1;
+    const std::string md5 = AddPackage("p.sh", "product");
+    SetConfig("\"pdfver\":\"2.0.1\",\"pdfname\":\"p.sh\",\"pdfdlurl\":\"" + PackageUrl("p.sh") +
+              "\",\"pdfmd5\":\"" + md5 + "\"");
+    std::ofstream(m_dir / "victim") << "precious";
+    fs::create_symlink(m_dir / "victim", m_dir / "tmp" / "p.sh");
+    RecordingView view;
+    InstallThread(&view);
+    EXPECT_EQ(ReadText(m_dir / "victim"), "precious");
+    EXPECT_FALSE(fs::is_symlink(m_dir / "tmp" / "p.sh"));
+    EXPECT_EQ(ProbeLines().size(), 1u);
+    EXPECT_EQ(view.doneCount, 1);
 }
 
 TEST_F(InstallEngine, WrongMd5RunsNothingAndShowsInstallFailure) {
@@ -278,11 +478,12 @@ TEST_F(InstallEngine, WrongMd5RunsNothingAndShowsInstallFailure) {
     EXPECT_TRUE(ReportDocuments().empty());
     ASSERT_EQ(view.failures.size(), 1u);
     EXPECT_EQ(view.failures[0], L"安装失败！");
-    EXPECT_EQ(view.configOk, 0);
+    EXPECT_EQ(view.GetConfigOk(), 0);
     EXPECT_EQ(view.doneCount, 0);
     // The download itself happened and the registry value was written.
     EXPECT_EQ(view.progress.back(), 100);
     EXPECT_EQ(tarvex_test::ReadInstallPath(), InstallDirectory("2.0.1"));
+    ExpectShellRefreshed(false);
 }
 
 TEST_F(InstallEngine, EmptyExpectedDigestNeverCountsAsInstalled) {
@@ -312,21 +513,51 @@ TEST_F(InstallEngine, ProductFailingIsNotReported) {
     EXPECT_TRUE(ReportDocuments().empty());
     ASSERT_EQ(view.failures.size(), 1u);
     EXPECT_EQ(view.failures[0], L"安装失败！");
-    EXPECT_EQ(view.configOk, 0);
+    EXPECT_EQ(view.GetConfigOk(), 0);
     EXPECT_EQ(view.doneCount, 0);
+    ExpectShellRefreshed(false);
 }
 
 TEST_F(InstallEngine, TwoPackagesRunDotNetFirstWithItsParameters) {
     g_dotNetInstalled = 0;
-    const std::string dotNetMd5 = AddPackage("dotnet.sh", "dotnet");
-    const std::string productMd5 = AddPackage("p.sh", "product");
+    m_paced = true;
+    const std::string dotNetMd5 = AddPackage("dotnet.sh", "dotnet", 0, 1024 * 1024);
+    const std::string productMd5 = AddPackage("p.sh", "product", 0, 1024 * 1024);
     SetConfig("\"pdfver\":\"3.1\",\"pdfname\":\"p.sh\",\"pdfdlurl\":\"" + PackageUrl("p.sh") +
               "\",\"pdfmd5\":\"" + productMd5 +
               "\",\"dotnetmajorver\":\"4\",\"dotnetname\":\"dotnet.sh\",\"dotnetparam\":"
               "\"/q /norestart \\\"a b\\\"\",\"dotnetdlurl\":\"" +
               PackageUrl("dotnet.sh") + "\",\"dotnetmd5\":\"" + Lower(dotNetMd5) + "\"");
-    RecordingView view;
+    RecordingView view([this] { return Downloads(); });
     InstallThread(&view);
+
+    // The .NET Framework download fills the bar's first half, the product's
+    // the second; then 100 switches to the installing display.
+    ASSERT_GE(view.progress.size(), 3u);
+    EXPECT_EQ(view.progress.back(), 100);
+    std::vector<int> first, second;
+    for (size_t i = 0; i + 1 < view.progress.size(); ++i) {
+        ASSERT_TRUE(view.phases[i] == 1 || view.phases[i] == 2) << view.phases[i];
+        (view.phases[i] == 1 ? first : second).push_back(view.progress[i]);
+    }
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+    EXPECT_EQ(first.front(), 0);
+    EXPECT_EQ(first.back(), 50);
+    EXPECT_EQ(second.front(), 50);
+    EXPECT_EQ(second.back(), 100);
+    for (int value : first) {
+        EXPECT_TRUE(value >= 0 && value <= 50) << value;
+    }
+    for (int value : second) {
+        EXPECT_TRUE(value >= 50 && value <= 100) << value;
+    }
+    for (size_t i = 1; i < view.progress.size(); ++i) {
+        EXPECT_GE(view.progress[i], view.progress[i - 1]);
+    }
+    // Sizes are known, so values between the ends were shown too.
+    EXPECT_TRUE(std::any_of(first.begin(), first.end(), [](int v) { return v > 0 && v < 50; }));
+    EXPECT_TRUE(std::any_of(second.begin(), second.end(), [](int v) { return v > 50 && v < 100; }));
 
     ASSERT_EQ(m_downloads.size(), 2u);
     EXPECT_EQ(m_downloads[0], "dotnet.sh");
@@ -337,9 +568,12 @@ TEST_F(InstallEngine, TwoPackagesRunDotNetFirstWithItsParameters) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "dotnet args=/q|/norestart|a b installPath=" + path);
     EXPECT_EQ(lines[1], "product args=/S installPath=" + path);
-    EXPECT_EQ(ReportDocuments().size(), 1u);
+    const auto events = ReportedEvents();
+    ASSERT_EQ(events.size(), 1u); // the product only
+    EXPECT_EQ(events[0].second, "InstallSuccess");
     EXPECT_EQ(view.doneCount, 1);
     EXPECT_TRUE(view.failures.empty());
+    ExpectShellRefreshed(true);
 }
 
 TEST_F(InstallEngine, DotNetMismatchIsSkippedSilently) {
@@ -366,13 +600,36 @@ TEST_F(InstallEngine, EmptyConfigurationResponseChangesNothing) {
     InstallThread(&view);
     ASSERT_EQ(view.failures.size(), 1u);
     EXPECT_EQ(view.failures[0], L"获取信息失败！");
-    EXPECT_EQ(view.configOk, 0);
+    EXPECT_EQ(view.GetConfigOk(), 0);
     EXPECT_EQ(view.doneCount, 0);
     EXPECT_TRUE(view.progress.empty());
     EXPECT_TRUE(g_packages.empty());
     EXPECT_EQ(tarvex_test::ReadInstallPath(), L"<missing>");
     EXPECT_EQ(m_server.requests(), 1);
     EXPECT_TRUE(g_productExePath.empty());
+    ExpectShellRefreshed(false);
+}
+
+TEST_F(InstallEngine, TheConfigurationFlagCanBeReadOnAnotherThreadWhileTheWorkerWritesIt) {
+    g_dotNetInstalled = 1;
+    m_config = "";
+    RecordingView view;
+    EXPECT_EQ(view.GetConfigOk(), 1);
+    std::atomic<bool> stop{false};
+    // The window's thread polls the flag as its close button would; under
+    // the thread sanitizer this checks that the flag is shared safely.
+    std::thread window([&] {
+        int reads = 0;
+        while (!stop.load()) {
+            reads += view.GetConfigOk();
+            std::this_thread::yield();
+        }
+        (void)reads;
+    });
+    InstallThread(&view);
+    stop = true;
+    window.join();
+    EXPECT_EQ(view.GetConfigOk(), 0);
 }
 
 TEST_F(InstallEngine, UnsafeConfigurationIsRefusedLikeAnInvalidOne) {
@@ -411,7 +668,7 @@ TEST_F(InstallEngine, UnreachableConfigurationServerShowsTheFailure) {
     InstallThread(&view);
     ASSERT_EQ(view.failures.size(), 1u);
     EXPECT_EQ(view.failures[0], L"获取信息失败！");
-    EXPECT_EQ(view.configOk, 0);
+    EXPECT_EQ(view.GetConfigOk(), 0);
     EXPECT_EQ(tarvex_test::ReadInstallPath(), L"<missing>");
 }
 
@@ -507,22 +764,41 @@ TEST_F(Md5, MissingFileOrFolderGivesEmpty) {
     EXPECT_EQ(FileMd5Hex(L""), L"");
 }
 
-TEST_F(Md5, LargeFileMatchesAcrossBufferBoundaries) {
-    std::string data(5 * 1024 * 1024 + 3, '\0');
-    for (size_t i = 0; i < data.size(); ++i) {
-        data[i] = static_cast<char>(i % 251);
+TEST_F(Md5, LargeFilesMatchMd5sumAcrossBufferBoundaries) {
+    // Sizes around the 128 KiB read size and a large odd one.
+    for (size_t size : {size_t(128 * 1024 - 1), size_t(128 * 1024), size_t(128 * 1024 + 1),
+                        size_t(5 * 1024 * 1024 + 3)}) {
+        std::string data(size, '\0');
+        for (size_t i = 0; i < data.size(); ++i) {
+            data[i] = static_cast<char>((i * 7 + i / 4096) % 251);
+        }
+        const fs::path path = m_dir / ("big" + std::to_string(size));
+        std::ofstream(path, std::ios::binary) << data;
+        const std::wstring digest = FileMd5Hex(path.wstring());
+        EXPECT_EQ(std::string(digest.begin(), digest.end()), apptest::Md5SumOf(path.string()))
+            << size;
     }
-    std::ofstream(m_dir / "big", std::ios::binary) << data;
-    const std::wstring digest = FileMd5Hex((m_dir / "big").wstring());
-    EXPECT_EQ(digest.size(), 32u);
-    // Appending one byte changes the digest.
-    std::ofstream(m_dir / "big", std::ios::binary | std::ios::app) << 'x';
-    EXPECT_NE(FileMd5Hex((m_dir / "big").wstring()), digest);
 }
 
-TEST(RunPackage, MissingFileStartsNothing) {
-    plat::DWORD code = 42;
-    EXPECT_FALSE(RunPackage(L"/nonexistent/package.sh", L"/S", code));
+TEST_F(Md5, AnOpenFileIsHashedWholeWhateverIsAtItsName) {
+    const fs::path path = m_dir / "pkg";
+    std::ofstream(path, std::ios::binary) << "abc";
+    plat::HANDLE file = plat::CreateFile(path.wstring().c_str(), plat::GENERIC_READ, 0, nullptr,
+                                         plat::OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, plat::INVALID_HANDLE_VALUE);
+    // The caller's position is not where hashing starts, nor is it moved.
+    char first = 0;
+    plat::DWORD got = 0;
+    ASSERT_TRUE(plat::ReadFile(file, &first, 1, &got, nullptr));
+    fs::remove(path);
+    std::ofstream(path, std::ios::binary) << "message digest";
+    EXPECT_EQ(FileMd5Hex(file), L"900150983CD24FB0D6963F7D28E17F72");
+    char rest[4] = {};
+    ASSERT_TRUE(plat::ReadFile(file, rest, sizeof(rest), &got, nullptr));
+    EXPECT_EQ(std::string(rest, got), "bc");
+    plat::CloseHandle(file);
+    EXPECT_EQ(FileMd5Hex(file), L"");
+    EXPECT_EQ(FileMd5Hex(plat::INVALID_HANDLE_VALUE), L"");
 }
 
 } // namespace

@@ -146,6 +146,18 @@ TEST(Disk, FreeBytesAndDrive) {
     EXPECT_EQ(GetInstallDrive(L""), L"");
 }
 
+TEST(Disk, FailureGivesFalseAndZero) {
+    apptest::GoneCurrentFolder gone;
+    ASSERT_TRUE(gone.Ok());
+    double freeBytes = 12345.0;
+    EXPECT_FALSE(GetDiskFreeBytes(L"TarvexPDFConver", freeBytes));
+    EXPECT_EQ(freeBytes, 0.0);
+    freeBytes = 12345.0;
+    EXPECT_FALSE(GetDiskFreeBytes(L"", freeBytes));
+    EXPECT_EQ(freeBytes, 0.0);
+    EXPECT_EQ(GetInstallDrive(L"TarvexPDFConver"), L"");
+}
+
 TEST_F(Registry, WriteInstallPathIsVisibleWithRegtool) {
     EXPECT_FALSE(WriteInstallPath(L""));
     EXPECT_FALSE(std::filesystem::exists(m_store)); // nothing written
@@ -255,12 +267,48 @@ TEST(RunAndWait, WaitsForAScriptAndPassesItsParameters) {
     EXPECT_EQ(apptest::ReadAll(dir / "args"), "/S|/D=/opt/x y|");
 }
 
+TEST(RunAndWait, GivesTheExitCodeOfTheFinishedProcess) {
+    TempDir dir;
+    std::string script = dir / "pkg.sh";
+    apptest::WriteAll(script, "#!/bin/sh\nexit \"$1\"\n");
+    for (plat::DWORD expected : {0u, 3u, 255u}) {
+        plat::DWORD code = 12345;
+        ASSERT_TRUE(RunAndWait(W(script), std::to_wstring(expected), &code));
+        EXPECT_EQ(code, expected);
+    }
+    // Ended by a signal: 128 + its number.
+    apptest::WriteAll(script, "#!/bin/sh\nkill -9 $$\n");
+    plat::DWORD code = 0;
+    ASSERT_TRUE(RunAndWait(W(script), L"", &code));
+    EXPECT_EQ(code, 128u + 9u);
+}
+
+TEST(RunAndWait, NoExitSeenIsNeverReportedAsSuccess) {
+    TempDir dir;
+    plat::DWORD code = 0;
+    EXPECT_FALSE(RunAndWait(W(dir / "missing.exe"), L"/S", &code));
+    EXPECT_EQ(code, kExitUnobserved);
+    // Started nothing: no opener for a folder.
+    std::filesystem::create_directory(dir / "empty");
+    ScopedEnv path("PATH", dir / "empty");
+    code = 0;
+    EXPECT_FALSE(RunAndWait(W(dir.Path()), L"", &code));
+    EXPECT_EQ(code, kExitUnobserved);
+    // A file that cannot be run at all.
+    apptest::WriteAll(dir / "text.txt", "plain text");
+    code = 0;
+    EXPECT_FALSE(RunAndWait(W(dir / "text.txt"), L"", &code));
+    EXPECT_EQ(code, kExitUnobserved);
+}
+
 TEST(RunAndWait, AFolderGoesToTheShellsOpenVerb) {
     TempDir dir;
     FakeOpener opener(dir);
     std::filesystem::create_directory(dir / "folder");
-    EXPECT_TRUE(RunAndWait(W(dir / "folder"), L""));
+    plat::DWORD code = 12345;
+    EXPECT_TRUE(RunAndWait(W(dir / "folder"), L"", &code));
     EXPECT_EQ(opener.Log(), dir / "folder" + "|");
+    EXPECT_EQ(code, 0u); // the opener's own exit
 }
 
 TEST(RunAndWait, AMissingFileStartsNothing) {

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -68,6 +69,30 @@ private:
     std::optional<std::string> m_old;
 };
 
+// Makes the current folder one that has been removed, for one scope, so
+// that relative paths resolve to nothing; the old folder is restored.
+class GoneCurrentFolder {
+public:
+    GoneCurrentFolder() {
+        std::error_code ec;
+        m_old = std::filesystem::current_path(ec);
+        std::string pattern = "/tmp/tarvex_gone_XXXXXX";
+        const char* made = ::mkdtemp(pattern.data());
+        m_ok = made != nullptr && ::chdir(made) == 0 && ::rmdir(made) == 0;
+    }
+    ~GoneCurrentFolder() {
+        std::error_code ec;
+        std::filesystem::current_path(m_old, ec);
+    }
+    GoneCurrentFolder(const GoneCurrentFolder&) = delete;
+    GoneCurrentFolder& operator=(const GoneCurrentFolder&) = delete;
+    bool Ok() const { return m_ok; }
+
+private:
+    std::filesystem::path m_old;
+    bool m_ok = false;
+};
+
 inline std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
@@ -110,6 +135,25 @@ inline bool ResetPeakResident() {
 
 // Runs a shell command; returns its standard output and sets `exitCode`
 // (-1 when it could not be started or did not exit normally).
+inline std::string Run(const std::string& command, int& exitCode);
+
+// The MD5 of a file as the system's md5sum computes it, in upper case;
+// empty when md5sum fails.
+inline std::string Md5SumOf(const std::string& path) {
+    std::string quoted = "'";
+    for (char c : path)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    quoted += "'";
+    int exitCode = -1;
+    std::string out = Run("md5sum " + quoted, exitCode);
+    if (exitCode != 0 || out.size() < 32)
+        return std::string();
+    out.resize(32);
+    for (char& c : out)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
 inline std::string Run(const std::string& command, int& exitCode) {
     std::string output;
     FILE* pipe = ::popen(command.c_str(), "r");

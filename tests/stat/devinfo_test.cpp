@@ -4,9 +4,13 @@
 #include "plat/sys/device.h"
 #include "plat/sys/registry.h"
 #include "stat_test_env.h"
+#include "tests/common/kernel_lists.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
 #include <cwctype>
 
 using namespace ns_zr_stat;
@@ -73,18 +77,50 @@ TEST(DevInfo, AdapterAndProcessorTextsHaveTheirFormats) {
     }
     EXPECT_EQ(FormatCpuId(0xBFEBFBFF, 0x000306C3), L"BFEBFBFF000306C3");
     EXPECT_EQ(FormatCpuId(0, 0), L"0000000000000000");
-    std::wstring cpu = GetCpuId();
-    ASSERT_EQ(cpu.size(), 16u);
-    int info[4];
-    plat::Cpuid(info, 1);
-    EXPECT_EQ(cpu, FormatCpuId(static_cast<unsigned>(info[3]), static_cast<unsigned>(info[0])));
+    EXPECT_EQ(FormatCpuId(0x0000000F, 0xA0000000), L"0000000FA0000000");
+    ASSERT_EQ(GetCpuId().size(), 16u);
 }
 
-TEST(DevInfo, FingerprintIsStableAndMadeFromAdapterAndProcessor) {
+TEST(DevInfo, AdapterAddressIsTheKernelsFirstAdapter) {
+    const auto adapters = testutil::SysfsAdapters();
+    std::string expected = adapters.empty() ? "00:00:00:00:00:00" : adapters.front().second;
+    for (char& c : expected) {
+        c = c == ':' ? '-' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    EXPECT_EQ(GetMacAddress(), std::wstring(expected.begin(), expected.end()));
+}
+
+#if defined(__i386__) || defined(__x86_64__)
+TEST(DevInfo, ProcessorTextMatchesWhatTheKernelShows) {
+    uint32_t signature = 0;
+    if (!testutil::CpuSignatureFromCpuInfo(signature)) {
+        GTEST_SKIP() << "no family, model and stepping in /proc/cpuinfo";
+    }
+    const std::wstring cpu = GetCpuId();
+    ASSERT_EQ(cpu.size(), 16u);
+    const std::string text(cpu.begin(), cpu.end());
+    const uint32_t edx = uint32_t(std::stoul(text.substr(0, 8), nullptr, 16));
+    const uint32_t eax = uint32_t(std::stoul(text.substr(8), nullptr, 16));
+    // The processor type (bits 12-13) is not shown by the kernel.
+    EXPECT_EQ(eax & ~0x3000u, signature) << text;
+    const auto flags = testutil::CpuFlags();
+    for (const auto& [bit, name] : testutil::StableEdxFlags()) {
+        const bool listed = std::find(flags.begin(), flags.end(), name) != flags.end();
+        EXPECT_EQ((edx >> bit & 1u) != 0, listed) << name;
+    }
+}
+#endif
+
+TEST(DevInfo, FingerprintIsTheMd5OfAdapterPlusProcessor) {
     std::wstring first = DeviceFingerprint();
     EXPECT_EQ(first.size(), 32u);
     EXPECT_EQ(first, DeviceFingerprint());
-    EXPECT_EQ(first, Md5Hex(GetMacAddress() + L"+" + GetCpuId()));
+    // The same text hashed by the system's md5sum.
+    testutil::TempDir dir;
+    const std::wstring text = GetMacAddress() + L"+" + GetCpuId();
+    testutil::WriteAll(dir / "text", std::string(text.begin(), text.end()));
+    const std::string expected = testutil::Md5SumOf(dir / "text");
+    EXPECT_EQ(first, std::wstring(expected.begin(), expected.end()));
 }
 
 // ---------------------------------------------------------------------------

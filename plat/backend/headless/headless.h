@@ -63,6 +63,14 @@ struct HeadlessMessageBoxRecord {
 std::vector<HeadlessMessageBoxRecord> HeadlessMessageBoxes();
 // Folder chooser titles asked so far, oldest first.
 std::vector<std::wstring> HeadlessFolderRequests();
+// Messages posted to the desktop window (GetDesktopWindow), which takes and
+// ignores them: the last 64, oldest first.
+struct HeadlessPostRecord {
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+};
+std::vector<HeadlessPostRecord> HeadlessDesktopPosts();
 
 // Waits up to timeoutMs until every injected input event has been routed and
 // the input thread is blocked waiting with nothing to do. Only meaningful

@@ -15,35 +15,13 @@
 
 #include <sys/utsname.h>
 
+#include "tests/common/kernel_lists.h"
+
 using namespace plat;
 
 namespace {
 
-std::string ReadLine(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
-// The adapters as the kernel lists them in /sys/class/net: not the loopback,
-// with a 6-byte hardware address, by name. Each entry is "aa:bb:cc:dd:ee:ff".
-std::vector<std::pair<std::string, std::string>> SysfsAdapters() {
-    std::vector<std::pair<std::string, std::string>> adapters;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/sys/class/net", error)) {
-        std::string flags = ReadLine(entry.path() / "flags");
-        if (flags.empty() || (std::stoul(flags, nullptr, 16) & 0x8) != 0) {
-            continue; // loopback
-        }
-        if (ReadLine(entry.path() / "addr_len") != "6") {
-            continue;
-        }
-        adapters.emplace_back(entry.path().filename().string(), ReadLine(entry.path() / "address"));
-    }
-    std::sort(adapters.begin(), adapters.end());
-    return adapters;
-}
+using testutil::SysfsAdapters;
 
 UCHAR Enumerate(LANA_ENUM& lanas, WORD length = sizeof(LANA_ENUM)) {
     NCB ncb = {};

@@ -198,6 +198,49 @@ TEST(Files, NeverWritesThroughASymbolicLink) {
     EXPECT_EQ(systest::ReadAll(dir / "victim"), "precious");
 }
 
+TEST(Files, ReopeningReachesTheSameFileWhateverHappensToItsName) {
+    TempDir dir;
+    const std::string path = dir / "pkg";
+    HANDLE writer = CreateFile(W(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(WriteFile(writer, "verified", 8, nullptr, nullptr));
+    HANDLE reader = ReOpenFile(writer, GENERIC_READ, FILE_SHARE_READ, 0);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(CloseHandle(writer));
+
+    // The name now holds something else, then nothing.
+    systest::WriteAll(dir / "other", "swapped in");
+    std::filesystem::rename(dir / "other", path);
+    char buffer[32] = {};
+    DWORD got = 0;
+    ASSERT_TRUE(ReadFile(reader, buffer, sizeof(buffer), &got, nullptr));
+    EXPECT_EQ(std::string(buffer, got), "verified"); // read from the start
+    std::filesystem::remove(path);
+
+    // A second reopening has a position of its own, and the handle path
+    // names the file too.
+    HANDLE again = ReOpenFile(reader, GENERIC_READ, 0, 0);
+    ASSERT_NE(again, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(ReadFile(again, buffer, 3, &got, nullptr));
+    EXPECT_EQ(std::string(buffer, got), "ver");
+    const std::wstring named = GetFileHandlePath(again);
+    ASSERT_FALSE(named.empty());
+    EXPECT_EQ(systest::ReadAll(WideToUtf8(named)), "verified");
+    // A read-only handle cannot write, and some access must be asked for.
+    EXPECT_FALSE(WriteFile(again, "x", 1, nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(ReOpenFile(again, 0, 0, 0), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_TRUE(CloseHandle(again));
+    EXPECT_TRUE(CloseHandle(reader));
+
+    EXPECT_EQ(ReOpenFile(reader, GENERIC_READ, 0, 0), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(ReOpenFile(INVALID_HANDLE_VALUE, GENERIC_READ, 0, 0), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetFileHandlePath(reader), L"");
+    EXPECT_EQ(GetFileHandlePath(nullptr), L"");
+}
+
 TEST(Files, NarrowFormAndLongPaths) {
     TempDir dir;
     std::string folder = LongPath(dir.Path());
@@ -235,6 +278,19 @@ TEST(Disk, FreeSpaceOfFolderAndOfMissingChild) {
     EXPECT_EQ(childTotal.QuadPart, total.QuadPart);
     EXPECT_TRUE(GetDiskFreeSpaceEx(nullptr, &available, nullptr, nullptr));
     EXPECT_TRUE(GetDiskFreeSpaceEx(L"relative/missing", &available, nullptr, nullptr));
+}
+
+TEST(Disk, RelativePathsWithoutACurrentFolderFailAtOnce) {
+    systest::GoneCurrentFolder gone;
+    ASSERT_TRUE(gone.Ok());
+    ULARGE_INTEGER available{};
+    available.QuadPart = 7;
+    EXPECT_FALSE(GetDiskFreeSpaceEx(L"relative/missing", &available, nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND));
+    EXPECT_FALSE(GetDiskFreeSpaceEx(nullptr, &available, nullptr, nullptr));
+    EXPECT_EQ(GetVolumePathString(L"relative"), L"");
+    // Absolute paths are unaffected.
+    EXPECT_TRUE(GetDiskFreeSpaceEx(L"/tmp", &available, nullptr, nullptr));
 }
 
 TEST(Disk, VolumeIsTheMountPointOfTheNearestExistingAncestor) {

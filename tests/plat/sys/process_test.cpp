@@ -5,6 +5,7 @@
 
 #include <thread>
 
+#include "plat/sys/files.h"
 #include "plat/sys/text.h"
 #include "sys_test_util.h"
 
@@ -102,6 +103,34 @@ TEST(ShellExecute, RunsAScriptWithItsParametersAndWaits) {
     struct stat st {};
     ::stat(script.c_str(), &st);
     EXPECT_TRUE(st.st_mode & S_IXUSR); // execute bit set on the way
+}
+
+TEST(ShellExecute, AHandlePathRunsTheOpenFileNotWhatIsNowAtItsName) {
+    TempDir dir;
+    const std::string script = dir / "setup.sh";
+    WriteScript(script, "echo original \"$@\" >> '" + (dir / "ran") + "'\n");
+    HANDLE file = CreateFile(W(script).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    // Another script takes the name after the file was opened.
+    WriteScript(dir / "evil.sh", "echo swapped >> '" + (dir / "ran") + "'\n");
+    std::filesystem::rename(dir / "evil.sh", script);
+
+    const std::wstring path = GetFileHandlePath(file);
+    SHELLEXECUTEINFO info = OpenInfo(path, L"/S", SW_HIDE);
+    ASSERT_TRUE(ShellExecuteEx(&info));
+    ASSERT_NE(info.hProcess, nullptr);
+    EXPECT_EQ(WaitForSingleObject(info.hProcess, 10000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    EXPECT_TRUE(GetExitCodeProcess(info.hProcess, &code));
+    EXPECT_EQ(code, DWORD(0));
+    CloseHandle(info.hProcess);
+    EXPECT_EQ(systest::ReadAll(dir / "ran"), "original /S\n");
+
+    // Once the handle is closed the path names nothing of ours.
+    CloseHandle(file);
+    info = OpenInfo(path, L"", SW_HIDE);
+    EXPECT_FALSE(ShellExecuteEx(&info));
 }
 
 TEST(ShellExecute, RunsElfProgramsInTheGivenFolder) {
