@@ -1,7 +1,8 @@
 // Feeds arbitrary response bodies through the same path the install engine
 // uses: bytes -> wide text (AnsiToWide) -> ParseInstallConfig. Any input must
 // give a verdict, never a crash, a hang or an over-read; a valid verdict must
-// never carry a file name or version that leaves its folder.
+// never carry a file name or version that leaves its folder, nor a package
+// name with a colon or a trailing dot or space.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -22,6 +23,13 @@ bool LeavesFolder(const std::wstring& name) {
            name == L"..";
 }
 
+// A package file name that another system would read differently: a drive
+// or stream colon, a trailing dot or space.
+bool UnsafeFileName(const std::wstring& name) {
+    return LeavesFolder(name) || name.find(L':') != std::wstring::npos ||
+           (!name.empty() && (name.back() == L'.' || name.back() == L' '));
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -29,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     InstallConfig config;
     const bool invalid = ParseInstallConfig(text, config);
     if (!invalid) {
-        if (config.sp != L"1.0" || LeavesFolder(config.pdfname) ||
-            LeavesFolder(config.dotnetname) || LeavesFolder(config.pdfver)) {
+        if (config.sp != L"1.0" || UnsafeFileName(config.pdfname) ||
+            UnsafeFileName(config.dotnetname) || LeavesFolder(config.pdfver)) {
             std::abort();
         }
     }

@@ -30,13 +30,9 @@ protected:
     }
 
     std::string ExpectedDevInfo() {
-        return "{\"channel\":\"10001\",\"os_name\":\"\",\"os_type\":\"" + Narrow(GetOsType()) +
-               "\",\"dev_name\":\"" + Narrow(DeviceFingerprint()) +
+        return "{\"channel\":\"10001\",\"os_name\":\"\",\"os_type\":\"" + KernelWordSize() +
+               "\",\"dev_name\":\"" + ExpectedFingerprint(GetCpuId()) +
                "\",\"ie_ver\":\"0\",\"ver\":\"1.1.8.305\",\"sim_id\":\"\"}";
-    }
-
-    static std::string Narrow(const std::wstring& ascii) {
-        return std::string(ascii.begin(), ascii.end());
     }
 
     ScratchRegistry m_registry;

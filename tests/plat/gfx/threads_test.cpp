@@ -3,6 +3,7 @@
 #include "gfx_test_util.h"
 
 #include <atomic>
+#include <cstdint>
 #include <thread>
 #include <vector>
 
@@ -50,4 +51,79 @@ TEST(GfxThreads, ConcurrentDrawingGivesTheSamePixels) {
     for (auto& th : threads)
         th.join();
     EXPECT_EQ(mismatches.load(), 0);
+}
+
+namespace {
+
+// What one thread sees of a font: its metrics, an extent, and the pixels of
+// GDI-style and smooth text drawn with it.
+struct FontView {
+    TEXTMETRIC tm{};
+    SIZE extent{};
+    double smoothWidth = 0;
+    uint64_t pixels = 0;
+    bool operator==(const FontView& o) const {
+        return tm.tmHeight == o.tm.tmHeight && tm.tmAscent == o.tm.tmAscent &&
+               tm.tmAveCharWidth == o.tm.tmAveCharWidth && extent.cx == o.extent.cx &&
+               extent.cy == o.extent.cy && smoothWidth == o.smoothWidth && pixels == o.pixels;
+    }
+};
+
+FontView look(HFONT font) {
+    FontView v;
+    Canvas c(160, 40, kOpaqueWhite);
+    HGDIOBJ old = font ? SelectObject(c.dc, font) : nullptr;
+    GetTextMetrics(c.dc, &v.tm);
+    GetTextExtentPoint32(c.dc, L"字体 fonts", 8, &v.extent);
+    SetBkMode(c.dc, TRANSPARENT);
+    RECT r{0, 0, 160, 20};
+    DrawText(c.dc, L"字体 fonts", -1, &r, DT_SINGLELINE | DT_LEFT | DT_TOP);
+    RECT s{0, 20, 160, 40};
+    DrawTextSmooth(c.dc, L"平滑 smooth", -1, font, &s, 0xFF000000, DT_SINGLELINE);
+    double h = 0;
+    MeasureTextSmooth(c.dc, L"平滑 smooth", -1, font, &s, DT_SINGLELINE, &v.smoothWidth, &h);
+    if (old)
+        SelectObject(c.dc, old);
+    for (int i = 0; i < c.width * c.height; ++i)
+        v.pixels = v.pixels * 1099511628211ull + c.bits[i];
+    return v;
+}
+
+} // namespace
+
+TEST(GfxThreads, FontsMadeOnOneThreadAreUsedOnOthers) {
+    // The stock font is made by whichever thread asks first; a font is
+    // created here and measured and drawn by other threads only.
+    std::thread maker([] { GetStockObject(DEFAULT_GUI_FONT); });
+    maker.join();
+    LOGFONT lf{};
+    lf.lfHeight = -15;
+    lf.lfWeight = FW_BOLD;
+    HFONT made = nullptr;
+    std::thread creator([&] { made = CreateFontIndirect(&lf); });
+    creator.join();
+    ASSERT_NE(made, nullptr);
+
+    FontView firstStock, firstMade;
+    std::thread first([&] {
+        firstStock = look(nullptr);
+        firstMade = look(made);
+    });
+    first.join();
+    EXPECT_GT(firstStock.tm.tmHeight, 0);
+    EXPECT_GT(firstMade.extent.cx, 0);
+
+    std::atomic<int> mismatches{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 10; ++i) {
+                mismatches += !(look(nullptr) == firstStock);
+                mismatches += !(look(made) == firstMade);
+            }
+        });
+    for (auto& th : threads)
+        th.join();
+    EXPECT_EQ(mismatches.load(), 0);
+    DeleteObject(made);
 }
