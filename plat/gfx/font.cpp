@@ -23,6 +23,9 @@ std::mutex& textMutex() {
 namespace {
 
 PangoContext* makeContext(bool hinted) {
+    // The one font map of the process, shared by both contexts. Pango's
+    // default map is per thread, so a font or layout from it could not be
+    // used on another thread.
     static PangoFontMap* map = pango_cairo_font_map_new(); // process lifetime
     PangoContext* ctx = pango_font_map_create_context(map);
     cairo_font_options_t* opt = cairo_font_options_create();

@@ -235,7 +235,10 @@ inline bool isEmpty(const RECT& r) {
 
 // ---- Text (font.cpp) ----
 
-// Lock for all pango and fontconfig work.
+// Lock for all pango and fontconfig work. Text goes through one pango font
+// map of plat/gfx's own (not pango's per-thread default map) and its two
+// contexts; every call into them, from font creation to drawing, holds this
+// lock, so fonts and text drawing may be used from any thread.
 std::mutex& textMutex();
 // The DC's font, or the default GUI font.
 std::shared_ptr<Font> dcFont(const Dc& dc);
