@@ -607,4 +607,14 @@ BOOL SetFileExecutable(HANDLE file) {
     return TRUE;
 }
 
+DWORD GetFileAttributes(LPCWSTR path) {
+    struct stat st;
+    if (path == nullptr || path[0] == L'\0' || ::stat(Narrow(path).c_str(), &st) != 0) {
+        SetLastError(path == nullptr || path[0] == L'\0' ? DWORD(ERROR_PATH_NOT_FOUND)
+                                                         : detail::ErrorFromErrno(errno));
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+}
+
 } // namespace plat

@@ -152,4 +152,13 @@ BOOL MoveFileEx(LPCWSTR existing, LPCWSTR newName, DWORD flags);
 // or ERROR_ACCESS_DENIED.
 BOOL SetFileExecutable(HANDLE file);
 
+constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x00000010;
+
+// What is at `path` (links followed): FILE_ATTRIBUTE_DIRECTORY for a folder,
+// FILE_ATTRIBUTE_NORMAL for anything else. INVALID_FILE_ATTRIBUTES with
+// ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND or ERROR_ACCESS_DENIED when
+// nothing can be found there.
+DWORD GetFileAttributes(LPCWSTR path);
+
 } // namespace plat

@@ -160,3 +160,14 @@ TEST(FileCommit, WritePastTheFileSizeLimitIsADiskFullError) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(std::filesystem::file_size(path), 4096u);
 }
+
+TEST(FileCommit, AttributesTellFoldersFromFiles) {
+    TempDir dir;
+    systest::WriteAll(dir / "file", "x");
+    EXPECT_EQ(GetFileAttributes(W(dir.Path()).c_str()), FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(GetFileAttributes(W(dir / "file").c_str()), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(GetFileAttributes(W(dir / "missing").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(GetFileAttributes(W(dir / "file/below").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND));
+}
