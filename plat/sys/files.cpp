@@ -2,8 +2,12 @@
 #include "plat/sys/files.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <pwd.h>
+#include <signal.h>
+#include <stdio.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -38,6 +42,7 @@ DWORD ErrorFromErrno(int error) {
         return DWORD(ERROR_ALREADY_EXISTS);
     case ENOSPC:
     case EDQUOT:
+    case EFBIG:
         return DWORD(ERROR_DISK_FULL);
     case ENOMEM:
         return DWORD(ERROR_NOT_ENOUGH_MEMORY);
@@ -460,6 +465,14 @@ BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, DWORD* written, LPVOID ove
         SetLastError(DWORD(ERROR_ACCESS_DENIED));
         return FALSE;
     }
+    // A write past RLIMIT_FSIZE raises SIGXFSZ, which would end the process.
+    // Held back for this thread, the write fails with EFBIG instead; the
+    // pending signal is then taken so it is never delivered.
+    sigset_t fileSize;
+    sigset_t previous;
+    sigemptyset(&fileSize);
+    sigaddset(&fileSize, SIGXFSZ);
+    pthread_sigmask(SIG_BLOCK, &fileSize, &previous);
     const char* bytes = static_cast<const char*>(data);
     DWORD done = 0;
     while (done < size) {
@@ -468,6 +481,11 @@ BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, DWORD* written, LPVOID ove
             if (errno == EINTR)
                 continue;
             int error = errno;
+            if (error == EFBIG) {
+                const struct timespec now = {0, 0};
+                ::sigtimedwait(&fileSize, nullptr, &now);
+            }
+            pthread_sigmask(SIG_SETMASK, &previous, nullptr);
             if (written)
                 *written = done;
             DWORD code = detail::ErrorFromErrno(error);
@@ -478,6 +496,7 @@ BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, DWORD* written, LPVOID ove
         }
         done += DWORD(n);
     }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     if (written)
         *written = done;
     return TRUE;
@@ -512,6 +531,145 @@ BOOL ReadFile(HANDLE file, LPVOID data, DWORD size, DWORD* read, LPVOID overlapp
             *read = DWORD(n);
         return TRUE;
     }
+}
+
+BOOL FlushFileBuffers(HANDLE file) {
+    auto object = LookupFile(file);
+    if (!object) {
+        SetLastError(DWORD(ERROR_INVALID_HANDLE));
+        return FALSE;
+    }
+    if (!object->canWrite) {
+        SetLastError(DWORD(ERROR_ACCESS_DENIED));
+        return FALSE;
+    }
+    if (::fsync(object->fd) != 0) {
+        DWORD code = detail::ErrorFromErrno(errno);
+        SetLastError(code == DWORD(ERROR_GEN_FAILURE) ? DWORD(ERROR_WRITE_FAULT) : code);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL RemoveDirectory(LPCWSTR path) {
+    if (path == nullptr || path[0] == L'\0') {
+        SetLastError(DWORD(ERROR_PATH_NOT_FOUND));
+        return FALSE;
+    }
+    std::string narrow = Narrow(path);
+    if (::rmdir(narrow.c_str()) == 0)
+        return TRUE;
+    int error = errno;
+    struct stat st;
+    bool exists = ::lstat(narrow.c_str(), &st) == 0;
+    DWORD code = detail::ErrorFromErrno(error);
+    if (error == ENOTEMPTY || error == EEXIST)
+        code = DWORD(ERROR_DIR_NOT_EMPTY);
+    else if (error == ENOTDIR)
+        code = exists ? DWORD(ERROR_DIRECTORY) : DWORD(ERROR_PATH_NOT_FOUND);
+    SetLastError(code);
+    return FALSE;
+}
+
+namespace {
+
+// The folder holding `path` ("." for a bare name).
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool SyncFolder(const std::string& folder) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+} // namespace
+
+BOOL MoveFileEx(LPCWSTR existing, LPCWSTR newName, DWORD flags) {
+    if (existing == nullptr || newName == nullptr || existing[0] == L'\0' || newName[0] == L'\0' ||
+        (flags & ~(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) != 0) {
+        SetLastError(DWORD(ERROR_INVALID_PARAMETER));
+        return FALSE;
+    }
+    std::string from = Narrow(existing);
+    std::string to = Narrow(newName);
+    struct stat source;
+    if (::lstat(from.c_str(), &source) != 0) {
+        SetLastError(errno == ENOENT ? DWORD(ERROR_FILE_NOT_FOUND) : detail::ErrorFromErrno(errno));
+        return FALSE;
+    }
+    int rc;
+    if (flags & MOVEFILE_REPLACE_EXISTING) {
+        struct stat target;
+        if (::lstat(to.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) {
+            SetLastError(DWORD(ERROR_ACCESS_DENIED));
+            return FALSE;
+        }
+        rc = ::rename(from.c_str(), to.c_str());
+    } else {
+        rc = ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+        if (rc != 0 && errno == EINVAL) {
+            // A file system without the no-replace rename: check, then rename.
+            struct stat target;
+            if (::lstat(to.c_str(), &target) == 0) {
+                errno = EEXIST;
+            } else {
+                rc = ::rename(from.c_str(), to.c_str());
+            }
+        }
+    }
+    if (rc != 0) {
+        int error = errno;
+        DWORD code = detail::ErrorFromErrno(error);
+        if (error == ENOENT)
+            code = DWORD(ERROR_PATH_NOT_FOUND);
+        else if (error == EXDEV)
+            code = DWORD(ERROR_NOT_SAME_DEVICE);
+        SetLastError(code);
+        return FALSE;
+    }
+    if (flags & MOVEFILE_WRITE_THROUGH) {
+        bool synced = SyncFolder(FolderOf(to));
+        if (FolderOf(from) != FolderOf(to))
+            synced = SyncFolder(FolderOf(from)) && synced;
+        if (!synced) {
+            SetLastError(DWORD(ERROR_WRITE_FAULT));
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+BOOL SetFileExecutable(HANDLE file) {
+    auto object = LookupFile(file);
+    if (!object) {
+        SetLastError(DWORD(ERROR_INVALID_HANDLE));
+        return FALSE;
+    }
+    struct stat st;
+    if (::fstat(object->fd, &st) != 0 ||
+        ::fchmod(object->fd, (st.st_mode & 07777) | ((st.st_mode & 0444) >> 2)) != 0) {
+        SetLastError(detail::ErrorFromErrno(errno));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+DWORD GetFileAttributes(LPCWSTR path) {
+    struct stat st;
+    if (path == nullptr || path[0] == L'\0' || ::stat(Narrow(path).c_str(), &st) != 0) {
+        SetLastError(path == nullptr || path[0] == L'\0' ? DWORD(ERROR_PATH_NOT_FOUND)
+                                                         : detail::ErrorFromErrno(errno));
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
 }
 
 } // namespace plat

@@ -124,11 +124,59 @@ std::wstring GetFileHandlePath(HANDLE file);
 // Writes all `size` bytes at the file position (retrying short writes).
 // `written` (may be null) gets the count written. `overlapped` must be null.
 // FALSE with ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED (not open for
-// writing) or ERROR_WRITE_FAULT / ERROR_DISK_FULL.
+// writing) or ERROR_WRITE_FAULT / ERROR_DISK_FULL. A write past the
+// process's file size limit fails with ERROR_DISK_FULL, as a full quota
+// does; it never ends the process.
 constexpr LONG ERROR_HANDLE_DISK_FULL = 39;
 constexpr LONG ERROR_DISK_FULL = 112;
 BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, DWORD* written, LPVOID overlapped);
 // Reads up to `size` bytes; *read is 0 at end of file (still TRUE).
 BOOL ReadFile(HANDLE file, LPVOID data, DWORD size, DWORD* read, LPVOID overlapped);
+
+// Flushes what was written through `file` to the disk (fsync). FALSE with
+// ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED (not open for writing), or the
+// disk's failure (ERROR_WRITE_FAULT, ERROR_DISK_FULL).
+BOOL FlushFileBuffers(HANDLE file);
+
+constexpr LONG ERROR_NOT_SAME_DEVICE = 17;
+constexpr LONG ERROR_DIR_NOT_EMPTY = 145;
+constexpr LONG ERROR_DIRECTORY = 267;
+
+// Removes an empty folder. FALSE with ERROR_FILE_NOT_FOUND (missing),
+// ERROR_PATH_NOT_FOUND (a parent missing or not a folder), ERROR_DIRECTORY
+// (not a folder: a file or a link), ERROR_DIR_NOT_EMPTY or
+// ERROR_ACCESS_DENIED.
+BOOL RemoveDirectory(LPCWSTR path);
+
+constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x00000001;
+constexpr DWORD MOVEFILE_WRITE_THROUGH = 0x00000008;
+
+// Renames the file or folder `existing` to `newName` on the same file
+// system, atomically: `newName` names the old entry or the moved one, never
+// neither. Without MOVEFILE_REPLACE_EXISTING an existing `newName` fails with
+// ERROR_ALREADY_EXISTS; with it a file at `newName` is replaced, a folder
+// never is (ERROR_ACCESS_DENIED). With MOVEFILE_WRITE_THROUGH the call
+// returns once the rename is on disk (the folders of both names are
+// flushed; a failed flush gives ERROR_WRITE_FAULT after the rename). FALSE
+// with ERROR_FILE_NOT_FOUND (`existing` missing), ERROR_PATH_NOT_FOUND (the
+// folder of `newName` missing), ERROR_NOT_SAME_DEVICE (another file
+// system: copying is not offered), ERROR_ACCESS_DENIED, or
+// ERROR_INVALID_PARAMETER for a null name or any other flag.
+BOOL MoveFileEx(LPCWSTR existing, LPCWSTR newName, DWORD flags);
+
+// Linux only (Windows has no execute permission): lets the open file be
+// started as a program from a shell as well, by adding the execute
+// permission for everyone who may read it. FALSE with ERROR_INVALID_HANDLE
+// or ERROR_ACCESS_DENIED.
+BOOL SetFileExecutable(HANDLE file);
+
+constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x00000010;
+
+// What is at `path` (links followed): FILE_ATTRIBUTE_DIRECTORY for a folder,
+// FILE_ATTRIBUTE_NORMAL for anything else. INVALID_FILE_ATTRIBUTES with
+// ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND or ERROR_ACCESS_DENIED when
+// nothing can be found there.
+DWORD GetFileAttributes(LPCWSTR path);
 
 } // namespace plat
