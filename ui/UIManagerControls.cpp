@@ -148,6 +148,7 @@ void CPaintManagerUI::ReapObjects(CControlUI* pControl) {
     m_aPostPaintControls.erase(
         std::remove(m_aPostPaintControls.begin(), m_aPostPaintControls.end(), pControl),
         m_aPostPaintControls.end());
+    RemoveFromAllOptionGroups(pControl);
     for (TNotifyUI* pMsg : m_aAsyncNotify)
         if (pMsg->pSender == pControl)
             pMsg->pSender = nullptr;

@@ -326,3 +326,23 @@ TEST(RichEdit, TextBeforeTheServiceIsHandedOver) {
     EXPECT_EQ(field->GetText().str(), L"handed over!");
     EXPECT_EQ(w.recorder.Count(L"textchanged"), 1);
 }
+
+TEST(Progress, BoundsAtTheIntegerLimits) {
+    // A maximum at or below the minimum becomes minimum + 1 at paint time;
+    // at the largest minimum it can only become equal, and the bar is empty.
+    SkinFolder skin;
+    Window w;
+    w.Build(L"<VerticalLayout><Progress name=\"top\" width=\"10\" height=\"5\" "
+            L"min=\"2147483647\" max=\"0\" foreimage=\"fore.png\" /><Progress name=\"low\" "
+            L"width=\"10\" height=\"5\" min=\"-2147483648\" max=\"2147483647\" value=\"0\" "
+            L"foreimage=\"fore.png\" /><Control /></VerticalLayout>",
+            20, 20);
+    EXPECT_TRUE(w.Paint());
+    CProgressUI* top = w.FindAs<CProgressUI>(L"top");
+    EXPECT_EQ(top->GetMaxValue(), 2147483647);
+    EXPECT_EQ(top->GetMinValue(), 2147483647);
+    EXPECT_EQ(top->GetValue(), 2147483647); // clamped into the range: nothing filled
+    EXPECT_NE(w.Pixel(2, 2), 0xFF0000FFu);
+    EXPECT_EQ(w.Pixel(4, 7), 0xFF0000FFu); // half of the full range
+    EXPECT_NE(w.Pixel(5, 7), 0xFF0000FFu);
+}
