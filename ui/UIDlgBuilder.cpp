@@ -57,11 +57,6 @@ bool NameIs(LPCWSTR name, LPCWSTR expected) {
     node = node.GetSibling();
 }
 
-CControlUI* CollectControl(CControlUI* pThis, void* pData) {
-    static_cast<std::vector<CControlUI*>*>(pData)->push_back(pThis);
-    return nullptr;
-}
-
 } // namespace
 
 CDialogBuilder::CDialogBuilder() : m_pCallback(nullptr), m_pstrtype(nullptr) {}
@@ -176,9 +171,9 @@ CControlUI* CDialogBuilder::Create(IDialogBuilderCallback* pCallback, CPaintMana
     // manager forgets the whole build, and attaching the tree registers it
     // anew. Included layouts are part of the outermost build.
     if (bOutermost && pManager != nullptr) {
-        ForgetControls(pResult, pManager);
+        pManager->ReapControls(pResult);
         for (int i = nBefore; pContainer != nullptr && i < pContainer->GetCount(); ++i)
-            ForgetControls(pContainer->GetItemAt(i), pManager);
+            pManager->ReapControls(pContainer->GetItemAt(i));
     }
     return pResult;
 }
@@ -345,19 +340,11 @@ void CDialogBuilder::ReleaseOrphan(CControlUI* pControl, CPaintManagerUI* pManag
         delete pControl;
 }
 
-void CDialogBuilder::ForgetControls(CControlUI* pControl, CPaintManagerUI* pManager) {
-    if (pControl == nullptr || pManager == nullptr)
-        return;
-    std::vector<CControlUI*> all;
-    pControl->FindControl(CollectControl, &all, UIFIND_ALL);
-    for (CControlUI* p : all)
-        pManager->ReapObjects(p);
-}
-
 void CDialogBuilder::DestroyBuilt(CControlUI* pControl, CPaintManagerUI* pManager) {
     // Its subtree was configured under the manager; the controls no longer
     // know it, so the manager must forget them before they go.
-    ForgetControls(pControl, pManager);
+    if (pManager != nullptr)
+        pManager->ReapControls(pControl);
     delete pControl;
 }
 

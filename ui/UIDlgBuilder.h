@@ -74,8 +74,6 @@ private:
     void ApplyRootAttributes(CMarkupNode& root, CPaintManagerUI* pManager);
     // Disposes of a top-level control that nothing owns.
     static void ReleaseOrphan(CControlUI* pControl, CPaintManagerUI* pManager);
-    // The manager forgets every control of the subtree (ReapObjects).
-    static void ForgetControls(CControlUI* pControl, CPaintManagerUI* pManager);
     // Destroys a control that the build cannot attach.
     static void DestroyBuilt(CControlUI* pControl, CPaintManagerUI* pManager);
 

@@ -274,9 +274,11 @@ public:
     // Forgets every reference the manager keeps to the control:
     // hover/click/key/focus references, its timers, its name, its post-paint
     // entry, its option-group memberships, and the sender of queued
-    // notifications that name it. A control being destroyed calls it, and
-    // the dialog builder calls it for the controls it built.
+    // notifications that name it. A control being destroyed calls it.
     void ReapObjects(CControlUI* pControl);
+    // ReapObjects for the control and every control below it (the dialog
+    // builder's clean-up of the controls it configured under this manager).
+    void ReapControls(CControlUI* pControl);
     CControlUI* GetRoot() const;
     // By name (exact); null when absent or not yet indexed.
     CControlUI* FindControl(LPCTSTR pstrName) const;

@@ -154,6 +154,15 @@ void CPaintManagerUI::ReapObjects(CControlUI* pControl) {
             pMsg->pSender = nullptr;
 }
 
+void CPaintManagerUI::ReapControls(CControlUI* pControl) {
+    if (pControl == nullptr)
+        return;
+    std::vector<CControlUI*> all;
+    pControl->FindControl(CollectControl, &all, UIFIND_ALL);
+    for (CControlUI* p : all)
+        ReapObjects(p);
+}
+
 CControlUI* CPaintManagerUI::GetRoot() const {
     return m_pRoot;
 }
