@@ -341,7 +341,8 @@ TEST(Container, InsetsAndPaddingsAtTheIntegerLimitsDoNotOverflow) {
             EXPECT_TRUE(w.Paint()) << inset;
         }
     }
-    // The layout of the review that overflowed the content width.
+    // Both sides of the inset at the negative limit: the content is wider
+    // than the coordinate range.
     Window w;
     ASSERT_NE(w.Build(L"<VerticalLayout inset=\"-99999999999,0,-99999999999,0\"><Control />"
                       L"<Button text=\"b\" /></VerticalLayout>",
