@@ -18,8 +18,10 @@ void UseSkinFolder() {
 CControlUI* BuildStart(CPaintManagerUI& pm) {
     CDialogBuilder builder;
     CControlUI* root = builder.Create(STRINGorID(L"installerstart.xml"), nullptr, nullptr, &pm);
-    if (root != nullptr)
+    if (root != nullptr) {
+        builder.ApplyWindowAttributes(&pm); // no native window: the size comes from here
         pm.AttachDialog(root);
+    }
     return root;
 }
 

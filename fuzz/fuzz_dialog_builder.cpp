@@ -15,7 +15,8 @@ using namespace Veneer;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Bytes as characters (the layout reader's own decoding is fuzzed
     // elsewhere): anything may appear in names and values.
-    std::wstring text(reinterpret_cast<const char*>(data), reinterpret_cast<const char*>(data) + size);
+    std::wstring text(reinterpret_cast<const char*>(data),
+                      reinterpret_cast<const char*>(data) + size);
     for (wchar_t& c : text)
         c = static_cast<unsigned char>(c);
 
@@ -27,12 +28,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     option.ApplyAttributeList(text.c_str());
 
     // The builder, layout and painting, when the text is markup.
-    std::wstring doc = (!text.empty() && text[0] == L'<') ? text : L"<Window>" + text + L"</Window>";
+    std::wstring doc =
+        (!text.empty() && text[0] == L'<') ? text : L"<Window>" + text + L"</Window>";
     CPaintManagerUI pm;
     CDialogBuilder builder;
     CControlUI* root = builder.Create(STRINGorID(doc.c_str()), nullptr, nullptr, &pm);
     if (root == nullptr)
         return 0;
+    builder.ApplyWindowAttributes(&pm);
     pm.AttachDialog(root);
     pm.SetClientSize(120, 80);
     pm.PaintOffscreen();

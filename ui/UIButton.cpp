@@ -276,7 +276,7 @@ void CButtonUI::PaintButtonText(plat::HDC hDC, DWORD clrColor) {
     if (m_bShowHtml) {
         int nLinks = 0;
         CRenderEngine::DrawHtmlText(hDC, m_pManager, rc, text.GetData(), clrColor, nullptr, nullptr,
-                                    nLinks, m_uTextStyle);
+                                    nLinks, m_uTextStyle, m_iFont);
     } else {
         CRenderEngine::DrawText(hDC, m_pManager, rc, text.GetData(), clrColor, m_iFont,
                                 m_uTextStyle);
@@ -317,6 +317,10 @@ bool CButtonUI::DrawStateImage(plat::HDC hDC, CStdString& image) {
 }
 
 void CButtonUI::PaintStatusImage(plat::HDC hDC) {
+    PaintButtonStateImage(hDC, true);
+}
+
+void CButtonUI::PaintButtonStateImage(plat::HDC hDC, bool bForeImage) {
     if (IsFocused())
         m_uButtonState |= UISTATE_FOCUSED;
     else
@@ -328,18 +332,19 @@ void CButtonUI::PaintStatusImage(plat::HDC hDC) {
 
     if ((m_uButtonState & UISTATE_DISABLED) != 0) {
         if (DrawStateImage(hDC, m_sDisabledImage)) {
-            DrawStateImage(hDC, m_sForeImage);
+            if (bForeImage)
+                DrawStateImage(hDC, m_sForeImage);
             return;
         }
     } else if ((m_uButtonState & UISTATE_PUSHED) != 0) {
         if (DrawStateImage(hDC, m_sPushedImage)) {
-            if (!DrawStateImage(hDC, m_sPushedForeImage))
+            if (!DrawStateImage(hDC, m_sPushedForeImage) && bForeImage)
                 DrawStateImage(hDC, m_sForeImage);
             return;
         }
     } else if ((m_uButtonState & UISTATE_HOT) != 0) {
         if (DrawStateImage(hDC, m_sHotImage)) {
-            if (!DrawStateImage(hDC, m_sHotForeImage))
+            if (!DrawStateImage(hDC, m_sHotForeImage) && bForeImage)
                 DrawStateImage(hDC, m_sForeImage);
             return;
         }
@@ -349,12 +354,14 @@ void CButtonUI::PaintStatusImage(plat::HDC hDC) {
         }
     } else if ((m_uButtonState & UISTATE_FOCUSED) != 0) {
         if (DrawStateImage(hDC, m_sFocusedImage)) {
-            DrawStateImage(hDC, m_sForeImage);
+            if (bForeImage)
+                DrawStateImage(hDC, m_sForeImage);
             return;
         }
     }
     DrawStateImage(hDC, m_sNormalImage);
-    DrawStateImage(hDC, m_sForeImage);
+    if (bForeImage)
+        DrawStateImage(hDC, m_sForeImage);
 }
 
 } // namespace Veneer

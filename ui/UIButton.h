@@ -67,6 +67,11 @@ protected:
     bool DrawStateImage(plat::HDC hDC, CStdString& image);
     // Text in the given colour with the button's own style.
     void PaintButtonText(plat::HDC hDC, DWORD clrColor);
+    // The state image by the button's rules. With bForeImage false the
+    // plain fore image is left out (an option draws its own fore image once
+    // over whatever state image it shows); hot-fore and pushed-fore images
+    // still stand in for it.
+    void PaintButtonStateImage(plat::HDC hDC, bool bForeImage);
 
     UINT m_uButtonState;
 

@@ -114,6 +114,10 @@ const RECT& CControlUI::GetPos() const {
 }
 
 void CControlUI::SetPos(RECT rc) {
+    // Positions stay within the layout coordinate range, so that sizes taken
+    // from them never overflow.
+    rc = RECT{UIClampCoord(rc.left), UIClampCoord(rc.top), UIClampCoord(rc.right),
+              UIClampCoord(rc.bottom)};
     if (rc.right < rc.left)
         rc.right = rc.left;
     if (rc.bottom < rc.top)

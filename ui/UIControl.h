@@ -235,10 +235,11 @@ protected:
     RECT m_rcBorderSize;
 };
 
-// A layout coordinate computed in 64 bits, clamped to +-2^30 so that later
-// sums of a few of them stay within an int.
+// A layout coordinate computed in 64 bits, clamped to +-2^29: the width or
+// height of a rectangle of such coordinates (at most 2^30), and the sum of
+// two of them, stay within an int.
 inline LONG UIClampCoord(long long v) {
-    const long long limit = 1LL << 30;
+    const long long limit = 1LL << 29;
     return (LONG)(v < -limit ? -limit : (v > limit ? limit : v));
 }
 

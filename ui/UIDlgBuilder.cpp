@@ -8,7 +8,9 @@
 #include "ui/UIManager.h"
 #include "ui/UIProgress.h"
 
+#include <algorithm>
 #include <cwchar>
+#include <memory>
 #include <vector>
 
 namespace Veneer {
@@ -29,8 +31,30 @@ thread_local int t_includeDepth = 0;
 constexpr int kMaxIncludes = 10000;
 thread_local int t_includeBudget = kMaxIncludes;
 
+// Longest Include source read, in characters.
+constexpr size_t kMaxIncludeSource = 499;
+// Levels of elements being built on this thread, through includes too.
+thread_local int t_buildLevel = 0;
+
+struct LevelGuard {
+    LevelGuard() { ++t_buildLevel; }
+    ~LevelGuard() { --t_buildLevel; }
+    LevelGuard(const LevelGuard&) = delete;
+    LevelGuard& operator=(const LevelGuard&) = delete;
+};
+
 bool NameIs(LPCWSTR name, LPCWSTR expected) {
     return AttrNameIs(name, expected);
+}
+
+// Node handles carry their attribute map; the recursive builder keeps them
+// on the heap and moves them here, outside its own frame.
+[[gnu::noinline]] std::unique_ptr<CMarkupNode> FirstChild(CMarkupNode& parent) {
+    return std::make_unique<CMarkupNode>(parent.GetChild());
+}
+
+[[gnu::noinline]] void NextSibling(CMarkupNode& node) {
+    node = node.GetSibling();
 }
 
 } // namespace
@@ -121,7 +145,8 @@ CControlUI* CDialogBuilder::Create(STRINGorID xml, LPCWSTR type, IDialogBuilderC
 CControlUI* CDialogBuilder::Create(IDialogBuilderCallback* pCallback, CPaintManagerUI* pManager,
                                    CControlUI* pParent) {
     m_pCallback = pCallback;
-    if (t_includeDepth == 0)
+    const bool bOutermost = t_includeDepth == 0;
+    if (bOutermost)
         t_includeBudget = kMaxIncludes;
     CMarkupNode root = m_xml.GetRoot();
     if (!root.IsValid())
@@ -129,10 +154,36 @@ CControlUI* CDialogBuilder::Create(IDialogBuilderCallback* pCallback, CPaintMana
 
     if (pManager != nullptr) {
         RegisterSharedDefinitions(root, pManager);
-        if (NameIs(root.GetName(), L"Window"))
-            ApplyWindowAttributes(root, pManager);
+        // Without its native window the manager has nothing to apply them
+        // to; an off-screen user calls ApplyWindowAttributes itself.
+        if (pManager->GetPaintWindow() != nullptr)
+            ApplyWindowAttributes(pManager);
     }
-    return _Parse(&root, pParent, pManager);
+    IContainerUI* pContainer =
+        pParent != nullptr ? static_cast<IContainerUI*>(pParent->GetInterface(L"IContainer"))
+                           : nullptr;
+    const int nBefore = pContainer != nullptr ? pContainer->GetCount() : 0;
+    CControlUI* pResult = _Parse(&root, pParent, pManager);
+
+    // What the controls registered with the manager while it was lent to
+    // them (an option's group, the focus a tab layout's selection gives)
+    // must not outlive them, and the tree may be thrown away unattached: the
+    // manager forgets the whole build, and attaching the tree registers it
+    // anew. Included layouts are part of the outermost build.
+    if (bOutermost && pManager != nullptr) {
+        pManager->ReapControls(pResult);
+        for (int i = nBefore; pContainer != nullptr && i < pContainer->GetCount(); ++i)
+            pManager->ReapControls(pContainer->GetItemAt(i));
+    }
+    return pResult;
+}
+
+bool CDialogBuilder::ApplyWindowAttributes(CPaintManagerUI* pManager) {
+    CMarkupNode root = m_xml.GetRoot();
+    if (pManager == nullptr || !root.IsValid() || !NameIs(root.GetName(), L"Window"))
+        return false;
+    ApplyRootAttributes(root, pManager);
+    return true;
 }
 
 void CDialogBuilder::RegisterSharedDefinitions(CMarkupNode& root, CPaintManagerUI* pManager) {
@@ -198,7 +249,7 @@ void CDialogBuilder::RegisterSharedDefinitions(CMarkupNode& root, CPaintManagerU
     }
 }
 
-void CDialogBuilder::ApplyWindowAttributes(CMarkupNode& root, CPaintManagerUI* pManager) {
+void CDialogBuilder::ApplyRootAttributes(CMarkupNode& root, CPaintManagerUI* pManager) {
     CPaintManagerUI::ShadowSettings& shadow = pManager->GetShadowSettings();
     const int nAttributes = root.GetAttributeCount();
     for (int i = 0; i < nAttributes; ++i) {
@@ -289,76 +340,113 @@ void CDialogBuilder::ReleaseOrphan(CControlUI* pControl, CPaintManagerUI* pManag
         delete pControl;
 }
 
+void CDialogBuilder::DestroyBuilt(CControlUI* pControl, CPaintManagerUI* pManager) {
+    // Its subtree was configured under the manager; the controls no longer
+    // know it, so the manager must forget them before they go.
+    if (pManager != nullptr)
+        pManager->ReapControls(pControl);
+    delete pControl;
+}
+
+CControlUI* CDialogBuilder::CreateElementControl(LPCWSTR pstrClass) {
+    CControlUI* pControl = CreateBuiltinControl(pstrClass);
+    if (pControl == nullptr) {
+        for (LPCREATECONTROL pfn : Plugins()) {
+            pControl = pfn(pstrClass);
+            if (pControl != nullptr)
+                break;
+        }
+    }
+    if (pControl == nullptr && m_pCallback != nullptr)
+        pControl = m_pCallback->CreateControl(pstrClass);
+    return pControl;
+}
+
+void CDialogBuilder::ApplyElementAttributes(CMarkupNode& node, CControlUI* pControl,
+                                            CPaintManagerUI* pManager) {
+    // The manager is lent for the attributes only, so that they reach its
+    // fonts, images and option groups.
+    if (pManager != nullptr) {
+        pControl->SetManager(pManager, nullptr, false);
+        LPCWSTR pDefaultAttributes = pManager->GetDefaultAttributeList(node.GetName());
+        if (pDefaultAttributes != nullptr)
+            pControl->ApplyAttributeList(pDefaultAttributes);
+    }
+    const int nAttributes = node.GetAttributeCount();
+    for (int i = 0; i < nAttributes; ++i)
+        pControl->SetAttribute(node.GetAttributeName(i), node.GetAttributeValue(i));
+    if (pManager != nullptr)
+        pControl->SetManager(nullptr, nullptr, false);
+}
+
+void CDialogBuilder::BuildInclude(CMarkupNode& node, CControlUI* pParent,
+                                  CPaintManagerUI* pManager) {
+    if (!node.HasAttributes())
+        return;
+    int count = 1;
+    CStdString source;
+    const int nAttributes = node.GetAttributeCount();
+    for (int i = 0; i < nAttributes; ++i) {
+        LPCWSTR pstrName = node.GetAttributeName(i);
+        LPCWSTR pstrValue = node.GetAttributeValue(i);
+        if (NameIs(pstrName, L"count"))
+            count = ParseAttrInt(pstrValue);
+        else if (NameIs(pstrName, L"source") && pstrValue != nullptr)
+            source = CStdString(pstrValue, static_cast<int>(std::min<size_t>(std::wcslen(pstrValue),
+                                                                             kMaxIncludeSource)));
+    }
+    if (source.IsEmpty() || t_includeDepth >= kMaxIncludeDepth)
+        return;
+    ++t_includeDepth;
+    for (int i = 0; i < count && t_includeBudget > 0; ++i) {
+        --t_includeBudget;
+        CDialogBuilder builder;
+        CControlUI* pIncluded = nullptr;
+        if (m_pstrtype != nullptr)
+            pIncluded = builder.Create(STRINGorID((UINT)ParseAttrInt(source.GetData())), m_pstrtype,
+                                       m_pCallback, pManager, pParent);
+        else
+            pIncluded = builder.Create(STRINGorID(source.GetData()), nullptr, m_pCallback, pManager,
+                                       pParent);
+        // Without a parent nothing owns what the include built.
+        if (pParent == nullptr && pIncluded != nullptr)
+            ReleaseOrphan(pIncluded, pManager);
+        // A source that cannot be loaded fails the same way each time.
+        if (!builder.GetMarkup()->IsValid())
+            break;
+    }
+    --t_includeDepth;
+}
+
 CControlUI* CDialogBuilder::_Parse(CMarkupNode* pRoot, CControlUI* pParent,
                                    CPaintManagerUI* pManager) {
+    // One call per level of elements, included layouts counted too. The
+    // frame holds pointers only (the current node lives on the heap and the
+    // per-element work is done in helpers), so that the deepest layout the
+    // markup reader accepts builds within the stack.
+    LevelGuard level;
+    if (t_buildLevel >= CMarkup::kMaxDepth)
+        return nullptr;
     IContainerUI* pContainer = nullptr;
     CControlUI* pReturn = nullptr;
-    for (CMarkupNode node = pRoot->GetChild(); node.IsValid(); node = node.GetSibling()) {
-        LPCWSTR pstrClass = node.GetName();
+    for (std::unique_ptr<CMarkupNode> node = FirstChild(*pRoot); node->IsValid();
+         NextSibling(*node)) {
+        LPCWSTR pstrClass = node->GetName();
         if (NameIs(pstrClass, L"Image") || NameIs(pstrClass, L"Font") ||
             NameIs(pstrClass, L"Default"))
             continue;
-
         if (NameIs(pstrClass, L"Include")) {
-            if (!node.HasAttributes())
-                continue;
-            int count = 1;
-            wchar_t szValue[500] = {0};
-            const int nAttributes = node.GetAttributeCount();
-            for (int i = 0; i < nAttributes; ++i) {
-                LPCWSTR pstrName = node.GetAttributeName(i);
-                LPCWSTR pstrValue = node.GetAttributeValue(i);
-                if (NameIs(pstrName, L"count")) {
-                    count = ParseAttrInt(pstrValue);
-                } else if (NameIs(pstrName, L"source") && pstrValue != nullptr) {
-                    std::wcsncpy(szValue, pstrValue, 499);
-                    szValue[499] = 0;
-                }
-            }
-            if (szValue[0] == 0)
-                continue;
-            if (t_includeDepth >= kMaxIncludeDepth)
-                continue;
-            ++t_includeDepth;
-            for (int i = 0; i < count && t_includeBudget > 0; ++i) {
-                --t_includeBudget;
-                CDialogBuilder builder;
-                CControlUI* pIncluded = nullptr;
-                if (m_pstrtype != nullptr)
-                    pIncluded = builder.Create(STRINGorID((UINT)ParseAttrInt(szValue)), m_pstrtype,
-                                               m_pCallback, pManager, pParent);
-                else
-                    pIncluded = builder.Create(STRINGorID(static_cast<LPCWSTR>(szValue)), nullptr,
-                                               m_pCallback, pManager, pParent);
-                // Without a parent nothing owns what the include built.
-                if (pParent == nullptr && pIncluded != nullptr)
-                    ReleaseOrphan(pIncluded, pManager);
-                // A source that cannot be loaded fails the same way each time.
-                if (!builder.GetMarkup()->IsValid())
-                    break;
-            }
-            --t_includeDepth;
+            BuildInclude(*node, pParent, pManager);
             continue;
         }
-
         if (NameIs(pstrClass, L"TreeNode"))
             continue; // tree views are not part of this toolkit build
 
-        CControlUI* pControl = CreateBuiltinControl(pstrClass);
-        if (pControl == nullptr) {
-            for (LPCREATECONTROL pfn : Plugins()) {
-                pControl = pfn(pstrClass);
-                if (pControl != nullptr)
-                    break;
-            }
-        }
-        if (pControl == nullptr && m_pCallback != nullptr)
-            pControl = m_pCallback->CreateControl(pstrClass);
+        CControlUI* pControl = CreateElementControl(pstrClass);
         if (pControl == nullptr)
             continue;
-
-        if (node.HasChildren())
-            _Parse(&node, pControl, pManager);
+        if (node->HasChildren())
+            _Parse(node.get(), pControl, pManager);
 
         if (pParent != nullptr) {
             if (pContainer == nullptr)
@@ -366,26 +454,15 @@ CControlUI* CDialogBuilder::_Parse(CMarkupNode* pRoot, CControlUI* pParent,
             if (pContainer == nullptr) {
                 // The parent takes no children: this level ends here, and the
                 // control built for it is released rather than lost.
-                delete pControl;
+                DestroyBuilt(pControl, pManager);
                 return nullptr;
             }
             if (!pContainer->Add(pControl)) {
-                delete pControl;
+                DestroyBuilt(pControl, pManager);
                 continue;
             }
         }
-
-        if (pManager != nullptr) {
-            pControl->SetManager(pManager, nullptr, false);
-            LPCWSTR pDefaultAttributes = pManager->GetDefaultAttributeList(pstrClass);
-            if (pDefaultAttributes != nullptr)
-                pControl->ApplyAttributeList(pDefaultAttributes);
-        }
-        const int nAttributes = node.GetAttributeCount();
-        for (int i = 0; i < nAttributes; ++i)
-            pControl->SetAttribute(node.GetAttributeName(i), node.GetAttributeValue(i));
-        if (pManager != nullptr)
-            pControl->SetManager(nullptr, nullptr, false);
+        ApplyElementAttributes(*node, pControl, pManager);
 
         if (pReturn == nullptr)
             pReturn = pControl;

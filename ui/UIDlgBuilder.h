@@ -35,6 +35,13 @@ public:
     CControlUI* Create(IDialogBuilderCallback* pCallback = nullptr,
                        CPaintManagerUI* pManager = nullptr, CControlUI* pParent = nullptr);
 
+    // Applies the loaded layout's Window attributes (frame size, caption,
+    // default colours, shadow, ...) to the manager. Create does this itself
+    // only for a manager bound to its native window; a manager without one
+    // (an off-screen renderer) calls this after Create and before attaching
+    // the tree. False when no layout is loaded or its root is not a Window.
+    bool ApplyWindowAttributes(CPaintManagerUI* pManager);
+
     CMarkup* GetMarkup();
     void GetLastErrorMessage(LPWSTR pstrMessage, SIZE_T cchMax) const;
     void GetLastErrorLocation(LPWSTR pstrSource, SIZE_T cchMax) const;
@@ -47,13 +54,28 @@ public:
     static CControlUI* CreateBuiltinControl(LPCWSTR pstrClass);
 
 private:
+    // Builds the children of one element. It recurses once per level of
+    // elements, never deeper than CMarkup::kMaxDepth levels in all (included
+    // layouts count), and keeps its frame small; the work for one element is
+    // done by the helpers below.
     CControlUI* _Parse(CMarkupNode* parent, CControlUI* pParent = nullptr,
                        CPaintManagerUI* pManager = nullptr);
+    // The control for an element name: the table, the plug-ins, then the
+    // callback; null when none makes one.
+    CControlUI* CreateElementControl(LPCWSTR pstrClass);
+    // Default attribute list and the element's own attributes, with the
+    // manager lent to the control meanwhile.
+    void ApplyElementAttributes(CMarkupNode& node, CControlUI* pControl, CPaintManagerUI* pManager);
+    // An Include element: builds its source "count" times into pParent.
+    [[gnu::noinline]] void BuildInclude(CMarkupNode& node, CControlUI* pParent,
+                                        CPaintManagerUI* pManager);
     // Image, Font and Default children of the root.
     void RegisterSharedDefinitions(CMarkupNode& root, CPaintManagerUI* pManager);
-    void ApplyWindowAttributes(CMarkupNode& root, CPaintManagerUI* pManager);
+    void ApplyRootAttributes(CMarkupNode& root, CPaintManagerUI* pManager);
     // Disposes of a top-level control that nothing owns.
     static void ReleaseOrphan(CControlUI* pControl, CPaintManagerUI* pManager);
+    // Destroys a control that the build cannot attach.
+    static void DestroyBuilt(CControlUI* pControl, CPaintManagerUI* pManager);
 
     CMarkup m_xml;
     IDialogBuilderCallback* m_pCallback;

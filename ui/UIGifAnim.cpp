@@ -7,6 +7,9 @@
 
 #include <stb_image.h>
 
+#include <algorithm>
+#include <cstring>
+
 namespace Veneer {
 
 struct TGifFrames {
@@ -48,26 +51,91 @@ HBITMAP MakeFrameBitmap(const unsigned char* rgba, int width, int height) {
     return hBitmap;
 }
 
-std::unique_ptr<TGifFrames> DecodeGif(const std::vector<BYTE>& data) {
+// What a GIF holds, read from its block structure without decoding.
+struct GifLayout {
+    int width = 0; // logical screen: every decoded frame has this size
+    int height = 0;
+    long long frames = 0; // image descriptors
+};
+
+// Walks the blocks of a GIF (header, screen descriptor, colour tables,
+// extensions and images with their data sub-blocks) and counts the images.
+// Stops at the trailer, at the end of the data or at anything unknown; the
+// decoder reads no more than that either.
+GifLayout ScanGif(const std::vector<BYTE>& data) {
+    GifLayout layout;
+    const size_t size = data.size();
+    if (size < 13 || std::memcmp(data.data(), "GIF", 3) != 0)
+        return layout;
+    layout.width = data[6] | data[7] << 8;
+    layout.height = data[8] | data[9] << 8;
+    size_t pos = 13;
+    if ((data[10] & 0x80) != 0)
+        pos += 3u << ((data[10] & 7) + 1);
+    auto skipSubBlocks = [&] {
+        while (pos < size && data[pos] != 0)
+            pos += 1u + data[pos];
+        ++pos; // the terminator
+    };
+    while (pos < size) {
+        const BYTE code = data[pos++];
+        if (code == 0x21) { // extension: label, then sub-blocks
+            ++pos;
+            skipSubBlocks();
+        } else if (code == 0x2C) { // image: descriptor, colour table, data
+            ++layout.frames;
+            if (pos + 9 > size)
+                break;
+            const BYTE packed = data[pos + 8];
+            pos += 9;
+            if ((packed & 0x80) != 0)
+                pos += 3u << ((packed & 7) + 1);
+            ++pos; // LZW minimum code size
+            skipSubBlocks();
+        } else {
+            break; // trailer or unknown
+        }
+    }
+    return layout;
+}
+
+enum class GifResult { Ok, Unreadable, TooLarge };
+
+GifResult DecodeGif(const std::vector<BYTE>& data, std::unique_ptr<TGifFrames>& out) {
+    out.reset();
     if (data.empty() || data.size() > 0x7FFFFFFF)
-        return nullptr;
+        return GifResult::Unreadable;
+    // The decoder keeps every frame at the full screen size (and allocates
+    // the screen before it reads any frame), and the frames are then copied
+    // into bitmaps: refuse what would take too much before decoding.
+    const GifLayout layout = ScanGif(data);
+    const unsigned long long frameBytes = 4ull * layout.width * layout.height;
+    if (layout.frames > CGifAnimUI::kMaxGifFrames ||
+        frameBytes * std::max(layout.frames, 1LL) > CGifAnimUI::kMaxGifDecodedBytes)
+        return GifResult::TooLarge;
+
     int* delays = nullptr;
     int width = 0, height = 0, frames = 0, comp = 0;
     stbi_uc* pixels = stbi_load_gif_from_memory(data.data(), (int)data.size(), &delays, &width,
                                                 &height, &frames, &comp, 4);
-    if (pixels == nullptr || width <= 0 || height <= 0 || frames <= 0) {
+    // The decoder's own view must agree with the scan's ceiling.
+    const bool tooLarge = frames > CGifAnimUI::kMaxGifFrames ||
+                          4ull * (unsigned)std::max(width, 0) * (unsigned)std::max(height, 0) *
+                                  (unsigned)std::max(frames, 0) >
+                              CGifAnimUI::kMaxGifDecodedBytes;
+    if (pixels == nullptr || width <= 0 || height <= 0 || frames <= 0 || tooLarge) {
         if (pixels)
             stbi_image_free(pixels);
         if (delays)
             stbi_image_free(delays);
-        return nullptr;
+        return tooLarge ? GifResult::TooLarge : GifResult::Unreadable;
     }
     auto gif = std::make_unique<TGifFrames>();
     gif->width = width;
     gif->height = height;
-    const size_t frameBytes = (size_t)width * height * 4;
+    const size_t bytesPerFrame = (size_t)width * height * 4;
     for (int i = 0; i < frames; ++i) {
-        HBITMAP h = MakeFrameBitmap(pixels + frameBytes * i, width, height);
+        HBITMAP h = MakeFrameBitmap(pixels + bytesPerFrame * i, width, height);
         if (h == nullptr)
             break;
         gif->frames.push_back(h);
@@ -79,15 +147,16 @@ std::unique_ptr<TGifFrames> DecodeGif(const std::vector<BYTE>& data) {
     if (delays)
         stbi_image_free(delays);
     if (gif->frames.empty())
-        return nullptr;
-    return gif;
+        return GifResult::Unreadable;
+    out = std::move(gif);
+    return GifResult::Ok;
 }
 
 } // namespace
 
 CGifAnimUI::CGifAnimUI()
     : m_nFrameCount(0), m_nFramePosition(0), m_nActiveFrame(0), m_bIsAutoPlay(true),
-      m_bIsAutoSize(false), m_bIsPlaying(false) {}
+      m_bIsAutoSize(false), m_bIsPlaying(false), m_bGifRefused(false) {}
 
 CGifAnimUI::~CGifAnimUI() {
     DeleteGif();
@@ -149,6 +218,7 @@ void CGifAnimUI::SetBkImage(LPCWSTR pStrImage) {
     m_sBkImage = pStrImage;
     StopGif();
     DeleteGif();
+    m_bGifRefused = false;
     Invalidate();
 }
 
@@ -222,14 +292,20 @@ int CGifAnimUI::GetFrameDelay(int i) const {
 bool CGifAnimUI::IsPlaying() const {
     return m_bIsPlaying;
 }
+bool CGifAnimUI::IsGifRefused() const {
+    return m_bGifRefused;
+}
 
 void CGifAnimUI::InitGifImage() {
-    if (m_pGif || m_sBkImage.IsEmpty())
+    if (m_pGif || m_bGifRefused || m_sBkImage.IsEmpty())
         return;
     std::vector<BYTE> data;
     if (CPaintManagerUI::LoadSkinFile(m_sBkImage.GetData(), data) != SkinFileStatus::Ok)
         CPaintManagerUI::ReadWholeFile(m_sBkImage.GetData(), data);
-    m_pGif = DecodeGif(data);
+    // An unreadable image is tried again at the next paint; one refused for
+    // its size would be refused again.
+    if (DecodeGif(data, m_pGif) == GifResult::TooLarge)
+        m_bGifRefused = true;
     if (!m_pGif)
         return;
     m_nFrameCount = (UINT)m_pGif->frames.size();

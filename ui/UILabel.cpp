@@ -258,7 +258,7 @@ void CLabelUI::PaintText(plat::HDC hDC) {
     if (m_bShowHtml) {
         int nLinks = 0;
         CRenderEngine::DrawHtmlText(hDC, m_pManager, rc, text.GetData(), color, nullptr, nullptr,
-                                    nLinks, DT_SINGLELINE | m_uTextStyle);
+                                    nLinks, DT_SINGLELINE | m_uTextStyle, m_iFont);
     } else {
         CRenderEngine::DrawText(hDC, m_pManager, rc, text.GetData(), color, m_iFont,
                                 DT_SINGLELINE | m_uTextStyle);
@@ -361,7 +361,7 @@ SIZE CTextUI::EstimateSize(SIZE /*szAvailable*/) {
             int nLinks = 0;
             CRenderEngine::DrawHtmlText(m_pManager->GetPaintDC(), m_pManager, rcText,
                                         text.GetData(), m_dwTextColor, nullptr, nullptr, nLinks,
-                                        DT_CALCRECT | m_uTextStyle);
+                                        DT_CALCRECT | m_uTextStyle, m_iFont);
         } else {
             CRenderEngine::DrawText(m_pManager->GetPaintDC(), m_pManager, rcText, text.GetData(),
                                     m_dwTextColor, m_iFont, DT_CALCRECT | m_uTextStyle);
@@ -379,7 +379,8 @@ SIZE CTextUI::EstimateSize(SIZE /*szAvailable*/) {
 void CTextUI::PaintText(plat::HDC hDC) {
     FillDefaultColors();
     CStdString text = GetText();
-    if (text.IsEmpty()) {
+    // With effects enabled a text draws nothing, as a label does.
+    if (text.IsEmpty() || m_bEnableEffect) {
         m_nLinks = 0;
         return;
     }
@@ -389,7 +390,7 @@ void CTextUI::PaintText(plat::HDC hDC) {
     const DWORD color = IsEnabled() ? m_dwTextColor : m_dwDisabledTextColor;
     if (m_bShowHtml) {
         CRenderEngine::DrawHtmlText(hDC, m_pManager, rc, text.GetData(), color, m_rcLinks, m_sLinks,
-                                    m_nLinks, m_uTextStyle);
+                                    m_nLinks, m_uTextStyle, m_iFont);
     } else {
         m_nLinks = 0;
         CRenderEngine::DrawText(hDC, m_pManager, rc, text.GetData(), color, m_iFont, m_uTextStyle);

@@ -227,6 +227,8 @@ private:
     // Resource-side state (declared first: destroyed last).
     struct ResourceState;
     std::unique_ptr<ResourceState> m_pRes;
+    // Takes the control out of every option group (ReapObjects).
+    void RemoveFromAllOptionGroups(CControlUI* pControl);
     // Fetches text metrics for a font record when a paint DC exists.
     void UpdateFontMetrics(TFontInfo* pFontInfo);
     TFontInfo* FindFontInfo(HFONT hFont);
@@ -269,10 +271,14 @@ public:
     // when null), initialising it, and indexes its names (the last of two
     // equal names wins). False for a null control.
     bool InitControls(CControlUI* pControl, CControlUI* pParent = nullptr);
-    // Forgets a control being destroyed: hover/click/key/focus references,
-    // its timers, its name, its post-paint entry, and the sender of queued
-    // notifications that name it.
+    // Forgets every reference the manager keeps to the control:
+    // hover/click/key/focus references, its timers, its name, its post-paint
+    // entry, its option-group memberships, and the sender of queued
+    // notifications that name it. A control being destroyed calls it.
     void ReapObjects(CControlUI* pControl);
+    // ReapObjects for the control and every control below it (the dialog
+    // builder's clean-up of the controls it configured under this manager).
+    void ReapControls(CControlUI* pControl);
     CControlUI* GetRoot() const;
     // By name (exact); null when absent or not yet indexed.
     CControlUI* FindControl(LPCTSTR pstrName) const;

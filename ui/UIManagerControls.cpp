@@ -148,9 +148,19 @@ void CPaintManagerUI::ReapObjects(CControlUI* pControl) {
     m_aPostPaintControls.erase(
         std::remove(m_aPostPaintControls.begin(), m_aPostPaintControls.end(), pControl),
         m_aPostPaintControls.end());
+    RemoveFromAllOptionGroups(pControl);
     for (TNotifyUI* pMsg : m_aAsyncNotify)
         if (pMsg->pSender == pControl)
             pMsg->pSender = nullptr;
+}
+
+void CPaintManagerUI::ReapControls(CControlUI* pControl) {
+    if (pControl == nullptr)
+        return;
+    std::vector<CControlUI*> all;
+    pControl->FindControl(CollectControl, &all, UIFIND_ALL);
+    for (CControlUI* p : all)
+        ReapObjects(p);
 }
 
 CControlUI* CPaintManagerUI::GetRoot() const {

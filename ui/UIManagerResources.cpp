@@ -729,6 +729,17 @@ void CPaintManagerUI::RemoveOptionGroup(LPCTSTR pStrGroupName, CControlUI* pCont
     }
 }
 
+void CPaintManagerUI::RemoveFromAllOptionGroups(CControlUI* pControl) {
+    // Names first: removing the last member deletes a group from the map.
+    std::vector<CStdString> names;
+    const CStdStringPtrMap& m = m_pRes->optionGroups;
+    for (int i = 0; i < m.GetSize(); ++i)
+        if (static_cast<CStdPtrArray*>(m.Find(m.GetAt(i)))->Find(pControl) >= 0)
+            names.emplace_back(m.GetAt(i));
+    for (const CStdString& name : names)
+        RemoveOptionGroup(name.GetData(), pControl);
+}
+
 void CPaintManagerUI::RemoveAllOptionGroups() {
     CStdStringPtrMap& m = m_pRes->optionGroups;
     for (int i = 0; i < m.GetSize(); ++i)

@@ -172,6 +172,8 @@ void COptionUI::SetAttribute(LPCWSTR pstrName, LPCWSTR pstrValue) {
 }
 
 void COptionUI::PaintStatusImage(plat::HDC hDC) {
+    // One state image, then one fore image over it: the button's rules are
+    // used without their fore image, which the option draws itself.
     bool drawn = false;
     if ((m_uButtonState & UISTATE_PUSHED) != 0 && IsSelected() &&
         !m_sSelectedPushedImage.IsEmpty()) {
@@ -188,7 +190,7 @@ void COptionUI::PaintStatusImage(plat::HDC hDC) {
         }
     }
     if (!drawn)
-        CButtonUI::PaintStatusImage(hDC);
+        PaintButtonStateImage(hDC, false);
     if (IsSelected() && !m_sSelectedForeImage.IsEmpty())
         DrawStateImage(hDC, m_sSelectedForeImage);
     else
@@ -203,8 +205,9 @@ void COptionUI::PaintText(plat::HDC hDC) {
     FillDefaultColors();
     if (GetText().IsEmpty() || m_bEnableEffect)
         return;
+    // The selected colour stands in for the enabled text colour only.
     DWORD clrColor = IsEnabled() ? m_dwTextColor : m_dwDisabledTextColor;
-    if (m_dwSelectedTextColor != 0)
+    if (IsEnabled() && m_dwSelectedTextColor != 0)
         clrColor = m_dwSelectedTextColor;
     PaintButtonText(hDC, clrColor);
 }

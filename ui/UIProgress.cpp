@@ -4,6 +4,9 @@
 #include "ui/UIManager.h"
 #include "ui/UIRender.h"
 
+#include <algorithm>
+#include <climits>
+
 namespace Veneer {
 
 CProgressUI::CProgressUI()
@@ -93,17 +96,19 @@ void CProgressUI::SetAttribute(LPCWSTR pstrName, LPCWSTR pstrValue) {
 }
 
 void CProgressUI::PaintStatusImage(plat::HDC hDC) {
+    // An empty or reversed range becomes one step wide; at the largest
+    // minimum it can only become empty, and is then drawn as one step.
     if (m_nMax <= m_nMin)
-        m_nMax = m_nMin + 1;
+        m_nMax = m_nMin < INT_MAX ? m_nMin + 1 : INT_MAX;
     if (m_nValue > m_nMax)
         m_nValue = m_nMax;
     if (m_nValue < m_nMin)
         m_nValue = m_nMin;
 
     // 64-bit products: a wide bar with a large range must not overflow.
-    const long long width = m_rcItem.right - m_rcItem.left;
-    const long long height = m_rcItem.bottom - m_rcItem.top;
-    const long long range = (long long)m_nMax - m_nMin;
+    const long long width = (long long)m_rcItem.right - m_rcItem.left;
+    const long long height = (long long)m_rcItem.bottom - m_rcItem.top;
+    const long long range = std::max(1LL, (long long)m_nMax - m_nMin);
     RECT rc = {0, 0, 0, 0};
     if (m_bHorizontal) {
         rc.right = (LONG)(width * ((long long)m_nValue - m_nMin) / range);

@@ -50,6 +50,11 @@ struct TGifFrames;
 class CGifAnimUI : public CControlUI {
 public:
     enum { EVENT_TIEM_ID = 100 }; // the animation's timer id
+    // Ceilings of one animation: a GIF with more frames, or whose frames
+    // take more bytes decoded (frames x width x height x 4), is refused
+    // before it is decoded and the control shows nothing.
+    static constexpr int kMaxGifFrames = 512;
+    static constexpr unsigned long long kMaxGifDecodedBytes = 16ull * 1024 * 1024;
 
     CGifAnimUI();
     ~CGifAnimUI() override;
@@ -81,6 +86,9 @@ public:
     // Delay of frame i in hundredths of a second (0 outside the range).
     int GetFrameDelay(int i) const;
     bool IsPlaying() const;
+    // True when the image was refused for exceeding a ceiling above; it is
+    // not tried again until the image name changes.
+    bool IsGifRefused() const;
 
 private:
     void InitGifImage();
@@ -98,6 +106,7 @@ private:
     bool m_bIsAutoPlay;
     bool m_bIsAutoSize;
     bool m_bIsPlaying;
+    bool m_bGifRefused;
 };
 
 // The small text service behind CRichEditUI: holds the text and the style

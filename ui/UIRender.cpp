@@ -725,9 +725,9 @@ void CRenderEngine::DrawTextW(HDC hDC, CPaintManagerUI* pManager, RECT& rc, LPCT
 
 void CRenderEngine::DrawHtmlText(HDC hDC, CPaintManagerUI* pManager, RECT& rc, LPCTSTR pstrText,
                                  DWORD dwTextColor, RECT*, CStdString*, int& nLinkRects,
-                                 UINT uStyle) {
+                                 UINT uStyle, int iFont) {
     nLinkRects = 0;
-    DrawTextW(hDC, pManager, rc, pstrText, dwTextColor, -1, uStyle);
+    DrawTextW(hDC, pManager, rc, pstrText, dwTextColor, iFont, uStyle);
 }
 
 SIZE CRenderEngine::GetTextSize(HDC hDC, CPaintManagerUI* pManager, LPCTSTR pstrText, int iFont,

@@ -107,11 +107,12 @@ public:
                          DWORD dwTextColor, int iFont, UINT uStyle) {
         DrawTextW(hDC, pManager, rc, pstrText, dwTextColor, iFont, uStyle);
     }
-    // Formatted text; drawn as plain text (no link rectangles are produced:
-    // *nLinkRects is set to 0).
+    // Formatted text in font iFont (the control's font; -1 the default);
+    // drawn as plain text (no link rectangles are produced: nLinkRects is
+    // set to 0).
     static void DrawHtmlText(HDC hDC, CPaintManagerUI* pManager, RECT& rc, LPCTSTR pstrText,
                              DWORD dwTextColor, RECT* pLinks, CStdString* sLinks, int& nLinkRects,
-                             UINT uStyle);
+                             UINT uStyle, int iFont);
     // Extent of the text in font iFont through the plain back end.
     static SIZE GetTextSize(HDC hDC, CPaintManagerUI* pManager, LPCTSTR pstrText, int iFont,
                             UINT uStyle = 0);

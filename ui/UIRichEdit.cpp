@@ -315,8 +315,13 @@ void CRichEditUI::DoPaint(plat::HDC hDC, const RECT& rcPaint) {
     RECT rcTemp;
     if (!UIIntersectRect(&rcTemp, rcPaint, m_rcItem))
         return;
+    // Everything stays inside the control's rounded border, when it has one.
     CRenderClip clip;
-    CRenderClip::GenerateClip(hDC, rcTemp, clip);
+    if (m_cxyBorderRound.cx > 0 || m_cxyBorderRound.cy > 0)
+        CRenderClip::GenerateRoundClip(hDC, rcTemp, m_rcItem, m_cxyBorderRound.cx,
+                                       m_cxyBorderRound.cy, clip);
+    else
+        CRenderClip::GenerateClip(hDC, rcTemp, clip);
     // Background and state image first, then the text inside the text area,
     // then the border over everything.
     if (!UIIntersectRect(&m_rcPaint, rcPaint, m_rcItem))

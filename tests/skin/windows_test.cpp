@@ -277,6 +277,7 @@ TEST(SkinWindows, MessageDialogYesNoForm) {
         Veneer::CControlUI* root =
             builder.Create(Veneer::STRINGorID(L"commondlg.xml"), nullptr, nullptr, &pm);
         ASSERT_NE(root, nullptr);
+        builder.ApplyWindowAttributes(&pm); // off-screen: no native window
         pm.AttachDialog(root);
         ASSERT_EQ(pm.GetClientSize().cx, 416);
         ASSERT_EQ(pm.GetClientSize().cy, 198);

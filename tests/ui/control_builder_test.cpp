@@ -84,8 +84,32 @@ TEST(DialogBuilder, RootNotNamedWindowAppliesNoWindowAttributes) {
                                       nullptr, nullptr, &w.pm);
     ASSERT_NE(root, nullptr);
     EXPECT_STREQ(root->GetClass(), L"HorizontalLayoutUI");
-    EXPECT_EQ(w.pm.GetInitSize().cx, 0);
     EXPECT_EQ(w.pm.GetCustomFontCount(), 1); // shared definitions still count
+    EXPECT_FALSE(builder.ApplyWindowAttributes(&w.pm));
+    EXPECT_EQ(w.pm.GetInitSize().cx, 0);
+    w.pm.AttachDialog(root);
+}
+
+TEST(DialogBuilder, WindowAttributesWaitForTheNativeWindow) {
+    // An off-screen manager has no window to give a size or caption: the
+    // build leaves them alone, and the off-screen user applies them itself.
+    Window w;
+    CDialogBuilder builder;
+    CControlUI* root = builder.Create(STRINGorID(L"<Window size=\"300,200\" caption=\"0,0,0,30\" "
+                                                 L"defaultfontcolor=\"#FF123456\"><VerticalLayout "
+                                                 L"/></Window>"),
+                                      nullptr, nullptr, &w.pm);
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(w.pm.GetInitSize().cx, 0);
+    EXPECT_EQ(w.pm.GetClientSize().cx, 0);
+    EXPECT_TRUE(RectIs(w.pm.GetCaptionRect(), 0, 0, 0, 0));
+    EXPECT_NE(w.pm.GetDefaultFontColor(), 0xFF123456u);
+
+    EXPECT_TRUE(builder.ApplyWindowAttributes(&w.pm));
+    EXPECT_EQ(w.pm.GetInitSize().cx, 300);
+    EXPECT_EQ(w.pm.GetClientSize().cy, 200);
+    EXPECT_TRUE(RectIs(w.pm.GetCaptionRect(), 0, 0, 0, 30));
+    EXPECT_EQ(w.pm.GetDefaultFontColor(), 0xFF123456u);
     w.pm.AttachDialog(root);
 }
 

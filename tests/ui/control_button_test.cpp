@@ -410,3 +410,169 @@ TEST(Label, PlaceholderOfAnEmptyTextField) {
     EXPECT_TRUE(blue);
     EXPECT_EQ(w.FindAs<CRichEditUI>(L"e")->GetText().str(), L"");
 }
+
+namespace {
+
+// Images for the fore-image tests: opaque white, black at half opacity, and
+// a mark that is red in its top-left 2 x 2 corner and clear elsewhere.
+class ForeSkin : public SkinFolder {
+public:
+    ForeSkin() {
+        dir.write("white.png", uires_test::SolidPng(10, 10, ToRgba(kWhite)));
+        dir.write("shade.png", uires_test::SolidPng(10, 10, Rgba{0, 0, 0, 128}));
+        dir.write("mark.png", uires_test::MakePng(10, 10, [](int x, int y) {
+                      return x < 2 && y < 2 ? ToRgba(kRed) : Rgba{0, 0, 0, 0};
+                  }));
+    }
+};
+
+// A colour under the shade drawn once: each channel at half (0x7F).
+uint32_t ShadedOnce(uint32_t argb) {
+    auto half = [](uint32_t c) { return c * 127 / 255; };
+    return 0xFF000000u | half((argb >> 16) & 0xFF) << 16 | half((argb >> 8) & 0xFF) << 8 |
+           half(argb & 0xFF);
+}
+
+::testing::AssertionResult Near(uint32_t actual, uint32_t expected) {
+    for (int shift = 0; shift < 32; shift += 8) {
+        const int a = (actual >> shift) & 0xFF, e = (expected >> shift) & 0xFF;
+        if (a - e > 2 || e - a > 2)
+            return ::testing::AssertionFailure()
+                   << std::hex << "0x" << actual << " is not near 0x" << expected;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// Pixels of the rectangle for which pred holds.
+template <class Pred> int CountPixels(Window& w, const RECT& rc, Pred pred) {
+    int n = 0;
+    for (int y = rc.top; y < rc.bottom; ++y)
+        for (int x = rc.left; x < rc.right; ++x)
+            n += pred(w.Pixel(x, y)) ? 1 : 0;
+    return n;
+}
+
+} // namespace
+
+TEST(Option, ForeImageIsDrawnOnceInEveryState) {
+    // A half-transparent fore image over each state image, as a button draws
+    // it: an option that fell back to the button's state image drew it a
+    // second time.
+    ForeSkin skin;
+    const std::wstring states = L"normalimage=\"white.png\" hotimage=\"cyan.png\" "
+                                L"pushedimage=\"yellow.png\" foreimage=\"shade.png\"";
+    Window button;
+    button.Build(ButtonRow(L"Button", states), 40, 10);
+    button.Paint();
+    EXPECT_TRUE(Near(button.Pixel(5, 5), ShadedOnce(kWhite)));
+
+    for (const wchar_t* selected : {L"false", L"true"}) {
+        SCOPED_TRACE(selected);
+        Window w;
+        w.Build(ButtonRow(L"Option", states + L" selected=\"" + selected + L"\""), 40, 10);
+        w.Paint();
+        EXPECT_EQ(w.Pixel(5, 5), button.Pixel(5, 5));
+        EXPECT_TRUE(Near(w.Pixel(5, 5), ShadedOnce(kWhite)));
+        Window::Send(w.Find(L"b"), UIEVENT_MOUSEENTER, {5, 5});
+        w.Paint();
+        EXPECT_TRUE(Near(w.Pixel(5, 5), ShadedOnce(kCyan)));
+        Window::Send(w.Find(L"b"), UIEVENT_BUTTONDOWN, {5, 5});
+        w.Paint();
+        EXPECT_TRUE(Near(w.Pixel(5, 5), ShadedOnce(kYellow)));
+    }
+}
+
+TEST(Option, SelectedForeImageTakesThePlaceOfTheForeImage) {
+    ForeSkin skin;
+    Window w;
+    w.Build(ButtonRow(L"Option", L"normalimage=\"white.png\" foreimage=\"mark.png\" "
+                                 L"selectedforeimage=\"shade.png\" selectedhotimage=\"cyan.png\" "
+                                 L"selectedpushedimage=\"yellow.png\""),
+            40, 10);
+    COptionUI* o = w.FindAs<COptionUI>(L"b");
+    w.Paint();
+    EXPECT_EQ(w.Pixel(1, 1), kRed); // unselected: the fore image
+    EXPECT_EQ(w.Pixel(5, 5), kWhite);
+
+    // Selected without a selected image: the normal image, and only the
+    // selected-fore image over it (the mark no longer shows through).
+    o->Selected(true);
+    w.Paint();
+    EXPECT_TRUE(Near(w.Pixel(1, 1), ShadedOnce(kWhite)));
+    EXPECT_TRUE(Near(w.Pixel(5, 5), ShadedOnce(kWhite)));
+
+    Window::Send(o, UIEVENT_MOUSEENTER, {5, 5}); // selected-hot
+    w.Paint();
+    EXPECT_TRUE(Near(w.Pixel(1, 1), ShadedOnce(kCyan)));
+    EXPECT_TRUE(Near(w.Pixel(5, 5), ShadedOnce(kCyan)));
+
+    Window::Send(o, UIEVENT_BUTTONDOWN, {5, 5}); // selected-pushed
+    w.Paint();
+    EXPECT_TRUE(Near(w.Pixel(1, 1), ShadedOnce(kYellow)));
+    EXPECT_TRUE(Near(w.Pixel(5, 5), ShadedOnce(kYellow)));
+}
+
+TEST(Option, DisabledSelectedOptionKeepsTheDisabledTextColour) {
+    Window w;
+    w.Build(L"<HorizontalLayout bkcolor=\"#FFFFFFFF\"><Option name=\"o\" width=\"80\" "
+            L"height=\"30\" text=\"WWWW\" selected=\"true\" enabled=\"false\" "
+            L"textcolor=\"#FFFF0000\" disabledtextcolor=\"#FF0000FF\" "
+            L"selectedtextcolor=\"#FF00FF00\" /><Control /></HorizontalLayout>",
+            100, 30);
+    w.Paint();
+    const RECT rc = w.Find(L"o")->GetPos();
+    auto blue = [](uint32_t p) { return (p & 0xFF) > 0xC0 && ((p >> 8) & 0xFF) < 0x60; };
+    auto green = [](uint32_t p) { return ((p >> 8) & 0xFF) > 0xC0 && (p & 0xFF) < 0x60; };
+    EXPECT_GT(CountPixels(w, rc, blue), 5);
+    EXPECT_EQ(CountPixels(w, rc, green), 0);
+
+    // Enabled again, the selected colour stands in for the text colour.
+    w.Find(L"o")->SetEnabled(true);
+    w.Paint();
+    EXPECT_GT(CountPixels(w, rc, green), 5);
+    EXPECT_EQ(CountPixels(w, rc, blue), 0);
+}
+
+TEST(Label, TextWithEffectsEnabledDrawsNothing) {
+    Window w;
+    w.Build(L"<VerticalLayout bkcolor=\"#FFFFFFFF\"><Text name=\"t\" height=\"30\" "
+            L"enabledeffect=\"true\" textcolor=\"#FF000000\" text=\"WWWW\" /><Text name=\"plain\" "
+            L"height=\"30\" textcolor=\"#FF000000\" text=\"WWWW\" /></VerticalLayout>",
+            100, 60);
+    w.Paint();
+    EXPECT_EQ(w.FindAs<CTextUI>(L"t")->GetText().str(), L"WWWW");
+    EXPECT_EQ(InkRows(w, w.Find(L"t")->GetPos()).first, -1);
+    EXPECT_GE(InkRows(w, w.Find(L"plain")->GetPos()).first, 30);
+}
+
+TEST(Label, FormattedTextUsesTheControlsFont) {
+    Window w;
+    w.Build(L"<Window><Font name=\"DejaVu Sans\" size=\"28\" /><VerticalLayout "
+            L"bkcolor=\"#FFFFFFFF\"><Label name=\"plain\" height=\"50\" font=\"0\" "
+            L"textcolor=\"#FF000000\" text=\"Hg\" /><Label name=\"html\" height=\"50\" font=\"0\" "
+            L"showhtml=\"true\" textcolor=\"#FF000000\" text=\"Hg\" /><Text name=\"text\" "
+            L"height=\"50\" font=\"0\" showhtml=\"true\" textcolor=\"#FF000000\" text=\"Hg\" />"
+            L"</VerticalLayout></Window>",
+            100, 150);
+    w.Paint();
+    auto height = [&](const wchar_t* name) {
+        auto rows = InkRows(w, w.Find(name)->GetPos());
+        return rows.first < 0 ? 0 : rows.second - rows.first + 1;
+    };
+    const int plain = height(L"plain");
+    EXPECT_GT(plain, 20);
+    EXPECT_EQ(height(L"html"), plain);
+    EXPECT_EQ(height(L"text"), plain);
+}
+
+TEST(RichEdit, DrawsInsideItsRoundedBorder) {
+    Window w;
+    w.Build(L"<VerticalLayout bkcolor=\"#FFFFFFFF\"><RichEdit name=\"e\" height=\"40\" "
+            L"bkcolor=\"#FFFF0000\" borderround=\"20,20\" bordersize=\"1\" "
+            L"bordercolor=\"#FF0000FF\" text=\"x\" /><Control /></VerticalLayout>",
+            100, 50);
+    w.Paint();
+    EXPECT_EQ(w.Pixel(0, 0), kWhite); // outside the rounded corner
+    EXPECT_EQ(w.Pixel(99, 39), kWhite);
+    EXPECT_EQ(w.Pixel(50, 20), kRed); // inside
+}

@@ -260,11 +260,14 @@ TEST(Container, EnablingAndHitTesting) {
 }
 
 TEST(Container, DeepNestingAndWideContainersBuildLayOutAndPaint) {
+    // As deep as the layout reader accepts: the Window element, the layouts
+    // and the button.
+    const int levels = CMarkup::kMaxDepth - 2;
     std::wstring deep;
-    for (int i = 0; i < 1000; ++i)
+    for (int i = 0; i < levels; ++i)
         deep += L"<VerticalLayout>";
     deep += L"<Button name=\"leaf\" text=\"x\" />";
-    for (int i = 0; i < 1000; ++i)
+    for (int i = 0; i < levels; ++i)
         deep += L"</VerticalLayout>";
     Window w1;
     ASSERT_NE(w1.Build(deep, 200, 100), nullptr);
@@ -310,5 +313,40 @@ TEST(Container, ExtremeSizesAndPaddingsDoNotOverflow) {
     ASSERT_NE(w.Build(xml, 200, 100), nullptr);
     EXPECT_TRUE(w.Paint());
     w.pm.SetClientSize(300, 150); // relative positions move
+    EXPECT_TRUE(w.Paint());
+}
+
+TEST(Container, InsetsAndPaddingsAtTheIntegerLimitsDoNotOverflow) {
+    // Every container kind with each inset side at either end of the
+    // integer range (values beyond it read as the limits), holding the
+    // children whose sizes and positions derive from the content rectangle.
+    const wchar_t* kinds[] = {L"VerticalLayout", L"HorizontalLayout", L"TabLayout", L"Container"};
+    const std::wstring ends[] = {L"0", L"-99999999999", L"99999999999"};
+    for (const wchar_t* kind : kinds) {
+        for (int mask = 0; mask < 81; ++mask) {
+            std::wstring inset;
+            for (int side = 0, m = mask; side < 4; ++side, m /= 3)
+                inset += (side ? L"," : L"") + ends[m % 3];
+            std::wstring xml = std::wstring(L"<") + kind + L" inset=\"" + inset +
+                               L"\" childpadding=\"-99999999999\"><Control /><Label text=\"x\" "
+                               L"autocalcwidth=\"true\" textpadding=\"" +
+                               inset + L"\" /><Progress value=\"1\" textpadding=\"" + inset +
+                               L"\" /><Control float=\"true\" pos=\"-5,-5,-1,-1\" "
+                               L"relativepos=\"50,50,50,50\" /><Text text=\"y\" /></" +
+                               kind + L">";
+            Window w;
+            ASSERT_NE(w.Build(xml, 60, 40), nullptr) << inset;
+            EXPECT_TRUE(w.Paint()) << inset;
+            w.pm.SetClientSize(90, 50);
+            EXPECT_TRUE(w.Paint()) << inset;
+        }
+    }
+    // Both sides of the inset at the negative limit: the content is wider
+    // than the coordinate range.
+    Window w;
+    ASSERT_NE(w.Build(L"<VerticalLayout inset=\"-99999999999,0,-99999999999,0\"><Control />"
+                      L"<Button text=\"b\" /></VerticalLayout>",
+                      60, 40),
+              nullptr);
     EXPECT_TRUE(w.Paint());
 }

@@ -326,3 +326,75 @@ TEST(RichEdit, TextBeforeTheServiceIsHandedOver) {
     EXPECT_EQ(field->GetText().str(), L"handed over!");
     EXPECT_EQ(w.recorder.Count(L"textchanged"), 1);
 }
+
+TEST(Progress, BoundsAtTheIntegerLimits) {
+    // A maximum at or below the minimum becomes minimum + 1 at paint time;
+    // at the largest minimum it can only become equal, and the bar is empty.
+    SkinFolder skin;
+    Window w;
+    w.Build(L"<VerticalLayout><Progress name=\"top\" width=\"10\" height=\"5\" "
+            L"min=\"2147483647\" max=\"0\" foreimage=\"fore.png\" /><Progress name=\"low\" "
+            L"width=\"10\" height=\"5\" min=\"-2147483648\" max=\"2147483647\" value=\"0\" "
+            L"foreimage=\"fore.png\" /><Control /></VerticalLayout>",
+            20, 20);
+    EXPECT_TRUE(w.Paint());
+    CProgressUI* top = w.FindAs<CProgressUI>(L"top");
+    EXPECT_EQ(top->GetMaxValue(), 2147483647);
+    EXPECT_EQ(top->GetMinValue(), 2147483647);
+    EXPECT_EQ(top->GetValue(), 2147483647); // clamped into the range: nothing filled
+    EXPECT_NE(w.Pixel(2, 2), 0xFF0000FFu);
+    EXPECT_EQ(w.Pixel(4, 7), 0xFF0000FFu); // half of the full range
+    EXPECT_NE(w.Pixel(5, 7), 0xFF0000FFu);
+}
+
+TEST(GifAnim, FramesAndDecodedBytesHaveACeiling) {
+    SkinFolder skin;
+    // One frame more than the ceiling, and the ceiling itself.
+    skin.dir.write("many.gif", MakeGif(1, 1, std::vector<int>(CGifAnimUI::kMaxGifFrames + 1, 0),
+                                       std::vector<int>(CGifAnimUI::kMaxGifFrames + 1, 0)));
+    skin.dir.write("most.gif", MakeGif(1, 1, std::vector<int>(CGifAnimUI::kMaxGifFrames, 1),
+                                       std::vector<int>(CGifAnimUI::kMaxGifFrames, 0)));
+    // One small frame on a logical screen one column too wide: every frame
+    // decodes at the screen's size. The same at the ceiling decodes.
+    auto onScreen = [](int w, int h) {
+        std::vector<uint8_t> gif = MakeGif(1, 1, {2}, {0});
+        gif[6] = uint8_t(w & 0xFF);
+        gif[7] = uint8_t(w >> 8);
+        gif[8] = uint8_t(h & 0xFF);
+        gif[9] = uint8_t(h >> 8);
+        return gif;
+    };
+    ASSERT_EQ(4ull * 2048 * 2048, CGifAnimUI::kMaxGifDecodedBytes);
+    skin.dir.write("wide.gif", onScreen(2049, 2048));
+    skin.dir.write("full.gif", onScreen(2048, 2048));
+
+    Window w;
+    w.Build(L"<HorizontalLayout bkcolor=\"#FFFFFFFF\"><GifAnim name=\"many\" width=\"8\" "
+            L"height=\"4\" bkimage=\"many.gif\" /><GifAnim name=\"wide\" width=\"8\" height=\"4\" "
+            L"bkimage=\"wide.gif\" /><GifAnim name=\"most\" width=\"8\" height=\"4\" "
+            L"bkimage=\"most.gif\" /><GifAnim name=\"full\" width=\"8\" height=\"4\" "
+            L"bkimage=\"full.gif\" /><Control /></HorizontalLayout>",
+            40, 4);
+    w.Paint();
+    for (const wchar_t* name : {L"many", L"wide"}) {
+        SCOPED_TRACE(name);
+        CGifAnimUI* g = w.FindAs<CGifAnimUI>(name);
+        EXPECT_TRUE(g->IsGifRefused());
+        EXPECT_EQ(g->GetFrameCount(), 0);
+        EXPECT_FALSE(g->IsPlaying());
+        EXPECT_EQ(GifTimer(w, g), nullptr);
+        const RECT& rc = g->GetPos();
+        EXPECT_EQ(w.Pixel(rc.left + 2, 2), 0xFFFFFFFFu); // shows nothing
+    }
+    EXPECT_EQ(w.FindAs<CGifAnimUI>(L"most")->GetFrameCount(), CGifAnimUI::kMaxGifFrames);
+    EXPECT_FALSE(w.FindAs<CGifAnimUI>(L"most")->IsGifRefused());
+    EXPECT_EQ(w.Pixel(16 + 2, 2), 0xFF00FF00u);
+    EXPECT_EQ(w.FindAs<CGifAnimUI>(L"full")->GetFrameCount(), 1);
+
+    // Another image is tried afresh.
+    CGifAnimUI* many = w.FindAs<CGifAnimUI>(L"many");
+    many->SetBkImage(L"zero.gif");
+    EXPECT_FALSE(many->IsGifRefused());
+    w.Paint();
+    EXPECT_EQ(many->GetFrameCount(), 3);
+}

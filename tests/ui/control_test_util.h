@@ -56,7 +56,8 @@ public:
 
     // Builds markup text (wrapped in a Window element unless it is one),
     // attaches the tree and sizes the client area (the Window element's size
-    // when w and h are 0).
+    // when w and h are 0). Without a native window the Window element's
+    // attributes are applied explicitly, as an off-screen renderer does.
     CControlUI* Build(const std::wstring& xml, int w = 0, int h = 0) {
         std::wstring doc =
             xml.compare(0, 7, L"<Window") == 0 ? xml : L"<Window>" + xml + L"</Window>";
@@ -64,6 +65,8 @@ public:
         CControlUI* root = builder.Create(STRINGorID(doc.c_str()), nullptr, nullptr, &pm);
         if (root == nullptr)
             return nullptr;
+        if (pm.GetPaintWindow() == nullptr)
+            builder.ApplyWindowAttributes(&pm);
         pm.AttachDialog(root);
         if (w > 0 && h > 0)
             pm.SetClientSize(w, h);

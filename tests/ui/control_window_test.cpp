@@ -110,6 +110,21 @@ TEST_F(HostedWindow, PaintsTheTreeThroughWmPaint) {
         PumpUntil([&] { return plat::HeadlessCaptureWindow(hwnd).At(190, 70) == 0xFF00FF00u; }));
 }
 
+TEST_F(HostedWindow, WindowAttributesApplyOnceTheWindowExists) {
+    CDialogBuilder builder;
+    CControlUI* root = builder.Create(STRINGorID(L"<Window size=\"150,70\" caption=\"0,0,0,20\">"
+                                                 L"<VerticalLayout /></Window>"),
+                                      nullptr, nullptr, &w.pm);
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(w.pm.GetInitSize().cx, 150);
+    EXPECT_TRUE(RectIs(w.pm.GetCaptionRect(), 0, 0, 0, 20));
+    plat::RECT rc{};
+    ASSERT_TRUE(plat::GetClientRect(hwnd, &rc));
+    EXPECT_EQ(rc.right - rc.left, 150);
+    EXPECT_EQ(rc.bottom - rc.top, 70);
+    w.pm.AttachDialog(root);
+}
+
 TEST_F(HostedWindow, NativeTimersDriveTheAnimation) {
     uires_test::TempDir dir;
     // A two-frame GIF with 1/100 s delays, written by hand: frame 0 red,

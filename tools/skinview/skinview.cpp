@@ -231,6 +231,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             err << "\n";
             status = 1;
         } else {
+            // No native window here: the layout's Window attributes (its
+            // size above all) are applied explicitly.
+            builder.ApplyWindowAttributes(&pm);
             pm.AttachDialog(root);
             if (o.width > 0)
                 pm.SetClientSize(o.width, o.height);
