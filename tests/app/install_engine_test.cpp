@@ -236,6 +236,14 @@ protected:
         m_config = "{\"code\":\"200\",\"msg\":\"ok\",\"data\":{\"sp\":\"1.0\"," + data + "}}";
     }
     std::string PackageUrl(const std::string& file) { return m_server.Url("/pkg/" + file); }
+    // The usual offer: product 2.0.1 as p.sh, its digest in upper case.
+    // Returns the digest.
+    std::string OfferProduct() {
+        const std::string md5 = AddPackage("p.sh", "product");
+        SetConfig("\"pdfver\":\"2.0.1\",\"pdfname\":\"p.sh\",\"pdfdlurl\":\"" + PackageUrl("p.sh") +
+                  "\",\"pdfmd5\":\"" + md5 + "\"");
+        return md5;
+    }
 
     std::vector<std::string> ProbeLines() {
         std::vector<std::string> lines;
@@ -378,9 +386,7 @@ TEST_F(InstallEngine, WithoutVersionAndChannelTheEventIsNamedAfterItsLabel) {
     g_dotNetInstalled = 1;
     g_statSettings->strVersion.clear();
     g_statSettings->strChannel.clear();
-    const std::string md5 = AddPackage("p.sh", "product");
-    SetConfig("\"pdfver\":\"2.0.1\",\"pdfname\":\"p.sh\",\"pdfdlurl\":\"" + PackageUrl("p.sh") +
-              "\",\"pdfmd5\":\"" + md5 + "\"");
+    OfferProduct();
     RecordingView view;
     InstallThread(&view);
     const auto events = ReportedEvents();
@@ -393,9 +399,7 @@ TEST_F(InstallEngine, WithoutVersionAndChannelTheEventIsNamedAfterItsLabel) {
 TEST_F(InstallEngine, OnlyOneOfVersionAndChannelStillGivesThePlusForm) {
     g_dotNetInstalled = 1;
     g_statSettings->strVersion.clear();
-    const std::string md5 = AddPackage("p.sh", "product");
-    SetConfig("\"pdfver\":\"2.0.1\",\"pdfname\":\"p.sh\",\"pdfdlurl\":\"" + PackageUrl("p.sh") +
-              "\",\"pdfmd5\":\"" + md5 + "\"");
+    OfferProduct();
     RecordingView view;
     InstallThread(&view);
     const auto events = ReportedEvents();
@@ -407,9 +411,7 @@ TEST_F(InstallEngine, WithoutAStatisticsClientTheInstallStillCompletes) {
     g_dotNetInstalled = 1;
     g_statClient = nullptr;
     g_statSettings = nullptr;
-    const std::string md5 = AddPackage("p.sh", "product");
-    SetConfig("\"pdfver\":\"2.0.1\",\"pdfname\":\"p.sh\",\"pdfdlurl\":\"" + PackageUrl("p.sh") +
-              "\",\"pdfmd5\":\"" + md5 + "\"");
+    OfferProduct();
     RecordingView view;
     InstallThread(&view);
     EXPECT_EQ(ProbeLines().size(), 1u);
@@ -421,9 +423,7 @@ TEST_F(InstallEngine, WithoutAStatisticsClientTheInstallStillCompletes) {
 
 TEST_F(InstallEngine, RunsTheVerifiedBytesEvenWhenTheFileIsReplacedAfterTheDownload) {
     g_dotNetInstalled = 1;
-    const std::string md5 = AddPackage("p.sh", "product");
-    SetConfig("\"pdfver\":\"2.0.1\",\"pdfname\":\"p.sh\",\"pdfdlurl\":\"" + PackageUrl("p.sh") +
-              "\",\"pdfmd5\":\"" + md5 + "\"");
+    OfferProduct();
     const fs::path target = m_dir / "tmp" / "p.sh";
     const std::string swapped =
         "#!/bin/sh\n\"" + std::string(TARVEX_PACKAGE_PROBE) + "\" swapped\n";
@@ -451,9 +451,7 @@ TEST_F(InstallEngine, RunsTheVerifiedBytesEvenWhenTheFileIsReplacedAfterTheDownl
 
 TEST_F(InstallEngine, APlantedLinkAtThePackageNameIsNeverFollowed) {
     g_dotNetInstalled = 1;
-    const std::string md5 = AddPackage("p.sh", "product");
-    SetConfig("\"pdfver\":\"2.0.1\",\"pdfname\":\"p.sh\",\"pdfdlurl\":\"" + PackageUrl("p.sh") +
-              "\",\"pdfmd5\":\"" + md5 + "\"");
+    OfferProduct();
     std::ofstream(m_dir / "victim") << "precious";
     fs::create_symlink(m_dir / "victim", m_dir / "tmp" / "p.sh");
     RecordingView view;
@@ -648,9 +646,7 @@ TEST_F(InstallEngine, UnsafeConfigurationIsRefusedLikeAnInvalidOne) {
 
 TEST_F(InstallEngine, OversizedConfigurationIsInvalidEvenWithAValidStart) {
     g_dotNetInstalled = 1;
-    const std::string md5 = AddPackage("p.sh", "product");
-    SetConfig("\"pdfver\":\"2.0.1\",\"pdfname\":\"p.sh\",\"pdfdlurl\":\"" + PackageUrl("p.sh") +
-              "\",\"pdfmd5\":\"" + md5 + "\"");
+    OfferProduct();
     // A complete document, a NUL that ends the text early, then padding far
     // past the size limit.
     m_config += std::string(1, '\0') + std::string(2 * kMaxTextResponseBytes, ' ');
@@ -675,9 +671,7 @@ TEST_F(InstallEngine, UnreachableConfigurationServerShowsTheFailure) {
 TEST_F(InstallEngine, DownloadWithoutLengthShowsOnlyTheFinalHundred) {
     g_dotNetInstalled = 1;
     m_chunked = true;
-    const std::string md5 = AddPackage("p.sh", "product");
-    SetConfig("\"pdfver\":\"2.0.1\",\"pdfname\":\"p.sh\",\"pdfdlurl\":\"" + PackageUrl("p.sh") +
-              "\",\"pdfmd5\":\"" + md5 + "\"");
+    OfferProduct();
     RecordingView view;
     InstallThread(&view);
     ASSERT_EQ(view.progress.size(), 1u);
