@@ -52,6 +52,11 @@ IngestQueue::Counters IngestQueue::GetCounters() const {
     return m_counters;
 }
 
+size_t IngestQueue::Queued() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_queue.size();
+}
+
 void IngestQueue::WriterLoop() {
     std::vector<Pending*> batch;
     std::vector<const StoreItem*> items;

@@ -43,6 +43,8 @@ public:
         uint64_t transactions = 0;
     };
     Counters GetCounters() const;
+    // Items waiting for the writer (not those it is writing).
+    size_t Queued() const;
 
 private:
     struct Pending {
