@@ -117,7 +117,7 @@ TEST(Catalogue, FaultsAreRefusedWithTheirPlace) {
          "usable as a folder name"},
         {Replace(good, "\"package_dir\"", "\"products\": [], \"package_dir\""), "not valid JSON"},
         {"{\"package_dir\": \"packages\", \"channels\": []}", "products: must be a non-empty"},
-        {"{" + std::string(200, '[') , "not valid JSON"},
+        {"{" + std::string(200, '['), "not valid JSON"},
     };
     for (const Case& c : cases) {
         const std::string error = ErrorFor(folder, c.json);
@@ -129,7 +129,8 @@ TEST(Catalogue, FaultsAreRefusedWithTheirPlace) {
 
 TEST(Catalogue, SymbolicLinksMayNotLeadOutOfThePackageFolder) {
     CatalogueFolder folder;
-    ASSERT_EQ(::symlink((folder / "secret.txt").c_str(), (folder / "packages/link.exe").c_str()), 0);
+    ASSERT_EQ(::symlink((folder / "secret.txt").c_str(), (folder / "packages/link.exe").c_str()),
+              0);
     ASSERT_EQ(::symlink("setup.exe", (folder / "packages/latest.exe").c_str()), 0);
     std::string error = ErrorFor(folder, Replace(CatalogueJson(), "\"old.exe\"", "\"link.exe\""));
     EXPECT_NE(error.find("leads out of the package folder"), std::string::npos) << error;

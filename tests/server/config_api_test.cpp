@@ -50,8 +50,8 @@ TEST_F(ConfigApi, AnswersTheChannelsReleaseWithDigestsAndUrlsBackHere) {
     const std::string md5sum = testutil::Run("md5sum '" + (m_folder / "copy") + "'", rc);
     EXPECT_EQ(data["pdfmd5"].asString(), md5sum.substr(0, 32));
     // This release has no .NET package: the members are there, empty.
-    for (const char* name : {"dotnetmajorver", "dotnetname", "dotnetparam", "dotnetdlurl",
-                             "dotnetmd5"}) {
+    for (const char* name :
+         {"dotnetmajorver", "dotnetname", "dotnetparam", "dotnetdlurl", "dotnetmd5"}) {
         EXPECT_TRUE(data[name].isString()) << name;
         EXPECT_EQ(data[name].asString(), "") << name;
     }
@@ -67,8 +67,9 @@ TEST_F(ConfigApi, DefaultChannelCarriesTheDotNetPackage) {
     EXPECT_EQ(data["dotnetparam"], "/q /norestart");
     EXPECT_EQ(data["dotnetdlurl"], m_service.Url("/download/dotnet.exe"));
     int rc = 0;
-    EXPECT_EQ(data["dotnetmd5"].asString(),
-              testutil::Run("md5sum < '" + (m_folder / "packages/dotnet.exe") + "'", rc).substr(0, 32));
+    EXPECT_EQ(
+        data["dotnetmd5"].asString(),
+        testutil::Run("md5sum < '" + (m_folder / "packages/dotnet.exe") + "'", rc).substr(0, 32));
 }
 
 TEST_F(ConfigApi, NoReleaseGetsTheFailureForm) {

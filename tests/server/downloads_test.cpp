@@ -122,7 +122,8 @@ TEST_F(Downloads, SingleRangesAndTheirLimits) {
     EXPECT_EQ(several->body.size(), 200000u);
 
     // If-Range with an old validator: the whole (current) file.
-    auto stale = client.Get("/download/setup.exe", {{"Range", "bytes=0-9"}, {"If-Range", "\"old\""}});
+    auto stale =
+        client.Get("/download/setup.exe", {{"Range", "bytes=0-9"}, {"If-Range", "\"old\""}});
     ASSERT_TRUE(stale);
     EXPECT_EQ(stale->status, 200);
     const std::string etag = stale->get_header_value("ETag");

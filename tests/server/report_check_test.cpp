@@ -13,9 +13,8 @@ namespace {
 const distd::ProductKey kProduct{"51", kKey, kIv};
 
 distd::ReportVerdict Check(const std::string& target) {
-    return distd::CheckReport(target, [](const std::string& id) {
-        return id == "51" ? &kProduct : nullptr;
-    });
+    return distd::CheckReport(
+        target, [](const std::string& id) { return id == "51" ? &kProduct : nullptr; });
 }
 
 void ExpectRejected(const std::string& target, RejectReason reason, const char* what) {
@@ -57,16 +56,18 @@ TEST(ReportCheck, ReadsEachReportKind) {
     EXPECT_EQ(event.report.events[0].name, "1.1.8.305+10001");
     EXPECT_EQ(event.report.events[0].actTime, 1700000050);
 
-    const std::string error = "{" + DevInfo("1", "2") +
-                              ",\"error_log\":{\"acttime\":\"17\",\"error_msg\":\"a \\\"b\\\"\\/c\\nd "
-                              "\\u8FDE\"}}\n";
+    const std::string error =
+        "{" + DevInfo("1", "2") +
+        ",\"error_log\":{\"acttime\":\"17\",\"error_msg\":\"a \\\"b\\\"\\/c\\nd "
+        "\\u8FDE\"}}\n";
     distd::ReportVerdict exception = Check(ReportTarget(error));
     ASSERT_TRUE(exception.ok) << exception.detail;
     EXPECT_EQ(exception.report.kind, distd::ReportKind::Exception);
     EXPECT_EQ(exception.report.errorMsg, "a \"b\"/c\nd \xE8\xBF\x9E");
 
     // A reason mask without known bits sends "event_log":"" (no events).
-    distd::ReportVerdict empty = Check(ReportTarget("{" + DevInfo("1", "2") + ",\"event_log\":\"\"}\n"));
+    distd::ReportVerdict empty =
+        Check(ReportTarget("{" + DevInfo("1", "2") + ",\"event_log\":\"\"}\n"));
     ASSERT_TRUE(empty.ok) << empty.detail;
     EXPECT_TRUE(empty.report.events.empty());
 }
@@ -85,7 +86,10 @@ TEST(ReportCheck, ReadsThePayloadFromTheRawQuery) {
         // A sender that percent-encoded the payload is understood too.
         std::string encoded;
         for (char ch : payload) {
-            encoded += ch == '+' ? "%2B" : ch == '/' ? "%2F" : ch == '=' ? "%3D" : std::string(1, ch);
+            encoded += ch == '+'   ? "%2B"
+                       : ch == '/' ? "%2F"
+                       : ch == '=' ? "%3D"
+                                   : std::string(1, ch);
         }
         EXPECT_TRUE(Check("/tj.html?value=51_" + encoded).ok);
         return;
@@ -101,8 +105,7 @@ TEST(ReportCheck, GivesOneReasonForEachFault) {
     ExpectRejected("/tj.html?value=" + payload, RejectReason::NoValue, "no product");
     ExpectRejected("/tj.html?value=51_", RejectReason::NoValue, "empty payload");
     ExpectRejected("/tj.html?value=99_" + payload, RejectReason::UnknownProduct, "unknown product");
-    ExpectRejected("/tj.html?value=51_" + payload.substr(1), RejectReason::NotBase64,
-                   "cut Base64");
+    ExpectRejected("/tj.html?value=51_" + payload.substr(1), RejectReason::NotBase64, "cut Base64");
     ExpectRejected("/tj.html?value=51_ab!c", RejectReason::NotBase64, "foreign characters");
     ExpectRejected("/tj.html?value=51_%zz" + payload, RejectReason::NotBase64, "broken escape");
     ExpectRejected(ReportTarget(doc, "51", "c14f8a2b93e70d56f2a81b4ce90d7a36"),
@@ -119,8 +122,7 @@ TEST(ReportCheck, GivesOneReasonForEachFault) {
                    RejectReason::NotJson, "deep JSON");
     ExpectRejected(ReportTarget("[1,2]"), RejectReason::NotJson, "not an object");
     ExpectRejected(ReportTarget("{\"act_log\":{}}"), RejectReason::BadShape, "no dev_info");
-    ExpectRejected(ReportTarget("{" + DevInfo("1", "2") + "}"), RejectReason::BadShape,
-                   "no block");
+    ExpectRejected(ReportTarget("{" + DevInfo("1", "2") + "}"), RejectReason::BadShape, "no block");
     ExpectRejected(ReportTarget("{" + DevInfo("1", "2") +
                                 ",\"act_log\":{\"open_time\":\"1\",\"close_time\":\"0\"},"
                                 "\"event_log\":\"\"}"),

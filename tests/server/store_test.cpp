@@ -73,17 +73,15 @@ TEST(SqliteStore, KeepsReportsEventsAndRejectsAndReadsTheFigures) {
     const int64_t today = kNow - 60;
     const int64_t yesterday = kNow - kDay;
     const int64_t longAgo = kNow - 90 * kDay; // outside the daily window
-    ASSERT_TRUE(WriteAll(*store,
-                         {Report(LaunchDoc("10001", "1.1"), today),
-                          Report(LaunchDoc("10001", "1.1"), yesterday),
-                          Report(LaunchDoc("10001", "1.2"), longAgo),
-                          Report(LaunchDoc("20002", "1.1"), today),
-                          Report(EventDoc("10001", "1.1", "InstallSuccess", "1.1+10001"), today),
-                          Report(EventDoc("10001", "1.1", "install", "other label"), today),
-                          Report(ExitDoc("10001", "1.1"), today),
-                          Reject(distd::RejectReason::WrongKey, today),
-                          Reject(distd::RejectReason::WrongKey, today),
-                          Reject(distd::RejectReason::NotJson, yesterday)}));
+    ASSERT_TRUE(WriteAll(
+        *store,
+        {Report(LaunchDoc("10001", "1.1"), today), Report(LaunchDoc("10001", "1.1"), yesterday),
+         Report(LaunchDoc("10001", "1.2"), longAgo), Report(LaunchDoc("20002", "1.1"), today),
+         Report(EventDoc("10001", "1.1", "InstallSuccess", "1.1+10001"), today),
+         Report(EventDoc("10001", "1.1", "install", "other label"), today),
+         Report(ExitDoc("10001", "1.1"), today), Reject(distd::RejectReason::WrongKey, today),
+         Reject(distd::RejectReason::WrongKey, today),
+         Reject(distd::RejectReason::NotJson, yesterday)}));
     distd::Figures figures;
     ASSERT_TRUE(store->ReadFigures(kNow, 30, 2, figures, error)) << error;
     EXPECT_EQ(figures.reports, 7);
