@@ -235,6 +235,24 @@ std::string RenderDashboard(const Figures& figures, int64_t now, const ServiceSt
     }
     html << "</section>";
 
+    html << "<section><h2>Latest reports</h2>";
+    if (figures.recentReports.empty()) {
+        html << "<p class=\"empty\">None.</p>";
+    } else {
+        html << "<table id=\"latest\"><tr><th>received (UTC)</th><th>from</th><th>kind</th>"
+             << "<th>channel</th><th>installer version</th><th>device</th><th>system</th></tr>";
+        for (const RecentReport& report : figures.recentReports) {
+            html << "<tr><td>" << TimeText(report.receivedAt) << "</td><td>"
+                 << HtmlEscape(report.source) << "</td><td>" << HtmlEscape(report.kind)
+                 << "</td><td>" << HtmlEscape(report.channel) << "</td><td>"
+                 << HtmlEscape(report.version) << "</td><td class=\"raw\">"
+                 << HtmlEscape(report.devName) << "</td><td>" << HtmlEscape(report.osName)
+                 << "</td></tr>";
+        }
+        html << "</table>";
+    }
+    html << "</section>";
+
     html << "<section><h2>Rejected reports by reason</h2>";
     if (figures.rejectsByReason.empty()) {
         html << "<p class=\"empty\">None.</p>";

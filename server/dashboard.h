@@ -23,7 +23,7 @@ struct ServiceStatus {
 };
 
 constexpr int kDashboardDays = 30;
-constexpr int kDashboardRecentRejects = 20;
+constexpr int kDashboardRecent = 10;
 
 std::string RenderDashboard(const Figures& figures, int64_t now, const ServiceStatus& status);
 

@@ -99,7 +99,7 @@ void Service::AddRoutes() {
         const int64_t now = m_options.clock();
         Figures figures;
         std::string error;
-        if (!m_store->ReadFigures(now, kDashboardDays, kDashboardRecentRejects, figures, error)) {
+        if (!m_store->ReadFigures(now, kDashboardDays, kDashboardRecent, figures, error)) {
             res.status = 500;
             res.set_content("the store cannot be read: " + error + "\n", "text/plain");
             return;

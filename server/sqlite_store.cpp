@@ -422,6 +422,21 @@ private:
                    })) {
             return false;
         }
+        if (!Query("SELECT received_at, source, kind, channel, ver, dev_name, os_name"
+                   " FROM reports ORDER BY id DESC LIMIT ?1",
+                   {recent}, error, [&](const Statement& s) {
+                       RecentReport report;
+                       report.receivedAt = s.ColumnInt(0);
+                       report.source = s.ColumnText(1);
+                       report.kind = s.ColumnText(2);
+                       report.channel = s.ColumnText(3);
+                       report.version = s.ColumnText(4);
+                       report.devName = s.ColumnText(5);
+                       report.osName = s.ColumnText(6);
+                       out.recentReports.push_back(report);
+                   })) {
+            return false;
+        }
         return Query("SELECT reason, COUNT(*) FROM rejects GROUP BY reason"
                      " ORDER BY 2 DESC, reason",
                      {}, error,

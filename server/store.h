@@ -56,6 +56,16 @@ struct RecentReject {
     std::string raw;
 };
 
+struct RecentReport {
+    int64_t receivedAt = 0;
+    std::string source;
+    std::string kind;
+    std::string channel;
+    std::string version;
+    std::string devName;
+    std::string osName;
+};
+
 struct Figures {
     int64_t reports = 0;
     int64_t events = 0;
@@ -64,6 +74,7 @@ struct Figures {
     std::vector<DailyFigures> daily;              // every day of the window, oldest first
     std::vector<ReasonCount> rejectsByReason;     // most frequent first
     std::vector<RecentReject> recentRejects;      // newest first
+    std::vector<RecentReport> recentReports;      // newest first
 };
 
 class ReportStore {
@@ -75,7 +86,8 @@ public:
     virtual bool Write(const std::vector<const StoreItem*>& items, std::string& error) = 0;
 
     // The figures, with a daily series of `days` days ending on the day of
-    // `now` (seconds since 1970) and the last `recent` rejected reports.
+    // `now` (seconds since 1970) and the last `recent` reports and rejected
+    // reports.
     virtual bool ReadFigures(int64_t now, int days, int recent, Figures& out,
                              std::string& error) = 0;
 
