@@ -147,11 +147,19 @@ ENUM_DECODE_RESULT DecodeReport(const std::string& strInput, const std::string& 
     builder["allowComments"] = false;
     builder["strictRoot"] = true;
     builder["failIfExtra"] = true;
+    // jsoncpp throws when a document nests deeper than its stack limit; a
+    // report is a few levels deep, so a small limit costs nothing.
+    builder["stackLimit"] = 64;
     std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value root;
     std::string errors;
-    if (!reader->parse(plain.data(), plain.data() + plain.size(), &root, &errors) ||
-        !root.isObject()) {
+    bool parsed = false;
+    try {
+        parsed = reader->parse(plain.data(), plain.data() + plain.size(), &root, &errors);
+    } catch (const std::exception&) {
+        return Fail(out, DECODE_NOT_JSON, "the document is nested too deeply");
+    }
+    if (!parsed || !root.isObject()) {
         return Fail(out, DECODE_NOT_JSON, "the document is not a JSON object");
     }
     out.strJson = plain;

@@ -221,3 +221,11 @@ TEST(Decode, GivesClearErrors) {
     EXPECT_EQ(DecodeReport(Sealed("{} {}\n"), kKey, kIv, out), DECODE_NOT_JSON);
     EXPECT_STREQ(DecodeResultName(DECODE_NOT_JSON), "not json");
 }
+
+TEST(Decode, DeeplyNestedDocumentIsRefusedNotThrown) {
+    // jsoncpp throws past its nesting limit; the decoder must answer.
+    tagSTAT_DECODED out;
+    const std::string deep = "{\"a\":" + std::string(5000, '[') + std::string(5000, ']') + "}\n";
+    EXPECT_EQ(DecodeReport(Sealed(deep), kKey, kIv, out), DECODE_NOT_JSON);
+    EXPECT_FALSE(out.strError.empty());
+}

@@ -1,0 +1,41 @@
+// The dashboard: per channel and installer version the launches, installs
+// ("InstallSuccess" events) and exits with the funnel between them, daily
+// series as server-rendered SVG charts, and the rejected reports by reason.
+// Plain HTML with inline SVG and styles, no external assets, every value
+// that came from a report escaped. The same figures as a text table for
+// `distd stats`.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "server/ingest.h"
+#include "server/store.h"
+
+namespace distd {
+
+// What the service itself knows (not in the store).
+struct ServiceStatus {
+    std::string catalogue;
+    std::string store;
+    IngestQueue::Counters ingest;
+    bool live = false; // false for `distd stats` (no running service)
+};
+
+constexpr int kDashboardDays = 30;
+constexpr int kDashboardRecent = 10;
+
+std::string RenderDashboard(const Figures& figures, int64_t now, const ServiceStatus& status);
+
+// The figures as plain text tables (printable, no control characters).
+std::string RenderStatsTable(const Figures& figures, int64_t now);
+
+// "YYYY-MM-DD" of a day number (days since 1970-01-01) and "YYYY-MM-DD
+// HH:MM:SS" of a time (UTC).
+std::string DayText(int64_t day);
+std::string TimeText(int64_t secondsSince1970);
+
+// A share as "12.5%", or "–" when the whole is 0.
+std::string Percent(int64_t part, int64_t whole);
+
+} // namespace distd

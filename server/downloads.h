@@ -1,0 +1,34 @@
+// Package downloads: GET and HEAD of /download/{name} for the packages the
+// catalogue names, and nothing else. Answers carry Content-Length, an ETag
+// and Last-Modified, honour If-None-Match / If-Modified-Since (304) and
+// If-Range, and serve a single byte range (206, or 416 when it lies past the
+// end). A request with several ranges gets the whole file, as HTTP allows.
+#pragma once
+
+#include <httplib.h>
+
+#include <cstdint>
+#include <string>
+
+#include "server/catalogue.h"
+
+namespace distd {
+
+enum class RangeKind {
+    Whole,         // no usable Range header: send everything
+    Partial,       // send bytes first..last (inclusive)
+    Unsatisfiable, // the range starts at or past the end: 416
+};
+
+// Reads a Range header for a file of `size` bytes. Only "bytes=" with one
+// range counts ("a-b", "a-", "-n"); anything else, malformed or with
+// several ranges, is ignored (Whole).
+RangeKind ParseByteRange(const std::string& header, uint64_t size, uint64_t& first, uint64_t& last);
+
+// An HTTP date (IMF-fixdate) and back; false for a text that is not one.
+std::string HttpDate(int64_t secondsSince1970);
+bool ParseHttpDate(const std::string& text, int64_t& secondsSince1970);
+
+void AddDownloadRoutes(httplib::Server& server, CatalogueHolder& catalogues);
+
+} // namespace distd

@@ -1,0 +1,67 @@
+// distd as one object: the catalogue in force, the report store, the
+// ingest writer and the HTTP server with every route, listening on its own
+// thread between Start and Stop.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "server/catalogue.h"
+#include "server/http_connection.h"
+#include "server/ingest.h"
+#include "server/reports.h"
+#include "server/store.h"
+
+namespace distd {
+
+struct ServiceOptions {
+    std::string catalogue;          // catalogue file
+    std::string store = "distd.db"; // SQLite store
+    std::string host = "127.0.0.1";
+    int port = 8780; // 0: any free port
+    ConnectionLimits limits;
+    size_t ingestCapacity = 4096;
+    // The receive clock (seconds since 1970); tests may set their own.
+    std::function<int64_t()> clock;
+};
+
+class Service {
+public:
+    explicit Service(ServiceOptions options);
+    ~Service(); // Stop()
+
+    // Loads the catalogue, opens the store, binds and starts listening.
+    // False with a message when any of it fails.
+    bool Start(std::string& error);
+    // Stops accepting, finishes the requests in progress, commits every
+    // report already answered or waiting, and closes the store. Idempotent.
+    void Stop();
+
+    // Reloads the catalogue file; on failure the catalogue in force stays
+    // and the message says why.
+    bool ReloadCatalogue(std::string& message);
+
+    int Port() const { return m_port; }
+    std::string BaseUrl() const;
+    CatalogueHolder& Catalogues() { return m_catalogues; }
+    ReportStore& Store() { return *m_store; }
+    IngestQueue& Ingest() { return *m_ingest; }
+
+private:
+    void AddRoutes();
+
+    ServiceOptions m_options;
+    CatalogueHolder m_catalogues;
+    std::unique_ptr<ReportStore> m_store;
+    std::unique_ptr<IngestQueue> m_ingest;
+    std::unique_ptr<ReportIntake> m_intake;
+    std::unique_ptr<LimitedServer> m_server;
+    std::thread m_listener;
+    int m_port = 0;
+    bool m_stopped = false;
+};
+
+} // namespace distd

@@ -1,0 +1,289 @@
+// The distd program itself: started as a process, stopped by signals,
+// killed in the middle of a load, and its check and stats commands.
+#include <fcntl.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <mutex>
+#include <regex>
+#include <set>
+#include <thread>
+
+#include "tests/server/distd_test_util.h"
+
+using namespace distd_test;
+
+namespace {
+
+// distd serve in a child process, its output in files.
+class DistdProcess {
+public:
+    DistdProcess(const CatalogueFolder& folder, const std::string& name,
+                 const std::string& catalogue = "")
+        : m_out(folder / (name + ".out")), m_err(folder / (name + ".err")) {
+        const std::string cat = catalogue.empty() ? folder.Catalogue() : catalogue;
+        const std::string store = folder.Store();
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            const int out = ::open(m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int err = ::open(m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(out, 1);
+            ::dup2(err, 2);
+            ::execl(DISTD_PATH, DISTD_PATH, "serve", "--listen", "127.0.0.1:0", "--catalogue",
+                    cat.c_str(), "--store", store.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+    ~DistdProcess() {
+        if (m_pid > 0 && !m_reaped) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+
+    // Waits (bounded) for the "listening on" line; the port, or 0 when the
+    // process ended or said nothing in time.
+    int WaitForPort() {
+        const std::regex line("listening on http://127\\.0\\.0\\.1:([0-9]+)");
+        for (int i = 0; i < 1500; ++i) {
+            std::smatch match;
+            const std::string out = Out();
+            if (std::regex_search(out, match, line)) {
+                m_port = std::stoi(match[1]);
+                return m_port;
+            }
+            if (Exited(std::chrono::milliseconds(0))) {
+                return 0;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return 0;
+    }
+    void Signal(int sig) { ::kill(m_pid, sig); }
+    // True when the process has ended within `limit`; its status is kept.
+    bool Exited(std::chrono::milliseconds limit) {
+        if (m_reaped) {
+            return true;
+        }
+        const auto until = std::chrono::steady_clock::now() + limit;
+        do {
+            if (::waitpid(m_pid, &m_status, WNOHANG) == m_pid) {
+                m_reaped = true;
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        } while (std::chrono::steady_clock::now() < until);
+        return false;
+    }
+    int ExitCode() const { return WIFEXITED(m_status) ? WEXITSTATUS(m_status) : -1; }
+    std::string Out() const { return testutil::ReadAll(m_out); }
+    std::string Err() const { return testutil::ReadAll(m_err); }
+    httplib::Client Client() const {
+        httplib::Client client("127.0.0.1", m_port);
+        client.set_read_timeout(10, 0);
+        client.set_url_encode(false);
+        return client;
+    }
+
+private:
+    std::string m_out;
+    std::string m_err;
+    pid_t m_pid = -1;
+    int m_port = 0;
+    int m_status = 0;
+    bool m_reaped = false;
+};
+
+std::set<std::string> StoredDevices(const std::string& path) {
+    // Opening for writing first lets SQLite recover the log of a killed
+    // writer, as the next distd would.
+    std::string error;
+    EXPECT_TRUE(distd::OpenSqliteStore(path, distd::StoreMode::ReadWrite, error)) << error;
+    std::set<std::string> devices;
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, "SELECT dev_name FROM reports", -1, &stmt, nullptr);
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        devices.insert(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return devices;
+}
+
+std::string ConfigVersion(httplib::Client& client) {
+    auto res = client.Get("/api/soft/pdf/type/install/sp/1.0/ver/3.0/channel/abc");
+    if (!res) {
+        return "no answer";
+    }
+    std::smatch match;
+    return std::regex_search(res->body, match, std::regex("\"pdfver\":\"([^\"]*)\""))
+               ? std::string(match[1])
+               : res->body;
+}
+
+} // namespace
+
+TEST(DistdProcess, KilledInTheMiddleLosesNoReportItAnswered) {
+    CatalogueFolder folder;
+    DistdProcess distd(folder, "kill");
+    ASSERT_GT(distd.WaitForPort(), 0) << distd.Err();
+
+    std::mutex mutex;
+    std::set<std::string> answered;
+    std::atomic<bool> killed{false};
+    std::atomic<int> count{0};
+    std::vector<std::thread> senders;
+    for (int c = 0; c < 6; ++c) {
+        senders.emplace_back([&, c] {
+            httplib::Client client = distd.Client();
+            for (int i = 0; i < 100000 && !killed; ++i) {
+                const std::string device = "dev-" + std::to_string(c) + "-" + std::to_string(i);
+                auto res = client.Get(ReportTarget(LaunchDoc("10001", "1.1", device)).c_str());
+                if (res && res->status == 200) {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    answered.insert(device);
+                    ++count;
+                }
+            }
+        });
+    }
+    for (int i = 0; i < 2000 && count < 600; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    distd.Signal(SIGKILL);
+    ASSERT_TRUE(distd.Exited(std::chrono::seconds(10)));
+    killed = true;
+    for (std::thread& t : senders) {
+        t.join();
+    }
+    ASSERT_GE(answered.size(), 600u);
+    const std::set<std::string> stored = StoredDevices(folder.Store());
+    std::vector<std::string> lost;
+    for (const std::string& device : answered) {
+        if (stored.count(device) == 0) {
+            lost.push_back(device);
+        }
+    }
+    EXPECT_TRUE(lost.empty()) << lost.size() << " answered reports lost, first " << lost.front();
+
+    // The next distd opens the same store and goes on.
+    DistdProcess again(folder, "again");
+    ASSERT_GT(again.WaitForPort(), 0) << again.Err();
+    httplib::Client client = again.Client();
+    auto res = client.Get(ReportTarget(LaunchDoc("10001", "1.1", "after")).c_str());
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200);
+    again.Signal(SIGTERM);
+    ASSERT_TRUE(again.Exited(std::chrono::seconds(15)));
+    EXPECT_EQ(StoredDevices(folder.Store()).count("after"), 1u);
+}
+
+TEST(DistdProcess, TermStopsCleanlyWithEverythingStored) {
+    CatalogueFolder folder;
+    DistdProcess distd(folder, "term");
+    ASSERT_GT(distd.WaitForPort(), 0) << distd.Err();
+    httplib::Client client = distd.Client();
+    for (int i = 0; i < 20; ++i) {
+        auto res = client.Get(ReportTarget(LaunchDoc("1", "1", "t" + std::to_string(i))).c_str());
+        ASSERT_TRUE(res);
+        EXPECT_EQ(res->status, 200);
+    }
+    distd.Signal(SIGTERM);
+    ASSERT_TRUE(distd.Exited(std::chrono::seconds(15)));
+    EXPECT_EQ(distd.ExitCode(), 0);
+    EXPECT_NE(distd.Out().find("distd: stopped"), std::string::npos) << distd.Out();
+    EXPECT_EQ(StoredDevices(folder.Store()).size(), 20u);
+}
+
+TEST(DistdProcess, FaultyCatalogueIsRefusedAtStartAndAtReload) {
+    CatalogueFolder folder;
+    testutil::WriteAll(folder / "bad.json", "{\"package_dir\": \"packages\", \"channels\": 3}");
+    DistdProcess refused(folder, "refused", folder / "bad.json");
+    ASSERT_TRUE(refused.Exited(std::chrono::seconds(15)));
+    EXPECT_EQ(refused.ExitCode(), 1);
+    EXPECT_NE(refused.Err().find("catalogue " + (folder / "bad.json") + ": products: must be"),
+              std::string::npos)
+        << refused.Err();
+
+    DistdProcess distd(folder, "reload");
+    ASSERT_GT(distd.WaitForPort(), 0) << distd.Err();
+    httplib::Client client = distd.Client();
+    EXPECT_EQ(ConfigVersion(client), "2.0.1");
+
+    // A faulty catalogue: refused with its reason, the old one stays.
+    folder.WriteCatalogue("{\"package_dir\": \"packages\",");
+    distd.Signal(SIGHUP);
+    for (int i = 0; i < 500 && distd.Err().find("reload refused") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_NE(distd.Err().find("reload refused, the catalogue in force stays: catalogue " +
+                               folder.Catalogue() + ": not valid JSON"),
+              std::string::npos)
+        << distd.Err();
+    EXPECT_EQ(ConfigVersion(client), "2.0.1");
+
+    // A good one replaces it.
+    std::string json = CatalogueJson();
+    json.replace(json.find("\"2.0.1\""), 7, "\"2.0.7\"");
+    folder.WriteCatalogue(json);
+    distd.Signal(SIGHUP);
+    for (int i = 0; i < 500 && distd.Out().find("reloaded") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(ConfigVersion(client), "2.0.7");
+    distd.Signal(SIGTERM);
+    ASSERT_TRUE(distd.Exited(std::chrono::seconds(15)));
+    EXPECT_EQ(distd.ExitCode(), 0);
+}
+
+TEST(DistdCommands, CheckAndStats) {
+    CatalogueFolder folder;
+    int rc = -1;
+    const std::string check =
+        testutil::Run(std::string(DISTD_PATH) + " check '" + folder.Catalogue() + "' 2>&1", rc);
+    EXPECT_EQ(rc, 0) << check;
+    EXPECT_NE(check.find("channel 10001"), std::string::npos) << check;
+    EXPECT_NE(check.find("md5 be51e889233b4a42f739a92cf07ae7c8"), std::string::npos) << check;
+
+    folder.WriteCatalogue("{}");
+    const std::string bad =
+        testutil::Run(std::string(DISTD_PATH) + " check '" + folder.Catalogue() + "' 2>&1", rc);
+    EXPECT_EQ(rc, 1);
+    EXPECT_NE(bad.find("package_dir"), std::string::npos) << bad;
+
+    const std::string missing = testutil::Run(
+        std::string(DISTD_PATH) + " stats --store '" + (folder / "none.db") + "' 2>&1", rc);
+    EXPECT_EQ(rc, 1);
+    EXPECT_NE(missing.find("none.db"), std::string::npos) << missing;
+
+    folder.WriteCatalogue(CatalogueJson());
+    {
+        RunningService service(folder);
+        httplib::Client client = service.Client();
+        for (const std::string& doc :
+             {LaunchDoc("10001", "1.1.8.305"), LaunchDoc("10001", "1.1.8.305"),
+              EventDoc("10001", "1.1.8.305", "InstallSuccess", "x"),
+              ExitDoc("10001", "1.1.8.305")}) {
+            ASSERT_TRUE(client.Get(ReportTarget(doc).c_str()));
+        }
+        ASSERT_TRUE(client.Get("/tj.html?value=51_%%%"));
+    }
+    const std::string stats =
+        testutil::Run(std::string(DISTD_PATH) + " stats --store '" + folder.Store() + "' 2>&1", rc);
+    EXPECT_EQ(rc, 0) << stats;
+    EXPECT_NE(stats.find("launches 2, installs 1 (50.0% of launches), exits 1 (50.0% of launches)"),
+              std::string::npos)
+        << stats;
+    EXPECT_NE(stats.find("10001    1.1.8.305         2         1      1"), std::string::npos)
+        << stats;
+    EXPECT_NE(stats.find("not_base64"), std::string::npos) << stats;
+
+    const std::string usage = testutil::Run(std::string(DISTD_PATH) + " frobnicate 2>&1", rc);
+    EXPECT_EQ(rc, 2);
+    EXPECT_NE(usage.find("usage: distd serve"), std::string::npos);
+}
