@@ -148,7 +148,7 @@ std::string FunnelChart(int64_t launches, int64_t installs, int64_t exits) {
                 {"exits", exits, kExitColour}};
     int row = 0;
     for (const auto& bar : bars) {
-        const double w = (width - labelW - 160) * static_cast<double>(bar.value) / whole;
+        const double w = (width - labelW - 260) * static_cast<double>(bar.value) / whole;
         const int top = row * (barH + 10);
         svg << "<text x=\"0\" y=\"" << top + 20 << "\" font-size=\"13\" fill=\"#2d3748\">"
             << bar.name << "</text>";

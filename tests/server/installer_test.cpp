@@ -54,7 +54,9 @@ std::string PackageScript(const std::string& name, size_t bytes) {
     return script;
 }
 
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+std::wstring Wide(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
 
 } // namespace
 
@@ -76,7 +78,8 @@ TEST(Installer, InstallsFromDistdAndItsReportsReachTheDashboard) {
     const int savedDotNet = g_dotNetInstalled;
     g_tempFolder = Wide(folder / "tmp") + L"/";
     g_installFolder = Wide(folder / "opt");
-    g_configUrl = Wide(service.Url("/api/soft/pdf/type/install/sp/1.0/ver/1.1.8.305/channel/10086"));
+    g_configUrl =
+        Wide(service.Url("/api/soft/pdf/type/install/sp/1.0/ver/1.1.8.305/channel/10086"));
     g_dotNetInstalled = 0;
     g_packages.clear();
 
