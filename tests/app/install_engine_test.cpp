@@ -23,36 +23,14 @@
 #include "stat/IZrStat.h"
 #include "stat/ReportDecode.h"
 #include "tests/app/probe/read_install_path.h"
+#include "tests/app/recording_view.h"
 #include "tests/net/local_server.h"
 
 namespace fs = std::filesystem;
 using tarvex_test::LocalServer;
+using tarvex_test::RecordingView;
 
 namespace {
-
-// Records what the engine shows, as the install window would.
-class RecordingView : public IInstallView {
-public:
-    void SetProgress(int value) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        progress.push_back(value);
-    }
-    void ShowFailure(const std::wstring& text) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        failures.push_back(text);
-    }
-    int GetConfigOk() const override { return configOk; }
-    void SetConfigOk(int value) override { configOk = value; }
-    void InstallDone() override { ++doneCount; }
-
-    std::vector<int> progress;
-    std::vector<std::wstring> failures;
-    int configOk = 1;
-    int doneCount = 0;
-
-private:
-    std::mutex m_mutex;
-};
 
 std::string ReadText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
