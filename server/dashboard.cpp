@@ -148,7 +148,7 @@ std::string FunnelChart(int64_t launches, int64_t installs, int64_t exits) {
                 {"exits", exits, kExitColour}};
     int row = 0;
     for (const auto& bar : bars) {
-        const double w = (width - labelW - 160) * static_cast<double>(bar.value) / whole;
+        const double w = (width - labelW - 260) * static_cast<double>(bar.value) / whole;
         const int top = row * (barH + 10);
         svg << "<text x=\"0\" y=\"" << top + 20 << "\" font-size=\"13\" fill=\"#2d3748\">"
             << bar.name << "</text>";
@@ -174,7 +174,7 @@ std::string TimeText(int64_t secondsSince1970) {
     const time_t t = static_cast<time_t>(secondsSince1970);
     struct tm parts;
     gmtime_r(&t, &parts);
-    char text[32];
+    char text[80];
     std::snprintf(text, sizeof(text), "%04d-%02d-%02d %02d:%02d:%02d", parts.tm_year + 1900,
                   parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
     return text;

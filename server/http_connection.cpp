@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -256,6 +257,10 @@ LimitedServer::LimitedServer(const ConnectionLimits& limits) : m_limits(limits) 
 }
 
 bool LimitedServer::process_and_close_socket(socket_t sock) {
+    // An answer goes out as headers and body in two writes; without this the
+    // body would wait for the client's delayed acknowledgement.
+    const int one = 1;
+    ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
     LimitedStream stream(sock, m_limits);
     bool ok = false;
     for (size_t count = m_limits.keepAliveRequests; count > 0; --count) {

@@ -33,49 +33,15 @@
 #include "stat/IZrStat.h"
 #include "stat/ReportDecode.h"
 #include "tests/app/probe/read_install_path.h"
+#include "tests/app/recording_view.h"
 #include "tests/net/local_server.h"
 
 namespace fs = std::filesystem;
 using apptest::ScopedEnv;
 using tarvex_test::LocalServer;
+using tarvex_test::RecordingView;
 
 namespace {
-
-// Records what the engine shows, as the install window would. Each progress
-// value is kept with the number of package downloads the server had seen
-// when it arrived, so a test can tell which download it belonged to.
-class RecordingView : public IInstallView {
-public:
-    explicit RecordingView(std::function<size_t()> downloadsSoFar = [] { return size_t(0); })
-        : m_downloadsSoFar(std::move(downloadsSoFar)) {}
-
-    void SetProgress(int value) override {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            progress.push_back(value);
-            phases.push_back(m_downloadsSoFar());
-        }
-        if (onProgress) {
-            onProgress(value);
-        }
-    }
-    void ShowFailure(const std::wstring& text) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        failures.push_back(text);
-    }
-    void InstallDone() override { ++doneCount; }
-
-    std::vector<int> progress;
-    std::vector<size_t> phases;
-    std::vector<std::wstring> failures;
-    int doneCount = 0;
-    // Called after each progress value is recorded (on the worker thread).
-    std::function<void(int)> onProgress;
-
-private:
-    std::function<size_t()> m_downloadsSoFar;
-    std::mutex m_mutex;
-};
 
 std::string ReadText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <sqlite3.h>
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "server/service.h"
@@ -146,6 +148,25 @@ inline int64_t RejectCount(const distd::Figures& figures, const std::string& rea
         }
     }
     return 0;
+}
+
+// The device names of every report in a store.
+inline std::set<std::string> StoredDevices(const std::string& path) {
+    // Opening for writing first lets SQLite recover the log of a killed
+    // writer, as the next distd would.
+    std::string error;
+    EXPECT_TRUE(distd::OpenSqliteStore(path, distd::StoreMode::ReadWrite, error)) << error;
+    std::set<std::string> devices;
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, "SELECT dev_name FROM reports", -1, &stmt, nullptr);
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        devices.insert(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return devices;
 }
 
 } // namespace distd_test

@@ -16,20 +16,6 @@ using namespace distd_test;
 
 namespace {
 
-std::set<std::string> StoredDevices(const std::string& path) {
-    std::set<std::string> devices;
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db, "SELECT dev_name FROM reports", -1, &stmt, nullptr);
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        devices.insert(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return devices;
-}
-
 std::string Device(int i) {
     char text[40];
     std::snprintf(text, sizeof(text), "%032d", i);

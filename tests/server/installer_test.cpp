@@ -12,36 +12,15 @@
 #include "app/stat_globals.h"
 #include "stat/IZrStat.h"
 #include "tests/app/probe/read_install_path.h"
+#include "tests/app/recording_view.h"
 #include "tests/server/distd_test_util.h"
 
 using namespace distd_test;
+using tarvex_test::RecordingView;
 
 #ifdef TARVEX_PACKAGE_PROBE
 
 namespace {
-
-class RecordingView : public IInstallView {
-public:
-    void SetProgress(int value) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        progress.push_back(value);
-    }
-    void ShowFailure(const std::wstring& text) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        failures.push_back(text);
-    }
-    int GetConfigOk() const override { return configOk; }
-    void SetConfigOk(int value) override { configOk = value; }
-    void InstallDone() override { ++done; }
-
-    std::vector<int> progress;
-    std::vector<std::wstring> failures;
-    int configOk = 1;
-    int done = 0;
-
-private:
-    std::mutex m_mutex;
-};
 
 // A package: a script that runs the probe under `name`, padded to `bytes` so
 // that its download reports progress along the way.
@@ -54,7 +33,9 @@ std::string PackageScript(const std::string& name, size_t bytes) {
     return script;
 }
 
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+std::wstring Wide(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
 
 } // namespace
 
@@ -76,7 +57,8 @@ TEST(Installer, InstallsFromDistdAndItsReportsReachTheDashboard) {
     const int savedDotNet = g_dotNetInstalled;
     g_tempFolder = Wide(folder / "tmp") + L"/";
     g_installFolder = Wide(folder / "opt");
-    g_configUrl = Wide(service.Url("/api/soft/pdf/type/install/sp/1.0/ver/1.1.8.305/channel/10086"));
+    g_configUrl =
+        Wide(service.Url("/api/soft/pdf/type/install/sp/1.0/ver/1.1.8.305/channel/10086"));
     g_dotNetInstalled = 0;
     g_packages.clear();
 
@@ -100,7 +82,7 @@ TEST(Installer, InstallsFromDistdAndItsReportsReachTheDashboard) {
 
     // Installed: both packages verified and run, .NET first.
     EXPECT_TRUE(view.failures.empty());
-    EXPECT_EQ(view.done, 1);
+    EXPECT_EQ(view.doneCount, 1);
     const std::string log = testutil::ReadAll(folder / "probe.log");
     const std::string installDir = folder / "opt/TarvexPDFConver/2.0.1";
     EXPECT_EQ(log, "dotnet args=/q|/norestart installPath=" + installDir +

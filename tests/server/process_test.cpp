@@ -97,24 +97,6 @@ private:
     bool m_reaped = false;
 };
 
-std::set<std::string> StoredDevices(const std::string& path) {
-    // Opening for writing first lets SQLite recover the log of a killed
-    // writer, as the next distd would.
-    std::string error;
-    EXPECT_TRUE(distd::OpenSqliteStore(path, distd::StoreMode::ReadWrite, error)) << error;
-    std::set<std::string> devices;
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db, "SELECT dev_name FROM reports", -1, &stmt, nullptr);
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        devices.insert(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return devices;
-}
-
 std::string ConfigVersion(httplib::Client& client) {
     auto res = client.Get("/api/soft/pdf/type/install/sp/1.0/ver/3.0/channel/abc");
     if (!res) {
