@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <string>
 
+#include "plat/automation/automation.h"
 #include "plat/gfx/gdi.h"
 #include "plat/win/winuser.h"
 
@@ -130,6 +131,7 @@ LRESULT MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 } // namespace
 
 int main() {
+    AutomationStartFromEnvironment();
     WNDCLASSEX wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = MainProc;

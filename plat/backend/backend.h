@@ -48,6 +48,9 @@ enum class BackendCursor {
 
 struct Backend {
     const char* name;
+    // False when no person sees the screen (headless): a dialog nobody can
+    // answer then takes its default instead of waiting.
+    bool interactive;
 
     // Screen and work area (the one monitor), in screen pixels.
     void (*screen_rect)(RECT* screen, RECT* work);

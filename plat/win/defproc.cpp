@@ -258,9 +258,7 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_SETTEXT: {
-        auto& st = S();
-        Lock lk(st.mu);
-        Wnd* w = FindLocked(hwnd);
+        LockedWnd w(hwnd);
         if (!w)
             return FALSE;
         auto text = reinterpret_cast<LPCWSTR>(lParam);
@@ -274,9 +272,7 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_GETTEXTLENGTH:
         return GetWindowTextLength(hwnd);
     case WM_SETICON: {
-        auto& st = S();
-        Lock lk(st.mu);
-        Wnd* w = FindLocked(hwnd);
+        LockedWnd w(hwnd);
         if (!w)
             return 0;
         HICON& slot = wParam == ICON_BIG ? w->iconBig : w->iconSmall;

@@ -1,11 +1,13 @@
-// MessageBox: a modal box drawn by plat, with its answers and records for
-// the headless backend and the automation socket.
+// MessageBox: a modal box drawn by plat, with the answers and records of
+// plat/win/dialog_answers.h.
 #include <algorithm>
+#include <atomic>
 #include <deque>
 #include <mutex>
 
-#include "plat/backend/headless/headless.h"
 #include "plat/gfx/gdi.h"
+#include "plat/win/dialog_answers.h"
+#include "plat/win/modal.h"
 #include "plat/win/wm_internal.h"
 
 namespace plat {
@@ -24,7 +26,8 @@ struct BoxState {
 
 std::mutex g_boxMutex;
 std::deque<int> g_boxAnswers;
-std::vector<HeadlessMessageBoxRecord> g_boxRecords;
+std::vector<MessageBoxRecord> g_boxRecords;
+std::atomic<bool> g_answersExpected{false};
 std::map<HWND, BoxState> g_boxes; // open boxes
 
 constexpr int kWidth = 400, kCaptionH = 30, kButtonW = 88, kButtonH = 28, kPad = 16;
@@ -196,7 +199,7 @@ int MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     int answer = 0;
     {
         std::lock_guard<std::mutex> g(g_boxMutex);
-        HeadlessMessageBoxRecord rec;
+        MessageBoxRecord rec;
         rec.caption = caption ? caption : L"错误";
         rec.text = text ? text : L"";
         rec.type = type;
@@ -205,8 +208,8 @@ int MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
         if (!g_boxAnswers.empty()) {
             answer = g_boxAnswers.front();
             g_boxAnswers.pop_front();
-        } else if (HeadlessActive() && !HeadlessAutomationRunning()) {
-            // Nobody can click a headless box: it is recorded and answered
+        } else if (!GetBackend().interactive && !g_answersExpected) {
+            // Nobody can click a box nobody sees: it is recorded and answered
             // with its first button, as pressing Enter would.
             answer = buttons[0];
         }
@@ -253,59 +256,39 @@ int MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
                 RECT{left, height - kPad - kButtonH, left + kButtonW, height - kPad});
         }
     }
-    bool ownerWasEnabled = owner && IsWindowEnabled(owner);
-    if (owner)
-        EnableWindow(owner, FALSE);
+    ModalLoop loop(owner);
     ShowWindow(box, SW_SHOWNORMAL);
 
     int result = 0;
-    bool quit = false;
-    int quitCode = 0;
-    MSG m;
-    for (;;) {
-        {
-            std::lock_guard<std::mutex> g(g_boxMutex);
-            auto it = g_boxes.find(box);
-            if (it == g_boxes.end())
-                break;
-            if (it->second.result) {
-                result = it->second.result;
-                break;
-            }
-            if (!g_boxAnswers.empty()) {
-                result = g_boxAnswers.front();
-                g_boxAnswers.pop_front();
-                break;
-            }
+    loop.Run([&] {
+        std::lock_guard<std::mutex> g(g_boxMutex);
+        auto it = g_boxes.find(box);
+        if (it == g_boxes.end())
+            return false;
+        if (it->second.result) {
+            result = it->second.result;
+            return false;
         }
-        if (!IsWindow(box))
-            break;
-        BOOL r = GetMessage(&m, nullptr, 0, 0);
-        if (r <= 0) {
-            quit = r == 0;
-            quitCode = static_cast<int>(m.wParam);
-            break;
+        if (!g_boxAnswers.empty()) {
+            result = g_boxAnswers.front();
+            g_boxAnswers.pop_front();
+            return false;
         }
-        TranslateMessage(&m);
-        DispatchMessage(&m);
-    }
-    if (owner && ownerWasEnabled)
-        EnableWindow(owner, TRUE);
+        return IsWindow(box) != FALSE;
+    });
+    // The loop has handed the owner back (enabled, focused) before the box
+    // goes, so that activation returns to it.
     if (IsWindow(box))
         DestroyWindow(box);
-    if (owner && IsWindow(owner))
-        SetActiveWindow(owner);
     {
         std::lock_guard<std::mutex> g(g_boxMutex);
         g_boxes.erase(box);
         g_boxRecords[record].result = result;
     }
-    if (quit)
-        PostQuitMessage(quitCode);
     return result;
 }
 
-void HeadlessAnswerNextMessageBox(int id) {
+void QueueMessageBoxAnswer(int id) {
     std::vector<DWORD> wake;
     {
         std::lock_guard<std::mutex> g(g_boxMutex);
@@ -324,9 +307,21 @@ void HeadlessAnswerNextMessageBox(int id) {
         PostThreadMessage(tid, WM_NULL, 0, 0);
 }
 
-std::vector<HeadlessMessageBoxRecord> HeadlessMessageBoxes() {
+std::vector<MessageBoxRecord> MessageBoxesShown() {
     std::lock_guard<std::mutex> g(g_boxMutex);
     return g_boxRecords;
+}
+
+} // namespace plat
+
+namespace plat {
+
+void SetDialogAnswersExpected(bool expected) {
+    wm::g_answersExpected = expected;
+}
+
+bool DialogAnswersExpected() {
+    return wm::g_answersExpected;
 }
 
 } // namespace plat

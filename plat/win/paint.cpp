@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "plat/gfx/gdi.h"
+#include "plat/win/observe.h"
 #include "plat/win/wm_internal.h"
 
 namespace plat {
@@ -92,9 +93,11 @@ bool FindPaintWindow(const std::shared_ptr<ThreadQueue>& q, HWND filter, MSG* ms
     return true;
 }
 
-// Presents every top-level window's whole surface, so that what any DC drew
-// is on the screen (used before screenshots).
-void FlushAllSurfaces() {
+} // namespace wm
+
+using namespace wm;
+
+void FlushWindowSurfaces() {
     auto& st = S();
     Lock lk(st.mu);
     for (HWND h : st.zorder)
@@ -102,19 +105,11 @@ void FlushAllSurfaces() {
             PresentLocked(*w, RECT{0, 0, w->surfW, w->surfH});
 }
 
-} // namespace wm
-
-using namespace wm;
-
 BOOL InvalidateRect(HWND hwnd, LPCRECT rect, BOOL erase) {
     {
-        auto& st = S();
-        Lock lk(st.mu);
-        Wnd* w = FindLocked(hwnd);
-        if (!w) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        LockedWnd w(hwnd);
+        if (!w)
             return FALSE;
-        }
         InvalidateLocked(*w, rect, erase != FALSE);
     }
     WakeOwnerIfOther(hwnd);
@@ -131,9 +126,7 @@ BOOL InvalidateRgn(HWND hwnd, HRGN rgn, BOOL erase) {
 }
 
 BOOL ValidateRect(HWND hwnd, LPCRECT rect) {
-    auto& st = S();
-    Lock lk(st.mu);
-    Wnd* w = FindLocked(hwnd);
+    LockedWnd w(hwnd);
     if (!w)
         return FALSE;
     if (!w->hasUpdate)
@@ -152,9 +145,7 @@ BOOL GetUpdateRect(HWND hwnd, LPRECT rect, BOOL erase) {
     bool sendErase = false;
     BOOL result;
     {
-        auto& st = S();
-        Lock lk(st.mu);
-        Wnd* w = FindLocked(hwnd);
+        LockedWnd w(hwnd);
         if (!w)
             return FALSE;
         if (rect)
@@ -175,9 +166,7 @@ BOOL GetUpdateRect(HWND hwnd, LPRECT rect, BOOL erase) {
 BOOL UpdateWindow(HWND hwnd) {
     bool paint;
     {
-        auto& st = S();
-        Lock lk(st.mu);
-        Wnd* w = FindLocked(hwnd);
+        LockedWnd w(hwnd);
         if (!w)
             return FALSE;
         paint = w->hasUpdate && ReallyVisibleLocked(*w);
@@ -210,13 +199,9 @@ HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
     HDC dc;
     bool erase;
     {
-        auto& st = S();
-        Lock lk(st.mu);
-        Wnd* w = FindLocked(hwnd);
-        if (!w) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        LockedWnd w(hwnd);
+        if (!w)
             return nullptr;
-        }
         ps->rcPaint = w->hasUpdate ? w->update : RECT{0, 0, 0, 0};
         erase = w->hasUpdate && w->updateErase;
         w->hasUpdate = false;
@@ -253,13 +238,9 @@ BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* ps) {
 HDC GetDC(HWND hwnd) {
     if (!hwnd)
         return CreateCompatibleDC(nullptr);
-    auto& st = S();
-    Lock lk(st.mu);
-    Wnd* w = FindLocked(hwnd);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    LockedWnd w(hwnd);
+    if (!w)
         return nullptr;
-    }
     if (!w->longLivedDC) {
         w->longLivedDC = true;
         ResizeSurfaceLocked(*w);
@@ -289,14 +270,10 @@ int ReleaseDC(HWND hwnd, HDC hdc) {
 }
 
 int SetWindowRgn(HWND hwnd, HRGN rgn, BOOL redraw) {
-    auto& st = S();
     {
-        Lock lk(st.mu);
-        Wnd* w = FindLocked(hwnd);
-        if (!w) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        LockedWnd w(hwnd);
+        if (!w)
             return 0;
-        }
         std::vector<RECT> rects;
         if (rgn && !GetRgnRects(rgn, &rects)) {
             SetLastError(ERROR_INVALID_PARAMETER);
@@ -316,9 +293,7 @@ int SetWindowRgn(HWND hwnd, HRGN rgn, BOOL redraw) {
 }
 
 int GetWindowRgn(HWND hwnd, HRGN rgn) {
-    auto& st = S();
-    Lock lk(st.mu);
-    Wnd* w = FindLocked(hwnd);
+    LockedWnd w(hwnd);
     if (!w || !w->region || !rgn)
         return ERROR;
     return CombineRgn(rgn, w->region, nullptr, RGN_COPY);
@@ -327,9 +302,7 @@ int GetWindowRgn(HWND hwnd, HRGN rgn) {
 BOOL UpdateLayeredWindow(HWND hwnd, HDC, POINT* pptDst, SIZE* psize, HDC hdcSrc, POINT* pptSrc,
                          COLORREF, const BLENDFUNCTION* pblend, DWORD flags) {
     {
-        auto& st = S();
-        Lock lk(st.mu);
-        Wnd* w = FindLocked(hwnd);
+        LockedWnd w(hwnd);
         if (!w || !(w->exStyle & WS_EX_LAYERED)) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
@@ -354,9 +327,7 @@ BOOL UpdateLayeredWindow(HWND hwnd, HDC, POINT* pptDst, SIZE* psize, HDC hdcSrc,
         SetWindowPos(hwnd, nullptr, pptDst ? pptDst->x : 0, pptDst ? pptDst->y : 0,
                      psize ? psize->cx : 0, psize ? psize->cy : 0, f);
     }
-    auto& st = S();
-    Lock lk(st.mu);
-    Wnd* w = FindLocked(hwnd);
+    LockedWnd w(hwnd);
     if (!w)
         return FALSE;
     if (!w->buffer)
@@ -395,9 +366,7 @@ BOOL UpdateLayeredWindow(HWND hwnd, HDC, POINT* pptDst, SIZE* psize, HDC hdcSrc,
 }
 
 BOOL SetLayeredWindowAttributes(HWND hwnd, COLORREF, BYTE alpha, DWORD flags) {
-    auto& st = S();
-    Lock lk(st.mu);
-    Wnd* w = FindLocked(hwnd);
+    LockedWnd w(hwnd);
     if (!w || !(w->exStyle & WS_EX_LAYERED)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

@@ -7,6 +7,7 @@
 
 #include "plat/gfx/gdi.h"
 #include "plat/sys/clock.h"
+#include "plat/win/observe.h"
 #include "plat/win/wm_internal.h"
 
 namespace plat {
@@ -37,29 +38,16 @@ struct QueueHolder {
             sm->sender->Wake();
         }
         auto& st = S();
-        Lock lk(st.mu);
         std::vector<HWND> mine;
-        for (auto& [h, w] : st.windows)
-            if (w->queue == q)
-                mine.push_back(h);
-        for (HWND h : mine) {
-            auto it = st.windows.find(h);
-            if (it == st.windows.end())
-                continue;
-            auto w = it->second;
-            if (w->surface)
-                GetBackend().destroy_surface(w->surface);
-            if (w->region)
-                DeleteObject(w->region);
-            w->region = nullptr;
-            DropInputStateFor(h);
-            if (st.active == h)
-                st.active = nullptr;
-            if (st.focus == h)
-                st.focus = nullptr;
-            st.zorder.erase(std::remove(st.zorder.begin(), st.zorder.end(), h), st.zorder.end());
-            st.windows.erase(it);
+        {
+            Lock lk(st.mu);
+            for (auto& [h, w] : st.windows)
+                if (w->queue == q)
+                    mine.push_back(h);
         }
+        for (HWND h : mine)
+            ForgetWindow(h);
+        Lock lk(st.mu);
         if (st.inputQueue == q)
             st.inputQueue = nullptr;
         RestackLocked();
@@ -423,7 +411,7 @@ LRESULT DispatchMessage(const MSG* msg) {
     return CallProc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }
 
-std::vector<HeadlessPostRecord> HeadlessDesktopPosts() {
+std::vector<DesktopPostRecord> DesktopPosts() {
     auto& st = S();
     Lock lk(st.mu);
     return st.desktopPosts;
@@ -441,7 +429,7 @@ BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             // that a program's requests to it can be checked.
             if (st.desktopPosts.size() >= 64)
                 st.desktopPosts.erase(st.desktopPosts.begin());
-            st.desktopPosts.push_back(HeadlessPostRecord{msg, wParam, lParam});
+            st.desktopPosts.push_back(DesktopPostRecord{msg, wParam, lParam});
             return TRUE;
         }
         Wnd* w = FindLocked(hwnd);
@@ -493,13 +481,9 @@ BOOL PostThreadMessage(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam) {
 LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     std::shared_ptr<ThreadQueue> target;
     {
-        auto& st = S();
-        Lock lk(st.mu);
-        Wnd* w = FindLocked(hwnd);
-        if (!w) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        LockedWnd w(hwnd);
+        if (!w)
             return 0;
-        }
         target = w->queue;
     }
     auto me = CurrentQueue();
@@ -640,9 +624,11 @@ std::shared_ptr<ThreadQueue> FindQueueByTid(DWORD tid) {
     return it == Registry().end() ? nullptr : it->second.lock();
 }
 
+} // namespace wm
+
 // True when the input thread is blocked waiting with no raw input left:
 // everything injected so far has been routed and handled.
-bool InputThreadIdle() {
+bool WindowSystemIdle() {
     auto& st = S();
     std::shared_ptr<ThreadQueue> q;
     {
@@ -656,7 +642,5 @@ bool InputThreadIdle() {
     std::lock_guard<std::mutex> g(q->m);
     return q->idle && q->posted.empty() && q->sent.empty();
 }
-
-} // namespace wm
 
 } // namespace plat

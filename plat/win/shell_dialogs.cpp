@@ -1,11 +1,13 @@
-// The folder chooser. On the headless backend the answer comes from the
-// automation socket or a queued answer; there is no chooser to draw.
+// The folder chooser. Without a desktop chooser the answer comes from
+// plat/win/dialog_answers.h (a queued answer, or one from outside while the
+// chooser waits); there is no chooser to draw.
 #include <deque>
 #include <mutex>
 #include <optional>
 #include <set>
 
-#include "plat/backend/headless/headless.h"
+#include "plat/win/dialog_answers.h"
+#include "plat/win/modal.h"
 #include "plat/win/shell_dialogs.h"
 #include "plat/win/wm_internal.h"
 
@@ -43,41 +45,18 @@ PIDLIST_ABSOLUTE SHBrowseForFolder(LPBROWSEINFO bi) {
     }
     std::optional<std::wstring> answer;
     bool have = TakeAnswer(&answer);
-    if (!have && HeadlessAutomationRunning()) {
+    if (!have && DialogAnswersExpected()) {
         // Modal: the owner is disabled while the answer is awaited; the
         // thread keeps handling its messages.
-        HWND owner = bi->hwndOwner ? wm::TopLevelOf(bi->hwndOwner) : nullptr;
-        bool ownerWasEnabled = owner && IsWindowEnabled(owner);
-        if (owner)
-            EnableWindow(owner, FALSE);
+        ModalLoop loop(bi->hwndOwner ? wm::TopLevelOf(bi->hwndOwner) : nullptr);
         DWORD tid = GetCurrentThreadId();
         {
             std::lock_guard<std::mutex> g(g_folderMutex);
             g_waitingThreads.insert(tid);
         }
-        bool quit = false;
-        int quitCode = 0;
-        while (!(have = TakeAnswer(&answer))) {
-            MSG m;
-            BOOL r = GetMessage(&m, nullptr, 0, 0);
-            if (r <= 0) {
-                quit = r == 0;
-                quitCode = static_cast<int>(m.wParam);
-                break;
-            }
-            TranslateMessage(&m);
-            DispatchMessage(&m);
-        }
-        {
-            std::lock_guard<std::mutex> g(g_folderMutex);
-            g_waitingThreads.erase(tid);
-        }
-        if (owner && ownerWasEnabled)
-            EnableWindow(owner, TRUE);
-        if (owner && IsWindow(owner))
-            SetActiveWindow(owner);
-        if (quit)
-            PostQuitMessage(quitCode);
+        loop.Run([&] { return !(have = TakeAnswer(&answer)); });
+        std::lock_guard<std::mutex> g(g_folderMutex);
+        g_waitingThreads.erase(tid);
     }
     if (!have || !answer || answer->empty())
         return nullptr;
@@ -133,7 +112,7 @@ void ILFree(PIDLIST_ABSOLUTE pidl) {
     CoTaskMemFree(pidl);
 }
 
-void HeadlessAnswerNextFolder(const wchar_t* path) {
+void QueueFolderAnswer(const wchar_t* path) {
     std::set<DWORD> wake;
     {
         std::lock_guard<std::mutex> g(g_folderMutex);
@@ -147,7 +126,7 @@ void HeadlessAnswerNextFolder(const wchar_t* path) {
         PostThreadMessage(tid, WM_NULL, 0, 0);
 }
 
-std::vector<std::wstring> HeadlessFolderRequests() {
+std::vector<std::wstring> FolderRequestsMade() {
     std::lock_guard<std::mutex> g(g_folderMutex);
     return g_folderRequests;
 }

@@ -5,12 +5,12 @@
 // user cancelled. SHGetPathFromIDList turns the item into a file-system path.
 // The returned item is freed with CoTaskMemFree (or ILFree).
 //
-// On the headless backend no chooser is drawn: the answer comes from the
-// automation socket ("answer folder PATH" or "answer folder cancel") or from
-// HeadlessAnswerNextFolder() in plat/backend/headless/headless.h. A queued
-// answer is used at once; without one, a process listening for automation
-// waits (pumping its messages) until an answer arrives, and any other process
-// gets the cancel result at once, so nothing ever hangs.
+// No chooser is drawn yet: the answer comes from QueueFolderAnswer() in
+// plat/win/dialog_answers.h (the automation socket's "answer folder PATH" or
+// "answer folder cancel"). A queued answer is used at once; without one, a
+// process that expects answers from outside (SetDialogAnswersExpected) waits
+// (handling its messages) until an answer arrives, and any other process gets
+// the cancel result at once, so nothing ever hangs.
 #pragma once
 
 #include <string>

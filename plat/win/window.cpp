@@ -1,15 +1,26 @@
 // Window classes, window creation and destruction, window longs, properties,
 // text and the relations between windows (owner, parent, z-order).
+//
+// Sections:
+//   1. State and lookup     - the window manager's state, Find, LockedWnd,
+//                             ForgetWindow, screen rectangles, CallProc
+//   2. Classes              - registration, class lookup and class longs
+//   3. Creation, destruction - CreateWindowEx, DestroyWindow, IsWindow
+//   4. Window data          - window longs, properties, text, thread
+//   5. Relations            - FindWindow, EnumWindows, parent, owner, z-order
 #include <algorithm>
 #include <chrono>
 #include <cwctype>
 #include <unistd.h>
 
 #include "plat/gfx/gdi.h"
+#include "plat/win/observe.h"
 #include "plat/win/wm_internal.h"
 
 namespace plat {
 namespace wm {
+
+// ==== 1. State and lookup ================================================================
 
 uint64_t NowMs() {
     using namespace std::chrono;
@@ -42,6 +53,57 @@ std::shared_ptr<Wnd> Find(HWND hwnd) {
     Lock lk(st.mu);
     auto it = st.windows.find(hwnd);
     return it == st.windows.end() ? nullptr : it->second;
+}
+
+LockedWnd::LockedWnd(HWND hwnd) : lk_(S().mu), w_(FindLocked(hwnd)) {
+    if (!w_)
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+}
+
+void ForgetWindow(HWND hwnd) {
+    auto& st = S();
+    std::shared_ptr<Wnd> keep;
+    std::shared_ptr<ThreadQueue> q;
+    {
+        Lock lk(st.mu);
+        auto it = st.windows.find(hwnd);
+        if (it == st.windows.end())
+            return;
+        keep = it->second;
+        q = keep->queue;
+        st.windows.erase(it);
+        st.zorder.erase(std::remove(st.zorder.begin(), st.zorder.end(), hwnd), st.zorder.end());
+        if (keep->parent) {
+            if (Wnd* p = FindLocked(keep->parent)) {
+                p->children.erase(std::remove(p->children.begin(), p->children.end(), hwnd),
+                                  p->children.end());
+                // The parent shows again where the child was.
+                SystemInvalidateLocked(*p, &keep->rect, false);
+                PresentLocked(*p, RECT{-100000, -100000, 100000, 100000});
+            }
+        }
+        if (keep->surface)
+            GetBackend().destroy_surface(keep->surface);
+        keep->surface = 0;
+        if (keep->region)
+            DeleteObject(keep->region);
+        keep->region = nullptr;
+        DropInputStateFor(hwnd);
+        if (st.active == hwnd)
+            st.active = nullptr;
+        if (st.focus == hwnd)
+            st.focus = nullptr;
+        if (st.capture == hwnd)
+            st.capture = nullptr;
+        st.generation++;
+    }
+    // The queue's lock is never taken while the global one is held.
+    if (q) {
+        std::lock_guard<std::mutex> g(q->m);
+        q->timers.erase(std::remove_if(q->timers.begin(), q->timers.end(),
+                                       [&](const Timer& t) { return t.hwnd == hwnd; }),
+                        q->timers.end());
+    }
 }
 
 bool IsTopLevel(const Wnd& w) {
@@ -96,9 +158,8 @@ bool ReallyVisibleLocked(const Wnd& w) {
 }
 
 HWND TopLevelOf(HWND hwnd) {
-    auto& st = S();
-    Lock lk(st.mu);
-    Wnd* w = FindLocked(hwnd);
+    LockedWnd found(hwnd);
+    Wnd* w = found;
     while (w && !IsTopLevel(*w))
         w = FindLocked(w->parent);
     return w ? w->hwnd : nullptr;
@@ -107,9 +168,7 @@ HWND TopLevelOf(HWND hwnd) {
 LRESULT CallProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     WNDPROC proc = nullptr;
     {
-        auto& st = S();
-        Lock lk(st.mu);
-        Wnd* w = FindLocked(hwnd);
+        LockedWnd w(hwnd);
         if (!w)
             return 0;
         proc = w->proc;
@@ -118,6 +177,8 @@ LRESULT CallProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return DefWindowProc(hwnd, msg, wParam, lParam);
     return proc(hwnd, msg, wParam, lParam);
 }
+
+// ==== 2. Classes =========================================================================
 
 namespace {
 
@@ -190,50 +251,6 @@ void FillClassInfo(const WndClass& c, WNDCLASSEX* wc) {
     wc->lpszMenuName = nullptr;
     wc->lpszClassName = c.name.c_str();
     wc->hIconSm = c.iconSmall;
-}
-
-// Removes every trace of a window once WM_NCDESTROY has been sent.
-void ForgetWindow(HWND hwnd) {
-    auto& st = S();
-    std::shared_ptr<Wnd> keep;
-    std::shared_ptr<ThreadQueue> q;
-    {
-        Lock lk(st.mu);
-        auto it = st.windows.find(hwnd);
-        if (it == st.windows.end())
-            return;
-        keep = it->second;
-        q = keep->queue;
-        st.windows.erase(it);
-        st.zorder.erase(std::remove(st.zorder.begin(), st.zorder.end(), hwnd), st.zorder.end());
-        if (keep->parent) {
-            if (Wnd* p = FindLocked(keep->parent)) {
-                p->children.erase(std::remove(p->children.begin(), p->children.end(), hwnd),
-                                  p->children.end());
-                // The parent shows again where the child was.
-                SystemInvalidateLocked(*p, &keep->rect, false);
-                PresentLocked(*p, RECT{-100000, -100000, 100000, 100000});
-            }
-        }
-        if (keep->surface)
-            GetBackend().destroy_surface(keep->surface);
-        keep->surface = 0;
-        if (keep->region)
-            DeleteObject(keep->region);
-        keep->region = nullptr;
-        DropInputStateFor(hwnd);
-        if (st.active == hwnd)
-            st.active = nullptr;
-        if (st.focus == hwnd)
-            st.focus = nullptr;
-        st.generation++;
-    }
-    if (q) {
-        std::lock_guard<std::mutex> g(q->m);
-        q->timers.erase(std::remove_if(q->timers.begin(), q->timers.end(),
-                                       [&](const Timer& t) { return t.hwnd == hwnd; }),
-                        q->timers.end());
-    }
 }
 
 void SendDestroyTree(HWND hwnd) {
@@ -367,13 +384,9 @@ int GetClassName(HWND hwnd, LPWSTR buffer, int maxCount) {
 }
 
 ULONG_PTR GetClassLongPtr(HWND hwnd, int index) {
-    auto& st = S();
-    Lock lk(st.mu);
-    Wnd* w = FindLocked(hwnd);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    LockedWnd w(hwnd);
+    if (!w)
         return 0;
-    }
     const WndClass& c = *w->cls;
     switch (index) {
     case GCL_STYLE:
@@ -393,13 +406,9 @@ ULONG_PTR GetClassLongPtr(HWND hwnd, int index) {
 }
 
 ULONG_PTR SetClassLongPtr(HWND hwnd, int index, LONG_PTR value) {
-    auto& st = S();
-    Lock lk(st.mu);
-    Wnd* w = FindLocked(hwnd);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    LockedWnd w(hwnd);
+    if (!w)
         return 0;
-    }
     WndClass& c = *w->cls;
     ULONG_PTR old = 0;
     switch (index) {
@@ -429,6 +438,8 @@ ULONG_PTR SetClassLongPtr(HWND hwnd, int index, LONG_PTR value) {
     }
     return old;
 }
+
+// ==== 3. Creation, destruction ===========================================================
 
 HWND CreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
@@ -590,12 +601,9 @@ BOOL DestroyWindow(HWND hwnd) {
     std::vector<HWND> owned;
     bool wasVisible = false, wasActive = false, topLevel = false;
     {
-        Lock lk(st.mu);
-        Wnd* w = FindLocked(hwnd);
-        if (!w) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        LockedWnd w(hwnd);
+        if (!w)
             return FALSE;
-        }
         if (w->queue->tid != CurrentTid()) {
             SetLastError(ERROR_ACCESS_DENIED);
             return FALSE;
@@ -660,14 +668,12 @@ LRESULT CallWindowProc(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     return proc(hwnd, msg, wParam, lParam);
 }
 
+// ==== 4. Window data =====================================================================
+
 LONG_PTR GetWindowLongPtr(HWND hwnd, int index) {
-    auto& st = S();
-    Lock lk(st.mu);
-    Wnd* w = FindLocked(hwnd);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    LockedWnd w(hwnd);
+    if (!w)
         return 0;
-    }
     switch (index) {
     case GWL_WNDPROC:
         return reinterpret_cast<LONG_PTR>(w->proc);
@@ -690,17 +696,13 @@ LONG_PTR GetWindowLongPtr(HWND hwnd, int index) {
 }
 
 LONG_PTR SetWindowLongPtr(HWND hwnd, int index, LONG_PTR value) {
-    auto& st = S();
     LONG_PTR old = 0;
     bool styleChange = false;
     STYLESTRUCT ss{};
     {
-        Lock lk(st.mu);
-        Wnd* w = FindLocked(hwnd);
-        if (!w) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        LockedWnd w(hwnd);
+        if (!w)
             return 0;
-        }
         SetLastError(0);
         switch (index) {
         case GWL_WNDPROC:
@@ -741,8 +743,7 @@ LONG_PTR SetWindowLongPtr(HWND hwnd, int index, LONG_PTR value) {
     if (styleChange) {
         CallProc(hwnd, WM_STYLECHANGING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&ss));
         {
-            Lock lk(st.mu);
-            Wnd* w = FindLocked(hwnd);
+            LockedWnd w(hwnd);
             if (!w)
                 return old;
             if (index == GWL_STYLE) {
@@ -777,9 +778,7 @@ LONG_PTR SetWindowLong(HWND hwnd, int index, LONG_PTR value) {
 }
 
 BOOL SetProp(HWND hwnd, LPCWSTR name, HANDLE data) {
-    auto& st = S();
-    Lock lk(st.mu);
-    Wnd* w = FindLocked(hwnd);
+    LockedWnd w(hwnd);
     if (!w || !name)
         return FALSE;
     w->props[LowerKey(name)] = data;
@@ -787,9 +786,7 @@ BOOL SetProp(HWND hwnd, LPCWSTR name, HANDLE data) {
 }
 
 HANDLE GetProp(HWND hwnd, LPCWSTR name) {
-    auto& st = S();
-    Lock lk(st.mu);
-    Wnd* w = FindLocked(hwnd);
+    LockedWnd w(hwnd);
     if (!w || !name)
         return nullptr;
     auto it = w->props.find(LowerKey(name));
@@ -797,9 +794,7 @@ HANDLE GetProp(HWND hwnd, LPCWSTR name) {
 }
 
 HANDLE RemoveProp(HWND hwnd, LPCWSTR name) {
-    auto& st = S();
-    Lock lk(st.mu);
-    Wnd* w = FindLocked(hwnd);
+    LockedWnd w(hwnd);
     if (!w || !name)
         return nullptr;
     auto it = w->props.find(LowerKey(name));
@@ -852,6 +847,8 @@ DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId) {
     return w->queue->tid;
 }
 
+// ==== 5. Relations =======================================================================
+
 HWND FindWindow(LPCWSTR className, LPCWSTR windowName) {
     auto& st = S();
     Lock lk(st.mu);
@@ -886,9 +883,7 @@ BOOL EnumWindows(WNDENUMPROC proc, LPARAM lParam) {
 }
 
 HWND GetParent(HWND hwnd) {
-    auto& st = S();
-    Lock lk(st.mu);
-    Wnd* w = FindLocked(hwnd);
+    LockedWnd w(hwnd);
     if (!w)
         return nullptr;
     if (w->style & WS_CHILD)
@@ -900,12 +895,9 @@ HWND GetParent(HWND hwnd) {
 
 HWND GetWindow(HWND hwnd, UINT cmd) {
     auto& st = S();
-    Lock lk(st.mu);
-    Wnd* w = FindLocked(hwnd);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    LockedWnd w(hwnd);
+    if (!w)
         return nullptr;
-    }
     const std::vector<HWND>* siblings = &st.zorder;
     if (w->parent)
         siblings = &FindLocked(w->parent)->children;
@@ -938,9 +930,8 @@ HWND GetWindow(HWND hwnd, UINT cmd) {
 }
 
 HWND GetAncestor(HWND hwnd, UINT flags) {
-    auto& st = S();
-    Lock lk(st.mu);
-    Wnd* w = FindLocked(hwnd);
+    LockedWnd found(hwnd);
+    Wnd* w = found;
     if (!w)
         return nullptr;
     switch (flags) {
@@ -962,9 +953,8 @@ HWND GetAncestor(HWND hwnd, UINT flags) {
 }
 
 BOOL IsChild(HWND parent, HWND hwnd) {
-    auto& st = S();
-    Lock lk(st.mu);
-    Wnd* w = FindLocked(hwnd);
+    LockedWnd found(hwnd);
+    Wnd* w = found;
     while (w && w->parent) {
         if (w->parent == parent)
             return TRUE;
@@ -979,6 +969,11 @@ HMENU GetMenu(HWND) {
 
 HWND GetDesktopWindow() {
     return S().desktop;
+}
+
+SurfaceId WindowSurface(HWND hwnd) {
+    LockedWnd w(hwnd);
+    return w ? w->surface : 0;
 }
 
 } // namespace plat

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "plat/backend/backend.h"
-#include "plat/backend/headless/headless.h"
+#include "plat/win/observe.h"
 #include "plat/win/winuser.h"
 
 namespace plat {
@@ -159,7 +159,7 @@ struct State {
     HWND focus = nullptr;
     HWND capture = nullptr;
     HWND desktop = reinterpret_cast<HWND>(0x10000); // takes posts, ignores them
-    std::vector<HeadlessPostRecord> desktopPosts;   // the last few, for tests
+    std::vector<DesktopPostRecord> desktopPosts;   // the last few, for tests
     std::shared_ptr<ThreadQueue> inputQueue;
     // Raw input.
     std::deque<RawEvent> raw;
@@ -197,6 +197,38 @@ std::shared_ptr<Wnd> Find(HWND hwnd);
 // Same, for callers that hold the lock.
 Wnd* FindLocked(HWND hwnd);
 
+// The lock and a live window together: the way every operation on a window
+// handle begins. It holds the window manager's lock for its lifetime and
+// converts to null (with the last error ERROR_INVALID_WINDOW_HANDLE) when the
+// handle names no live window:
+//     LockedWnd w(hwnd);
+//     if (!w)
+//         return FALSE;
+class LockedWnd {
+public:
+    explicit LockedWnd(HWND hwnd);
+    LockedWnd(const LockedWnd&) = delete;
+    LockedWnd& operator=(const LockedWnd&) = delete;
+    operator Wnd*() const { return w_; }
+    Wnd* operator->() const { return w_; }
+    // Lets go of the lock early; the window must not be used afterwards.
+    void Release() {
+        w_ = nullptr;
+        lk_.unlock();
+    }
+
+private:
+    std::unique_lock<std::recursive_mutex> lk_;
+    Wnd* w_;
+};
+
+// Removes every trace of a window: its entry, its place in the z-order and
+// in its parent, its surface, region, input state and timers. Sends nothing:
+// called once WM_NCDESTROY has been sent, and for the windows of a thread
+// that ended (which can no longer run their procedures). Call it without
+// holding the lock.
+void ForgetWindow(HWND hwnd);
+
 // The calling thread's queue, created on first use.
 std::shared_ptr<ThreadQueue> CurrentQueue();
 DWORD CurrentTid();
@@ -215,13 +247,20 @@ bool ReallyVisibleLocked(const Wnd& w);
 bool IsTopLevel(const Wnd& w);
 HWND TopLevelOf(HWND hwnd);
 
-// Z-order and the backend (lock held).
+// Z-order and the backend (lock held; plat/win/surface.cpp).
 void RestackLocked();
+// Brings a top-level window and the windows it owns to the top of its band.
+void RaiseLocked(HWND hwnd);
+// Re-syncs the surfaces of every window owned (directly or not) by `owner`.
+void SyncOwnedLocked(HWND owner);
 void SyncSurfaceLocked(Wnd& w); // geometry, visibility, alpha mode and shape
 void PresentLocked(Wnd& w, const RECT& dirtyWindowCoords);
 void ResizeSurfaceLocked(Wnd& w);
 
-// Activation and focus (procedures are called; no lock held by caller).
+// Activation and focus (plat/win/focus.cpp; procedures are called, so the
+// caller holds no lock).
+// A visible, enabled, not minimised top-level window that may be active.
+bool CanActivateLocked(const Wnd& w);
 void ActivateWindow(HWND hwnd, WORD how);
 void ActivateNextAfter(HWND leaving);
 void DropInputStateFor(HWND hwnd);

@@ -4,18 +4,18 @@
 #include "app/install_context.h"
 #include "app/system_queries.h"
 #include "app_test_util.h"
-#include "plat/backend/headless/headless.h"
+#include "plat/win/dialog_answers.h"
 
 TEST(ChooseFolder, APickedFolderReplacesTheInstallFolder) {
     apptest::ScopedEnv backend("PLAT_BACKEND", std::string("headless"));
     g_installFolder = L"/opt";
-    size_t asked = plat::HeadlessFolderRequests().size();
+    size_t asked = plat::FolderRequestsMade().size();
 
-    plat::HeadlessAnswerNextFolder(L"/srv/软件 目录");
+    plat::QueueFolderAnswer(L"/srv/软件 目录");
     EXPECT_TRUE(ChooseFolder(nullptr));
     EXPECT_EQ(g_installFolder, L"/srv/软件 目录");
 
-    std::vector<std::wstring> titles = plat::HeadlessFolderRequests();
+    std::vector<std::wstring> titles = plat::FolderRequestsMade();
     ASSERT_EQ(titles.size(), asked + 1);
     EXPECT_EQ(titles.back(), L"选择一个文件夹");
 }
@@ -23,7 +23,7 @@ TEST(ChooseFolder, APickedFolderReplacesTheInstallFolder) {
 TEST(ChooseFolder, CancellingKeepsTheInstallFolder) {
     apptest::ScopedEnv backend("PLAT_BACKEND", std::string("headless"));
     g_installFolder = L"/opt";
-    plat::HeadlessAnswerNextFolder(nullptr);
+    plat::QueueFolderAnswer(nullptr);
     EXPECT_FALSE(ChooseFolder(nullptr));
     EXPECT_EQ(g_installFolder, L"/opt");
     // No answer queued and nobody automating: the chooser cancels at once.
@@ -38,12 +38,12 @@ TEST(ChooseFolder, ALongPickIsReturnedWhole) {
     while (longPath.size() < 400)
         longPath += L"/很长的文件夹名称 folder";
     ASSERT_GE(longPath.size(), size_t(plat::MAX_PATH));
-    plat::HeadlessAnswerNextFolder(longPath.c_str());
+    plat::QueueFolderAnswer(longPath.c_str());
     EXPECT_TRUE(ChooseFolder(nullptr));
     EXPECT_EQ(g_installFolder, longPath);
     // Exactly at the old limit too.
     const std::wstring edge = L"/" + std::wstring(plat::MAX_PATH - 1, L'e');
-    plat::HeadlessAnswerNextFolder(edge.c_str());
+    plat::QueueFolderAnswer(edge.c_str());
     EXPECT_TRUE(ChooseFolder(nullptr));
     EXPECT_EQ(g_installFolder, edge);
 }

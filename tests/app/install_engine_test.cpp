@@ -27,7 +27,7 @@
 #include "app/stat_globals.h"
 #include "app/system_queries.h"
 #include "app_test_util.h"
-#include "plat/backend/headless/headless.h"
+#include "plat/win/observe.h"
 #include "plat/sys/files.h"
 #include "plat/win/winuser.h"
 #include "stat/IZrStat.h"
@@ -89,7 +89,7 @@ protected:
         fs::permissions(tool, fs::perms::owner_all);
         m_env.push_back(
             std::make_unique<ScopedEnv>("PATH", (m_dir / "bin").string() + ":/usr/bin:/bin"));
-        m_desktopPostsBefore = plat::HeadlessDesktopPosts().size();
+        m_desktopPostsBefore = plat::DesktopPosts().size();
 
         m_saved = {g_tempFolder, g_installFolder, g_configUrl, g_productExePath};
         m_savedDotNet = g_dotNetInstalled;
@@ -166,7 +166,7 @@ protected:
         m_server.Stop();
         // A refresh started the menu tool in the background: let it finish
         // writing before the folder goes.
-        if (plat::HeadlessDesktopPosts().size() > m_desktopPostsBefore) {
+        if (plat::DesktopPosts().size() > m_desktopPostsBefore) {
             apptest::WaitForFile((m_dir / "menu.log").string(), 3000);
         }
         g_statClient = nullptr;
@@ -254,7 +254,7 @@ protected:
     // The desktop refreshes the engine asked for since the test began: F5
     // key-downs posted to the desktop window, and runs of the menu tool.
     int DesktopF5Posts() {
-        const auto posts = plat::HeadlessDesktopPosts();
+        const auto posts = plat::DesktopPosts();
         int count = 0;
         for (size_t i = m_desktopPostsBefore; i < posts.size(); ++i) {
             const auto& post = posts[i];

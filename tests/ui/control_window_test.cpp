@@ -2,7 +2,7 @@
 // through WM_PAINT, native timers driving an animation, keyboard focus and
 // the posted clean-up message.
 #include "control_test_util.h"
-#include "plat/backend/headless/headless.h"
+#include "plat/automation/automation.h"
 #include "plat/win/winuser.h"
 #include "uires_test_util.h"
 

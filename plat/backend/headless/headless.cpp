@@ -239,9 +239,9 @@ void ComposeRect(const Surface& sf, const RECT& r, HeadlessImage* out) {
 
 const Backend& Table() {
     static const Backend table = {
-        "headless",        ScreenRect,     CreateSurface, DestroySurface, ShowSurface,
-        MoveResizeSurface, Restack,        SetShape,      Present,        SetAlphaMode,
-        SetTitle,          SetCursorShape, WaitEvents,    Wake,
+        "headless",        false,      ScreenRect, CreateSurface, DestroySurface, ShowSurface,
+        MoveResizeSurface, Restack,    SetShape,   Present,       SetAlphaMode,   SetTitle,
+        SetCursorShape,    WaitEvents, Wake,
     };
     return table;
 }
@@ -268,7 +268,10 @@ void Compose(HeadlessImage* out) {
     }
 }
 
-bool CaptureSurface(SurfaceId id, HeadlessImage* out) {
+} // namespace headless
+
+bool HeadlessCaptureSurface(SurfaceId id, HeadlessImage* out) {
+    using namespace headless;
     auto& s = H();
     std::lock_guard<std::mutex> g(s.m);
     auto it = s.surfaces.find(id);
@@ -296,8 +299,6 @@ bool CaptureSurface(SurfaceId id, HeadlessImage* out) {
             copy(r);
     return true;
 }
-
-} // namespace headless
 
 bool HeadlessSavePng(const HeadlessImage& image, const char* path) {
     if (!path || image.width <= 0 || image.height <= 0)

@@ -11,6 +11,7 @@
 
 #include "helpers.h"
 #include "plat/win/shell_dialogs.h"
+#include "plat/win/dialog_answers.h"
 
 using namespace wintest;
 
@@ -23,10 +24,10 @@ protected:
         sock = (std::filesystem::temp_directory_path() /
                 ("plat_win_auto_" + std::to_string(getpid()) + ".sock"))
                    .string();
-        ASSERT_TRUE(HeadlessStartAutomation(sock.c_str()));
+        ASSERT_TRUE(AutomationStart(sock.c_str()));
     }
     void TearDown() override {
-        HeadlessStopAutomation();
+        AutomationStop();
         WinTest::TearDown();
     }
     std::string sock;
@@ -95,7 +96,7 @@ TEST_F(AutomationTest, FolderChooserWaitsForTheSocketsAnswer) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         answered = c.Ask("answer folder /srv/被选中");
         if (answered != "ok")
-            HeadlessAnswerNextFolder(nullptr); // never leave it waiting
+            QueueFolderAnswer(nullptr); // never leave it waiting
         clientDone = true;
     });
     wchar_t name[MAX_PATH];

@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include "plat/backend/headless/headless.h"
+#include "plat/automation/automation.h"
 #include "plat/backend/input.h"
 #include "plat/gfx/gdi.h"
 #include "plat/win/winuser.h"

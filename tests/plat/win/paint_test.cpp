@@ -9,6 +9,7 @@
 #include "helpers.h"
 #include "plat/win/commctrl.h"
 #include "plat/win/shell_dialogs.h"
+#include "plat/win/dialog_answers.h"
 
 using namespace wintest;
 
@@ -304,12 +305,12 @@ TEST_F(PaintTest, TooltipShowsTextNearTheMouseAndHides) {
 
 TEST_F(PaintTest, MessageBoxTakesTheQueuedAnswerAndIsRecorded) {
     HWND owner = Make(100, 100, 300, 200);
-    size_t before = HeadlessMessageBoxes().size();
-    HeadlessAnswerNextMessageBox(IDNO);
+    size_t before = MessageBoxesShown().size();
+    QueueMessageBoxAnswer(IDNO);
     EXPECT_EQ(MessageBox(owner, L"您确定要退出？", L"提示", MB_YESNO), IDNO);
     // Without an answer and without automation, the first button answers.
     EXPECT_EQ(MessageBox(owner, L"加载资源文件失败", L"Veneer", MB_OK | MB_ICONERROR), IDOK);
-    auto boxes = HeadlessMessageBoxes();
+    auto boxes = MessageBoxesShown();
     ASSERT_EQ(boxes.size(), before + 2);
     EXPECT_EQ(boxes[before].caption, L"提示");
     EXPECT_EQ(boxes[before].result, IDNO);
@@ -319,7 +320,7 @@ TEST_F(PaintTest, MessageBoxTakesTheQueuedAnswerAndIsRecorded) {
 
 TEST_F(PaintTest, OpenMessageBoxIsDrawnAndAnsweredByAClickOnItsButton) {
     std::string sock = TempPng("msgbox_sock");
-    ASSERT_TRUE(HeadlessStartAutomation(sock.c_str()));
+    ASSERT_TRUE(AutomationStart(sock.c_str()));
     HWND owner = Make(100, 100, 300, 200);
     std::atomic<bool> ownerDisabled{false};
     std::atomic<bool> drawn{false};
@@ -355,12 +356,12 @@ TEST_F(PaintTest, OpenMessageBoxIsDrawnAndAnsweredByAClickOnItsButton) {
         while (box && IsWindow(box) && std::chrono::steady_clock::now() < until)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         if (!box || IsWindow(box))
-            HeadlessAnswerNextMessageBox(IDOK);
+            QueueMessageBoxAnswer(IDOK);
     });
     int result = MessageBox(owner, L"继续吗？", L"提示", MB_OKCANCEL);
     helper.join();
-    HeadlessStopAutomation();
-    EXPECT_FALSE(HeadlessAutomationRunning());
+    AutomationStop();
+    EXPECT_FALSE(AutomationRunning());
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_TRUE(ownerDisabled);
     EXPECT_TRUE(drawn);
@@ -376,7 +377,7 @@ TEST_F(PaintTest, FolderChooserGivesTheQueuedAnswer) {
     bi.hwndOwner = owner;
     bi.pszDisplayName = name;
     bi.lpszTitle = L"选择一个文件夹";
-    HeadlessAnswerNextFolder(L"/opt/Tarvex");
+    QueueFolderAnswer(L"/opt/Tarvex");
     PIDLIST_ABSOLUTE item = SHBrowseForFolder(&bi);
     ASSERT_TRUE(item);
     wchar_t path[MAX_PATH];
@@ -386,11 +387,11 @@ TEST_F(PaintTest, FolderChooserGivesTheQueuedAnswer) {
     CoTaskMemFree(item);
     EXPECT_FALSE(SHGetPathFromIDList(item, path)); // freed items are refused
     EXPECT_STREQ(path, L"");
-    HeadlessAnswerNextFolder(nullptr);
+    QueueFolderAnswer(nullptr);
     EXPECT_EQ(SHBrowseForFolder(&bi), nullptr);
     // No answer and no automation: cancelled at once.
     EXPECT_EQ(SHBrowseForFolder(&bi), nullptr);
-    EXPECT_EQ(HeadlessFolderRequests().back(), L"选择一个文件夹");
+    EXPECT_EQ(FolderRequestsMade().back(), L"选择一个文件夹");
     EXPECT_FALSE(SHGetPathFromIDList(nullptr, path));
 }
 

@@ -18,9 +18,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include "plat/backend/headless/headless.h"
+#include "plat/automation/automation.h"
 #include "plat/backend/input.h"
 #include "plat/sys/text.h"
+#include "plat/win/dialog_answers.h"
 #include "plat/win/winuser.h"
 
 namespace plat {
@@ -301,10 +302,10 @@ std::string Command(const std::string& line) {
             if (value.empty())
                 return "error usage: answer folder PATH|cancel";
             if (value == "cancel") {
-                HeadlessAnswerNextFolder(nullptr);
+                QueueFolderAnswer(nullptr);
             } else {
                 std::wstring w = Utf8ToWide(value);
-                HeadlessAnswerNextFolder(w.c_str());
+                QueueFolderAnswer(w.c_str());
             }
             return Settle();
         }
@@ -321,13 +322,13 @@ std::string Command(const std::string& line) {
                     id = n.id;
             if (id <= 0)
                 return "error usage: answer msgbox ok|cancel|yes|no|ID";
-            HeadlessAnswerNextMessageBox(id);
+            QueueMessageBoxAnswer(id);
             return Settle();
         }
         return "error usage: answer folder|msgbox VALUE";
     }
     if (cmd == "msgboxes") {
-        auto boxes = HeadlessMessageBoxes();
+        auto boxes = MessageBoxesShown();
         std::string out = "ok " + std::to_string(boxes.size());
         for (auto& b : boxes)
             out += "\nresult=" + std::to_string(b.result) + " caption=" + Quote(b.caption) +
@@ -401,7 +402,7 @@ void Run() {
 
 } // namespace
 
-bool HeadlessStartAutomation(const char* socketPath) {
+bool AutomationStart(const char* socketPath) {
     Server& s = Srv();
     std::lock_guard<std::mutex> g(s.m);
     if (s.running)
@@ -434,14 +435,22 @@ bool HeadlessStartAutomation(const char* socketPath) {
         return false;
     }
     s.running = true;
+    SetDialogAnswersExpected(true);
     return true;
 }
 
-bool HeadlessAutomationRunning() {
+bool AutomationStartFromEnvironment() {
+    const char* sock = std::getenv("PLAT_AUTOMATION");
+    if (!sock || !*sock || std::strcmp(GetBackend().name, "headless") != 0)
+        return AutomationRunning();
+    return AutomationStart(sock);
+}
+
+bool AutomationRunning() {
     return Srv().running;
 }
 
-void HeadlessStopAutomation() {
+void AutomationStop() {
     Server& s = Srv();
     std::lock_guard<std::mutex> g(s.m);
     if (!s.running)
@@ -455,6 +464,7 @@ void HeadlessStopAutomation() {
     s.path.clear();
     s.running = false;
     s.stop = false;
+    SetDialogAnswersExpected(false);
 }
 
 } // namespace plat

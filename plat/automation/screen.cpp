@@ -1,40 +1,25 @@
-// Screenshots and idle waiting for the headless backend: flushes what window
-// DCs drew to the backend, then asks it for the composed image.
+// Screenshots and idle waiting: flushes what window DCs drew to the backend,
+// then reads the headless backend's surfaces.
 #include <chrono>
 #include <thread>
 
-#include "plat/backend/headless/headless.h"
-#include "plat/win/wm_internal.h"
+#include "plat/automation/automation.h"
+#include "plat/win/observe.h"
 
 namespace plat {
 
-namespace headless {
-bool CaptureSurface(SurfaceId id, HeadlessImage* out);
-}
-namespace wm {
-void FlushAllSurfaces();
-bool InputThreadIdle();
-} // namespace wm
-
 HeadlessImage HeadlessCaptureScreen() {
-    wm::FlushAllSurfaces();
+    FlushWindowSurfaces();
     HeadlessImage img;
     HeadlessCompose(&img);
     return img;
 }
 
 HeadlessImage HeadlessCaptureWindow(HWND hwnd) {
-    wm::FlushAllSurfaces();
+    FlushWindowSurfaces();
     HeadlessImage img;
-    SurfaceId id = 0;
-    {
-        auto& st = wm::S();
-        wm::Lock lk(st.mu);
-        if (wm::Wnd* w = wm::FindLocked(hwnd))
-            id = w->surface;
-    }
-    if (id)
-        headless::CaptureSurface(id, &img);
+    if (SurfaceId id = WindowSurface(hwnd))
+        HeadlessCaptureSurface(id, &img);
     return img;
 }
 
@@ -52,7 +37,7 @@ bool HeadlessWaitIdle(int timeoutMs) {
     // Two idle observations in a row, so that a wake-up in between counts.
     int seen = 0;
     while (std::chrono::steady_clock::now() < deadline) {
-        if (wm::InputThreadIdle()) {
+        if (WindowSystemIdle()) {
             if (++seen >= 2)
                 return true;
         } else {

@@ -1,0 +1,42 @@
+// Answers for the dialogs plat draws itself (the message box and the folder
+// chooser) when no person is there to answer them, and the record of the
+// dialogs asked so far. A script driving a program (the automation socket)
+// and tests use them; programs never need to.
+//
+// On a display nobody looks at (a backend that is not interactive), a
+// dialog without a queued answer takes its default at once (a message box
+// its first button, a folder chooser cancel), so nothing ever hangs, unless
+// answers are expected from outside (SetDialogAnswersExpected): then it
+// waits, handling its thread's messages, until an answer arrives.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "plat/sys/wintypes.h"
+
+namespace plat {
+
+// The next message box (or the one open now) returns `id` (an ID* value).
+// Answers queue up and are used in order.
+void QueueMessageBoxAnswer(int id);
+// The next folder chooser (or the one open now) returns `path`; nullptr
+// cancels it.
+void QueueFolderAnswer(const wchar_t* path);
+
+struct MessageBoxRecord {
+    std::wstring caption;
+    std::wstring text;
+    unsigned type = 0;
+    int result = 0; // 0 while the box is open
+};
+// Message boxes shown so far, oldest first.
+std::vector<MessageBoxRecord> MessageBoxesShown();
+// Titles of the folder choosers asked so far, oldest first.
+std::vector<std::wstring> FolderRequestsMade();
+
+// Whether dialogs without an answer wait for one from outside.
+void SetDialogAnswersExpected(bool expected);
+bool DialogAnswersExpected();
+
+} // namespace plat
