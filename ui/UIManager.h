@@ -19,6 +19,7 @@
 #pragma once
 
 #include "plat/gfx/gditypes.h"
+#include "plat/win/winuser.h"
 #include "ui/UIBase.h"
 #include "ui/UIDefine.h"
 
@@ -55,6 +56,22 @@ typedef struct tagTFontInfo {
     bool bItalic = false;
     TEXTMETRIC tm{}; // filled when the manager has a paint DC (tm.tmHeight 0 until then)
 } TFontInfo;
+
+// A window's filter of native messages (the window base's keyboard filter,
+// a rich edit's): MessageHandler sets bHandled to take the message; its
+// return value is then the message's result.
+class IMessageFilterUI {
+public:
+    virtual ~IMessageFilterUI() = default;
+    virtual LRESULT MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) = 0;
+};
+
+// A keyboard accelerator table: 0 means the message was consumed.
+class ITranslateAccelerator {
+public:
+    virtual ~ITranslateAccelerator() = default;
+    virtual LRESULT TranslateAccelerator(MSG* pMsg) = 0;
+};
 
 // Results of the skin lookup (CPaintManagerUI::LoadSkinFile).
 enum class SkinFileStatus {
@@ -417,6 +434,67 @@ public:
     // Gives the manager a paint DC for measuring text when it has none (a
     // memory DC while no window is bound).
     void EnsurePaintDC();
+
+    //=======================================================================
+    // MESSAGE SIDE (ui/UIManagerMessages.cpp)
+    //
+    // Turns the bound window's native messages into control events
+    // (hover, press and key tracking, capture, focus and Tab, timers,
+    // tooltips, the wheel) and pre-translates every queued message of the
+    // thread's message loops.
+    //=======================================================================
+    // The window's message handling; true when the message was handled (its
+    // result in lRes), false when it goes on to the default procedure.
+    bool MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+    // Pre-translation of one queued message for this manager: the
+    // pre-message filters, Tab, system keys and shortcut characters. True
+    // when consumed.
+    bool PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+    // Offers the message to each accelerator in order; true when one took it.
+    bool TranslateAccelerator(MSG* pMsg);
+    // Process-wide: offers a queued message to the managers whose window it
+    // concerns, before any loop translates and dispatches it; true when
+    // consumed.
+    static bool TranslateMessage(const MSG* pMsg);
+    // A plain application loop for programs whose main window is not modal.
+    static void MessageLoop();
+
+    bool AddPreMessageFilter(IMessageFilterUI* pFilter);
+    bool RemovePreMessageFilter(IMessageFilterUI* pFilter);
+    bool AddMessageFilter(IMessageFilterUI* pFilter);
+    bool RemoveMessageFilter(IMessageFilterUI* pFilter);
+    bool AddTranslateAccelerator(ITranslateAccelerator* pTranslateAccelerator);
+    bool RemoveTranslateAccelerator(ITranslateAccelerator* pTranslateAccelerator);
+
+    void SetCapture();
+    void ReleaseCapture();
+    bool IsCaptured() const;
+    // The tooltip window (created at the first hover over a control with a
+    // tooltip); null before.
+    HWND GetTooltipWindow() const;
+    // The 16-bit key state of keyboard, cursor and wheel events: mouse
+    // buttons, Shift, Ctrl and Alt as they are now.
+    static WORD MapKeyState();
+
+private:
+    // The process-wide list of live managers (Init joins, destruction
+    // leaves), in creation order.
+    static std::vector<CPaintManagerUI*>& Managers();
+    // Leaves the manager list and destroys the tooltip window (destruction).
+    void TermMessageSide();
+    void OnMouseMove(POINT pt, WPARAM wParam, LPARAM lParam);
+    bool OnMouseHover(POINT pt, WPARAM wParam, LPARAM lParam);
+    void HideTooltip();
+    bool SendFiltered(std::vector<IMessageFilterUI*>& filters, UINT uMsg, WPARAM wParam,
+                      LPARAM lParam, LRESULT& lRes);
+
+    std::vector<IMessageFilterUI*> m_aPreMessageFilters;
+    std::vector<IMessageFilterUI*> m_aMessageFilters;
+    std::vector<ITranslateAccelerator*> m_aTranslateAccelerator;
+    HWND m_hwndTooltip = nullptr;
+    bool m_bMouseTracking = false;
+    bool m_bMouseCapture = false;
+    bool m_bRestorePending = false;
 
 private:
     void TermControlSide();

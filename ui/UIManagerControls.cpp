@@ -743,6 +743,7 @@ int CPaintManagerUI::GetLastCursor() {
 // ============================================================ tear-down
 
 void CPaintManagerUI::TermControlSide() {
+    TermMessageSide();
     ProcessDelayedCleanup();
     for (TNotifyUI* p : m_aAsyncNotify)
         delete p;

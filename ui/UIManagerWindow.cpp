@@ -9,6 +9,8 @@
 #include "ui/UIControl.h"
 #include "ui/UIManager.h"
 
+#include <algorithm>
+
 namespace Veneer {
 
 void CPaintManagerUI::Init(HWND hWnd) {
@@ -21,6 +23,8 @@ void CPaintManagerUI::Init(HWND hWnd) {
     m_hWndPaint = hWnd;
     if (hWnd == nullptr)
         return;
+    if (std::find(Managers().begin(), Managers().end(), this) == Managers().end())
+        Managers().push_back(this);
     m_hDcWindow = plat::GetDC(hWnd);
     if (m_hDcWindow != nullptr)
         SetPaintDC(m_hDcWindow);

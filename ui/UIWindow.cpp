@@ -1,0 +1,250 @@
+// CWindowWnd: class registration, creation, the procedures that carry
+// messages into the object, subclassing, the modal loop and the small window
+// operations.
+#include "ui/UIWindow.h"
+
+#include "plat/win/modal.h"
+#include "ui/UIManager.h"
+
+namespace Veneer {
+
+namespace {
+
+// The window property that holds the object of a superclassed window.
+constexpr LPCTSTR kObjectProp = L"WndX";
+
+} // namespace
+
+LPCTSTR CWindowWnd::GetSuperClassName() const {
+    return nullptr;
+}
+
+UINT CWindowWnd::GetClassStyle() const {
+    return 0;
+}
+
+LRESULT CWindowWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    return plat::CallWindowProc(m_OldWndProc, m_hWnd, uMsg, wParam, lParam);
+}
+
+void CWindowWnd::OnFinalMessage(HWND /*hWnd*/) {}
+
+bool CWindowWnd::RegisterWindowClass() {
+    WNDCLASS wc{};
+    wc.style = GetClassStyle();
+    wc.lpfnWndProc = CWindowWnd::__WndProc;
+    wc.hInstance = CPaintManagerUI::GetInstance();
+    wc.hCursor = plat::LoadCursor(nullptr, IDC_ARROW);
+    wc.lpszClassName = GetWindowClassName();
+    ATOM ret = plat::RegisterClass(&wc);
+    return ret != 0 || plat::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+bool CWindowWnd::RegisterSuperclass() {
+    WNDCLASSEX wc{};
+    wc.cbSize = sizeof(WNDCLASSEX);
+    if (!plat::GetClassInfoEx(nullptr, GetSuperClassName(), &wc) &&
+        !plat::GetClassInfoEx(CPaintManagerUI::GetInstance(), GetSuperClassName(), &wc))
+        return false;
+    m_OldWndProc = wc.lpfnWndProc;
+    wc.lpfnWndProc = CWindowWnd::__ControlProc;
+    wc.hInstance = CPaintManagerUI::GetInstance();
+    wc.lpszClassName = GetWindowClassName();
+    ATOM ret = plat::RegisterClassEx(&wc);
+    return ret != 0 || plat::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle,
+                        const RECT rc, HMENU hMenu) {
+    return Create(hwndParent, pstrName, dwStyle, dwExStyle, rc.left, rc.top, rc.right - rc.left,
+                  rc.bottom - rc.top, hMenu);
+}
+
+HWND CWindowWnd::CreateSkinWindow(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle,
+                                  DWORD dwExStyle) {
+    return Create(hwndParent, pstrName, dwStyle, dwExStyle, 0, 0, 0, 0, nullptr);
+}
+
+HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, int x,
+                        int y, int cx, int cy, HMENU hMenu) {
+    if (GetSuperClassName() != nullptr && !RegisterSuperclass())
+        return nullptr;
+    if (GetSuperClassName() == nullptr && !RegisterWindowClass())
+        return nullptr;
+    m_hWnd = plat::CreateWindowEx(dwExStyle, GetWindowClassName(), pstrName, dwStyle, x, y, cx, cy,
+                                  hwndParent, hMenu, CPaintManagerUI::GetInstance(), this);
+    return m_hWnd;
+}
+
+HWND CWindowWnd::Subclass(HWND hWnd) {
+    WNDPROC old = reinterpret_cast<WNDPROC>(plat::SetWindowLongPtr(
+        hWnd, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(CWindowWnd::__WndProc)));
+    if (old == nullptr)
+        return nullptr;
+    m_OldWndProc = old;
+    m_bSubclassed = true;
+    m_hWnd = hWnd;
+    plat::SetWindowLongPtr(hWnd, GWL_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    return m_hWnd;
+}
+
+void CWindowWnd::Unsubclass() {
+    if (!plat::IsWindow(m_hWnd) || !m_bSubclassed)
+        return;
+    plat::SetWindowLongPtr(m_hWnd, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(m_OldWndProc));
+    m_OldWndProc = plat::DefWindowProc;
+    m_bSubclassed = false;
+}
+
+void CWindowWnd::ShowWindow(bool bShow, bool bTakeFocus) {
+    if (!plat::IsWindow(m_hWnd))
+        return;
+    plat::ShowWindow(m_hWnd, bShow ? (bTakeFocus ? SW_SHOWNORMAL : SW_SHOWNOACTIVATE) : SW_HIDE);
+}
+
+UINT CWindowWnd::ShowModal() {
+    HWND hWnd = m_hWnd;
+    if (!plat::IsWindow(hWnd))
+        return 0;
+    HWND hWndOwner = plat::GetWindow(hWnd, GW_OWNER);
+    plat::ShowWindow(hWnd, SW_SHOWNORMAL);
+    plat::ModalLoop loop(hWndOwner);
+    UINT nRet = 0;
+    // The handle is kept: m_hWnd goes null with the window's last message.
+    loop.Run([hWnd] { return plat::IsWindow(hWnd) != FALSE; },
+             [&](const MSG& msg) {
+                 if (msg.message == WM_CLOSE && msg.hwnd == hWnd) {
+                     nRet = static_cast<UINT>(msg.wParam);
+                     // Before the close is handled, so that activation
+                     // returns to an enabled owner when the window goes.
+                     loop.ReleaseOwner();
+                 }
+                 return CPaintManagerUI::TranslateMessage(&msg);
+             });
+    return nRet;
+}
+
+void CWindowWnd::Close(UINT nRet) {
+    if (!plat::IsWindow(m_hWnd))
+        return;
+    plat::PostMessage(m_hWnd, WM_CLOSE, static_cast<WPARAM>(nRet), 0);
+}
+
+void CWindowWnd::CenterWindow() {
+    if (!plat::IsWindow(m_hWnd))
+        return;
+    RECT rcDlg = {0, 0, 0, 0};
+    plat::GetWindowRect(m_hWnd, &rcDlg);
+    HWND hWndCenter = plat::GetWindow(m_hWnd, GW_OWNER);
+    MONITORINFO oMonitor{};
+    oMonitor.cbSize = sizeof(oMonitor);
+    plat::GetMonitorInfo(plat::MonitorFromWindow(hWndCenter != nullptr ? hWndCenter : m_hWnd,
+                                                 MONITOR_DEFAULTTONEAREST),
+                         &oMonitor);
+    const RECT rcWork = oMonitor.rcWork;
+    RECT rcCenter = rcWork;
+    if (hWndCenter != nullptr)
+        plat::GetWindowRect(hWndCenter, &rcCenter);
+    const int DlgWidth = rcDlg.right - rcDlg.left;
+    const int DlgHeight = rcDlg.bottom - rcDlg.top;
+    int xLeft = (rcCenter.left + rcCenter.right) / 2 - DlgWidth / 2;
+    int yTop = (rcCenter.top + rcCenter.bottom) / 2 - DlgHeight / 2;
+    if (xLeft < rcWork.left)
+        xLeft = rcWork.left;
+    else if (xLeft + DlgWidth > rcWork.right)
+        xLeft = rcWork.right - DlgWidth;
+    if (yTop < rcWork.top)
+        yTop = rcWork.top;
+    else if (yTop + DlgHeight > rcWork.bottom)
+        yTop = rcWork.bottom - DlgHeight;
+    plat::SetWindowPos(m_hWnd, nullptr, xLeft, yTop, -1, -1,
+                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CWindowWnd::SetIcon(UINT nRes) {
+    const int cx = (plat::GetSystemMetrics(SM_CXICON) + 15) & ~15;
+    const int cy = (plat::GetSystemMetrics(SM_CYICON) + 15) & ~15;
+    HICON hIcon =
+        static_cast<HICON>(plat::LoadImage(CPaintManagerUI::GetInstance(), MAKEINTRESOURCE(nRes),
+                                           IMAGE_ICON, cx, cy, LR_DEFAULTCOLOR));
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(hIcon));
+    hIcon =
+        static_cast<HICON>(plat::LoadImage(CPaintManagerUI::GetInstance(), MAKEINTRESOURCE(nRes),
+                                           IMAGE_ICON, cx, cy, LR_DEFAULTCOLOR));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(hIcon));
+}
+
+void CWindowWnd::ResizeClient(int cx, int cy) {
+    RECT rc = {0, 0, 0, 0};
+    if (!plat::GetClientRect(m_hWnd, &rc))
+        return;
+    if (cx != -1)
+        rc.right = cx;
+    if (cy != -1)
+        rc.bottom = cy;
+    const DWORD dwStyle = static_cast<DWORD>(plat::GetWindowLongPtr(m_hWnd, GWL_STYLE));
+    const DWORD dwExStyle = static_cast<DWORD>(plat::GetWindowLongPtr(m_hWnd, GWL_EXSTYLE));
+    const BOOL bMenu = !(dwStyle & WS_CHILD) && plat::GetMenu(m_hWnd) != nullptr;
+    if (!plat::AdjustWindowRectEx(&rc, dwStyle, bMenu, dwExStyle))
+        return;
+    plat::SetWindowPos(m_hWnd, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
+                       SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+}
+
+LRESULT CWindowWnd::SendMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    return plat::SendMessage(m_hWnd, uMsg, wParam, lParam);
+}
+
+LRESULT CWindowWnd::PostMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    return plat::PostMessage(m_hWnd, uMsg, wParam, lParam);
+}
+
+LRESULT CWindowWnd::__WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    CWindowWnd* pThis = nullptr;
+    if (uMsg == WM_NCCREATE) {
+        auto* lpcs = reinterpret_cast<CREATESTRUCT*>(lParam);
+        pThis = static_cast<CWindowWnd*>(lpcs->lpCreateParams);
+        pThis->m_hWnd = hWnd;
+        plat::SetWindowLongPtr(hWnd, GWL_USERDATA, reinterpret_cast<LONG_PTR>(pThis));
+    } else {
+        pThis = reinterpret_cast<CWindowWnd*>(plat::GetWindowLongPtr(hWnd, GWL_USERDATA));
+        if (uMsg == WM_NCDESTROY && pThis != nullptr) {
+            LRESULT lRes = plat::CallWindowProc(pThis->m_OldWndProc, hWnd, uMsg, wParam, lParam);
+            plat::SetWindowLongPtr(pThis->m_hWnd, GWL_USERDATA, 0);
+            if (pThis->m_bSubclassed)
+                pThis->Unsubclass();
+            pThis->m_hWnd = nullptr;
+            pThis->OnFinalMessage(hWnd);
+            return lRes;
+        }
+    }
+    if (pThis != nullptr)
+        return pThis->HandleMessage(uMsg, wParam, lParam);
+    return plat::DefWindowProc(hWnd, uMsg, wParam, lParam);
+}
+
+LRESULT CWindowWnd::__ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    CWindowWnd* pThis = nullptr;
+    if (uMsg == WM_NCCREATE) {
+        auto* lpcs = reinterpret_cast<CREATESTRUCT*>(lParam);
+        pThis = static_cast<CWindowWnd*>(lpcs->lpCreateParams);
+        plat::SetProp(hWnd, kObjectProp, static_cast<HANDLE>(pThis));
+        pThis->m_hWnd = hWnd;
+    } else {
+        pThis = static_cast<CWindowWnd*>(plat::GetProp(hWnd, kObjectProp));
+        if (uMsg == WM_NCDESTROY && pThis != nullptr) {
+            LRESULT lRes = plat::CallWindowProc(pThis->m_OldWndProc, hWnd, uMsg, wParam, lParam);
+            if (pThis->m_bSubclassed)
+                pThis->Unsubclass();
+            plat::SetProp(hWnd, kObjectProp, nullptr);
+            pThis->m_hWnd = nullptr;
+            pThis->OnFinalMessage(hWnd);
+            return lRes;
+        }
+    }
+    if (pThis != nullptr)
+        return pThis->HandleMessage(uMsg, wParam, lParam);
+    return plat::DefWindowProc(hWnd, uMsg, wParam, lParam);
+}
+
+} // namespace Veneer
