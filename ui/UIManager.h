@@ -60,6 +60,8 @@ typedef struct tagTFontInfo {
 // A window's filter of native messages (the window base's keyboard filter,
 // a rich edit's): MessageHandler sets bHandled to take the message; its
 // return value is then the message's result.
+class CShadowUI;
+
 class IMessageFilterUI {
 public:
     virtual ~IMessageFilterUI() = default;
@@ -415,8 +417,8 @@ public:
     struct ShadowSettings {
         bool bShow = false;
         int nSize = 0;
-        int nSharpness = 0;
-        int nDarkness = 0;
+        int nSharpness = 5;
+        int nDarkness = 150;
         POINT ptPosition = {0, 0};
         DWORD dwColor = 0;
         RECT rcCorner = {0, 0, 0, 0};
@@ -475,13 +477,18 @@ public:
     // The 16-bit key state of keyboard, cursor and wheel events: mouse
     // buttons, Shift, Ctrl and Alt as they are now.
     static WORD MapKeyState();
+    // The window's drop shadow (created with the manager; its window exists
+    // once a tree is attached to a bound window whose skin shows a shadow).
+    CShadowUI* GetShadow();
 
 private:
     // The process-wide list of live managers (Init joins, destruction
     // leaves), in creation order.
     static std::vector<CPaintManagerUI*>& Managers();
-    // Leaves the manager list and destroys the tooltip window (destruction).
+    // Leaves the manager list and destroys the tooltip and shadow
+    // (destruction).
     void TermMessageSide();
+    void CreateShadow();
     void OnMouseMove(POINT pt, WPARAM wParam, LPARAM lParam);
     bool OnMouseHover(POINT pt, WPARAM wParam, LPARAM lParam);
     void HideTooltip();
@@ -495,6 +502,7 @@ private:
     bool m_bMouseTracking = false;
     bool m_bMouseCapture = false;
     bool m_bRestorePending = false;
+    CShadowUI* m_pShadow = nullptr; // owned
 
 private:
     void TermControlSide();

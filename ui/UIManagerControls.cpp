@@ -107,6 +107,7 @@ bool CPaintManagerUI::AttachDialog(CControlUI* pControl) {
     m_bUpdateNeeded = true;
     m_bFirstLayout = true;
     m_bFocusNeeded = true;
+    CreateShadow();
     return InitControls(pControl);
 }
 

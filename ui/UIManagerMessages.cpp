@@ -11,6 +11,7 @@
 #include "ui/UIControl.h"
 #include "ui/UIManager.h"
 #include "ui/UIProgress.h"
+#include "ui/UIShadow.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -63,7 +64,36 @@ std::vector<CPaintManagerUI*>& CPaintManagerUI::Managers() {
     return managers;
 }
 
+CShadowUI* CPaintManagerUI::GetShadow() {
+    if (m_pShadow == nullptr)
+        m_pShadow = new CShadowUI;
+    return m_pShadow;
+}
+
+// Gives the shadow the skin's settings and lets it make its window for the
+// bound window (AttachDialog).
+void CPaintManagerUI::CreateShadow() {
+    if (m_hWndPaint == nullptr)
+        return;
+    const ShadowSettings& s = m_shadow;
+    CShadowUI* pShadow = GetShadow();
+    if (s.bSet) {
+        pShadow->ShowShadow(s.bShow);
+        pShadow->SetSize(s.nSize);
+        pShadow->SetSharpness(static_cast<unsigned>(s.nSharpness));
+        pShadow->SetDarkness(static_cast<unsigned>(s.nDarkness));
+        pShadow->SetPosition(s.ptPosition.x, s.ptPosition.y);
+        pShadow->SetColor(s.dwColor);
+        pShadow->SetShadowCorner(s.rcCorner);
+        if (!s.sImage.IsEmpty())
+            pShadow->SetImage(s.sImage);
+    }
+    pShadow->Create(this);
+}
+
 void CPaintManagerUI::TermMessageSide() {
+    delete m_pShadow;
+    m_pShadow = nullptr;
     RemoveFirst(Managers(), this);
     if (m_hwndTooltip != nullptr && plat::IsWindow(m_hwndTooltip))
         plat::DestroyWindow(m_hwndTooltip);

@@ -3,12 +3,14 @@
 // option groups and default colours.
 #include "ui/UIManager.h"
 
+#include "plat/automation/automation.h"
 #include "plat/gfx/gdi.h"
 #include "plat/sys/files.h"
 #include "plat/sys/text.h"
 #include "ui/UIControl.h"
 #include "ui/UIRender.h"
 #include "ui/UIResourceZip.h"
+#include "ui/UIShadow.h"
 
 #include <algorithm>
 #include <cstring>
@@ -93,6 +95,9 @@ HINSTANCE CPaintManagerUI::GetInstance() {
 
 void CPaintManagerUI::SetInstance(HINSTANCE hInst) {
     Config().hInstance = hInst;
+    CShadowUI::Initialize(hInst);
+    // A program run headless for automation serves its socket from here.
+    plat::AutomationStartFromEnvironment();
 }
 
 CStdString CPaintManagerUI::GetInstancePath() {

@@ -7,8 +7,11 @@
 #include "plat/automation/automation.h"
 #include "plat/backend/input.h"
 #include "plat/sys/clock.h"
+#include "plat/sys/files.h"
+#include "plat/sys/resource.h"
 #include "plat/win/winuser.h"
 #include "ui/UIWindow.h"
+#include "ui/UIWindowImpl.h"
 
 #include <chrono>
 #include <functional>
@@ -174,5 +177,59 @@ struct QuitGuard {
                                  [](HWND, UINT, UINT_PTR, DWORD) { plat::PostQuitMessage(99); });
     ~QuitGuard() { plat::KillTimer(nullptr, id); }
 };
+
+} // namespace host_test
+
+namespace host_test {
+
+// A skinned window on WindowImplBase whose layout comes from the test
+// program's own embedded skin archive (resource ZIPRES 129).
+class SkinWindow : public WindowImplBase {
+public:
+    explicit SkinWindow(std::wstring layout = L"hostwindow.xml", LPCTSTR cls = L"SkinTestWindow")
+        : m_layout(std::move(layout)), m_cls(cls) {}
+    ~SkinWindow() override {
+        if (plat::IsWindow(m_hWnd))
+            plat::DestroyWindow(m_hWnd);
+    }
+    LPCTSTR GetWindowClassName() const override { return m_cls; }
+    CStdString GetSkinDirectory() override { return L""; }
+    CStdString GetLayoutFileName() override { return m_layout; }
+    UILIB_RESOURCETYPE GetResourceType() const override { return UILIB_ZIPRESOURCE; }
+    LPCTSTR GetResourceID() const override { return MAKEINTRESOURCE(129); }
+    void InitWindow() override { ++inits; }
+    void OnClick(TNotifyUI& msg) override {
+        clicks.push_back(msg.pSender ? msg.pSender->GetName().str() : L"");
+        if (callBaseOnClick)
+            WindowImplBase::OnClick(msg);
+    }
+    // Creates the window as the installer does (style, extended style,
+    // default position), centred.
+    HWND Open(HWND owner = nullptr, DWORD style = 0x96C80000) {
+        CPaintManagerUI::SetInstance(plat::GetModuleHandle(nullptr));
+        HWND h = Create(owner, L"skin", style, 0x100, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT);
+        if (h != nullptr)
+            CenterWindow();
+        return h;
+    }
+    CPaintManagerUI& PM() { return m_PaintManager; }
+
+    int inits = 0;
+    bool callBaseOnClick = true;
+    std::vector<std::wstring> clicks;
+
+private:
+    std::wstring m_layout;
+    LPCTSTR m_cls;
+};
+
+// Screen point of a control's centre.
+inline POINT ScreenCentre(HWND hwnd, CControlUI* c) {
+    const RECT& rc = c->GetPos();
+    POINT pt = {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    plat::ClientToScreen(hwnd, &pt);
+    return pt;
+}
 
 } // namespace host_test
