@@ -511,6 +511,9 @@ private:
     void InvalidateWindowRect(const RECT* rc);
     void FocusPaintWindow();
     void ReleaseWindowDC();
+    // The layered path of a bktrans window: paints and pushes the whole
+    // buffer with per-pixel alpha.
+    void PaintLayered(RECT rcPaint, const RECT& rcClient);
     bool StartWindowTimer(UINT uWinTimer, UINT uElapse);
     void StopWindowTimer(UINT uWinTimer);
     void ResizeWindow(int cx, int cy);
@@ -547,6 +550,7 @@ private:
     HDC m_hDcOffscreen = nullptr;
     HBITMAP m_hbmpOffscreen = nullptr;
     HGDIOBJ m_hbmpOffscreenOld = nullptr;
+    LPBYTE m_pOffscreenBits = nullptr; // the back buffer's pixels (top-down)
     SIZE m_szOffscreen = {0, 0};
     UINT m_uTimerID = 0x1000;
     std::vector<TimerEntry> m_aTimers;

@@ -9,6 +9,7 @@
 #include "plat/sys/clock.h"
 #include "ui/UIControl.h"
 #include "ui/UIManager.h"
+#include "ui/UIRender.h"
 
 #include <algorithm>
 
@@ -297,6 +298,7 @@ void CPaintManagerUI::ResetBackBuffer(int cx, int cy) {
     bmi.bmiHeader.biSizeImage = cx * cy * 4;
     void* bits = nullptr;
     m_hbmpOffscreen = plat::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    m_pOffscreenBits = static_cast<LPBYTE>(bits);
     if (m_hbmpOffscreen == nullptr)
         return;
     m_hDcOffscreen = plat::CreateCompatibleDC(nullptr);
@@ -320,6 +322,7 @@ void CPaintManagerUI::ReleaseBackBuffer() {
     m_hDcOffscreen = nullptr;
     m_hbmpOffscreen = nullptr;
     m_hbmpOffscreenOld = nullptr;
+    m_pOffscreenBits = nullptr;
     m_szOffscreen = SIZE{0, 0};
 }
 
@@ -390,9 +393,14 @@ bool CPaintManagerUI::PaintOffscreen(const RECT* rcPaint) {
         return true;
 
     const int saved = plat::SaveDC(m_hDcOffscreen);
+    // The layered path keeps what the tree leaves unpainted transparent.
+    if (IsBackgroundTransparent())
+        CRenderEngine::ClearAlphaPixel(m_pOffscreenBits, m_szOffscreen.cx, &rcDraw);
     m_pRoot->DoPaint(m_hDcOffscreen, rcDraw);
     for (CControlUI* p : std::vector<CControlUI*>(m_aPostPaintControls))
         p->DoPostPaint(m_hDcOffscreen, rcDraw);
+    if (IsBackgroundTransparent())
+        CRenderEngine::RestoreAlphaColor(m_pOffscreenBits, m_szOffscreen.cx, &rcDraw);
     plat::RestoreDC(m_hDcOffscreen, saved);
 
     // A control that asked for layout while painting gets one more paint.

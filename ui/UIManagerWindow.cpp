@@ -64,7 +64,9 @@ bool CPaintManagerUI::PaintWindow() {
 
     HDC hDC = plat::BeginPaint(m_hWndPaint, &ps);
     RECT rcPaint = ps.rcPaint;
-    if (PaintOffscreen(&rcPaint) && hDC != nullptr && m_hDcOffscreen != nullptr) {
+    if (IsBackgroundTransparent()) {
+        PaintLayered(rcPaint, rcClient);
+    } else if (PaintOffscreen(&rcPaint) && hDC != nullptr && m_hDcOffscreen != nullptr) {
         plat::BitBlt(hDC, rcPaint.left, rcPaint.top, rcPaint.right - rcPaint.left,
                      rcPaint.bottom - rcPaint.top, m_hDcOffscreen, rcPaint.left, rcPaint.top,
                      SRCCOPY);
@@ -74,6 +76,31 @@ bool CPaintManagerUI::PaintWindow() {
     if (m_bUpdateNeeded)
         plat::InvalidateRect(m_hWndPaint, nullptr, FALSE);
     return true;
+}
+
+void CPaintManagerUI::PaintLayered(RECT rcPaint, const RECT& rcClient) {
+    const LONG_PTR exStyle = plat::GetWindowLongPtr(m_hWndPaint, GWL_EXSTYLE);
+    if ((exStyle & WS_EX_LAYERED) == 0)
+        plat::SetWindowLongPtr(m_hWndPaint, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
+    // After a restore the whole window; else what changed, and the last
+    // rectangle a control invalidated.
+    if (m_bRestorePending) {
+        rcPaint = rcClient;
+        m_bRestorePending = false;
+    } else {
+        plat::UnionRect(&rcPaint, &rcPaint, &m_rcLayeredUpdate);
+    }
+    m_rcLayeredUpdate = RECT{0, 0, 0, 0};
+    if (!PaintOffscreen(&rcPaint) || m_hDcOffscreen == nullptr)
+        return;
+    RECT rcWnd = {0, 0, 0, 0};
+    plat::GetWindowRect(m_hWndPaint, &rcWnd);
+    POINT ptPos = {rcWnd.left, rcWnd.top};
+    SIZE szWnd = {rcClient.right - rcClient.left, rcClient.bottom - rcClient.top};
+    POINT ptSrc = {0, 0};
+    BLENDFUNCTION bf = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    plat::UpdateLayeredWindow(m_hWndPaint, nullptr, &ptPos, &szWnd, m_hDcOffscreen, &ptSrc, 0, &bf,
+                              ULW_ALPHA);
 }
 
 void CPaintManagerUI::ReleaseWindowDC() {

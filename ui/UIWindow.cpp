@@ -199,21 +199,26 @@ LRESULT CWindowWnd::PostMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     return plat::PostMessage(m_hWnd, uMsg, wParam, lParam);
 }
 
-LRESULT CWindowWnd::__WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+// Both window procedures: bind at WM_NCCREATE, route every message to the
+// object, and unbind after WM_NCDESTROY. `slot` keeps the object pointer
+// (the user-data slot or the "WndX" property).
+template <class Slot>
+LRESULT CWindowWnd::Route(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, Slot slot) {
     CWindowWnd* pThis = nullptr;
     if (uMsg == WM_NCCREATE) {
         auto* lpcs = reinterpret_cast<CREATESTRUCT*>(lParam);
         pThis = static_cast<CWindowWnd*>(lpcs->lpCreateParams);
         pThis->m_hWnd = hWnd;
-        plat::SetWindowLongPtr(hWnd, GWL_USERDATA, reinterpret_cast<LONG_PTR>(pThis));
+        slot.Set(hWnd, pThis);
     } else {
-        pThis = reinterpret_cast<CWindowWnd*>(plat::GetWindowLongPtr(hWnd, GWL_USERDATA));
+        pThis = slot.Get(hWnd);
         if (uMsg == WM_NCDESTROY && pThis != nullptr) {
             LRESULT lRes = plat::CallWindowProc(pThis->m_OldWndProc, hWnd, uMsg, wParam, lParam);
-            plat::SetWindowLongPtr(pThis->m_hWnd, GWL_USERDATA, 0);
+            slot.Set(hWnd, nullptr);
             if (pThis->m_bSubclassed)
                 pThis->Unsubclass();
             pThis->m_hWnd = nullptr;
+            // The last time the window touches the object, which may go here.
             pThis->OnFinalMessage(hWnd);
             return lRes;
         }
@@ -223,28 +228,34 @@ LRESULT CWindowWnd::__WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam
     return plat::DefWindowProc(hWnd, uMsg, wParam, lParam);
 }
 
-LRESULT CWindowWnd::__ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    CWindowWnd* pThis = nullptr;
-    if (uMsg == WM_NCCREATE) {
-        auto* lpcs = reinterpret_cast<CREATESTRUCT*>(lParam);
-        pThis = static_cast<CWindowWnd*>(lpcs->lpCreateParams);
-        plat::SetProp(hWnd, kObjectProp, static_cast<HANDLE>(pThis));
-        pThis->m_hWnd = hWnd;
-    } else {
-        pThis = static_cast<CWindowWnd*>(plat::GetProp(hWnd, kObjectProp));
-        if (uMsg == WM_NCDESTROY && pThis != nullptr) {
-            LRESULT lRes = plat::CallWindowProc(pThis->m_OldWndProc, hWnd, uMsg, wParam, lParam);
-            if (pThis->m_bSubclassed)
-                pThis->Unsubclass();
-            plat::SetProp(hWnd, kObjectProp, nullptr);
-            pThis->m_hWnd = nullptr;
-            pThis->OnFinalMessage(hWnd);
-            return lRes;
-        }
+namespace {
+
+struct UserDataSlot {
+    static CWindowWnd* Get(HWND h) {
+        return reinterpret_cast<CWindowWnd*>(plat::GetWindowLongPtr(h, GWL_USERDATA));
     }
-    if (pThis != nullptr)
-        return pThis->HandleMessage(uMsg, wParam, lParam);
-    return plat::DefWindowProc(hWnd, uMsg, wParam, lParam);
+    static void Set(HWND h, CWindowWnd* p) {
+        plat::SetWindowLongPtr(h, GWL_USERDATA, reinterpret_cast<LONG_PTR>(p));
+    }
+};
+
+struct PropertySlot {
+    static CWindowWnd* Get(HWND h) {
+        return static_cast<CWindowWnd*>(plat::GetProp(h, kObjectProp));
+    }
+    static void Set(HWND h, CWindowWnd* p) {
+        plat::SetProp(h, kObjectProp, static_cast<HANDLE>(p));
+    }
+};
+
+} // namespace
+
+LRESULT CWindowWnd::__WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    return Route(hWnd, uMsg, wParam, lParam, UserDataSlot{});
+}
+
+LRESULT CWindowWnd::__ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    return Route(hWnd, uMsg, wParam, lParam, PropertySlot{});
 }
 
 } // namespace Veneer

@@ -88,6 +88,8 @@ protected:
 
     static LRESULT __WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     static LRESULT __ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+    template <class Slot>
+    static LRESULT Route(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, Slot slot);
 
     HWND m_hWnd = nullptr;
     WNDPROC m_OldWndProc = plat::DefWindowProc;

@@ -303,3 +303,22 @@ TEST_F(Dispatch, MessageFiltersComeFirstAndUnboundManagersHandleNothing) {
     CPaintManagerUI unbound;
     EXPECT_FALSE(unbound.MessageHandler(WM_PAINT, 0, 0, lRes));
 }
+
+TEST(LayeredPaint, TransparentBackgroundPushesPerPixelAlpha) {
+    HostWindow w(LR"(<Window size="200,100" bktrans="true">
+      <VerticalLayout><Control height="50" bkcolor="#80FF0000"/><Control/></VerticalLayout>
+    </Window>)",
+                 L"HostLayeredWindow");
+    ASSERT_NE(w.Open(300, 300, 200, 100), nullptr);
+    PumpUntil([&] { return !w.pm.IsUpdateNeeded(); });
+    PumpNow();
+    EXPECT_NE(plat::GetWindowLongPtr(w, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+    plat::HeadlessImage own = plat::HeadlessCaptureWindow(w);
+    ASSERT_EQ(own.width, 200);
+    EXPECT_EQ(own.At(100, 20), 0x80800000u); // half-transparent red, premultiplied
+    EXPECT_EQ(own.At(100, 80), 0u);          // nothing painted: transparent
+    // On the screen the desktop shows through.
+    plat::HeadlessImage screen = plat::HeadlessCaptureScreen();
+    EXPECT_EQ(screen.At(400, 380), plat::kHeadlessDesktopColor);
+    EXPECT_NE(screen.At(400, 320), plat::kHeadlessDesktopColor);
+}
