@@ -25,9 +25,10 @@ void CPaintManagerUI::Init(HWND hWnd) {
         return;
     if (std::find(Managers().begin(), Managers().end(), this) == Managers().end())
         Managers().push_back(this);
-    m_hDcWindow = plat::GetDC(hWnd);
-    if (m_hDcWindow != nullptr)
-        SetPaintDC(m_hDcWindow);
+    // Text is measured through a memory DC: painting goes through BeginPaint
+    // and the back buffer, and a DC kept for the window's life would make
+    // the window system hold a screen-sized surface for it.
+    EnsurePaintDC();
     RECT rc = {0, 0, 0, 0};
     if (plat::GetClientRect(hWnd, &rc))
         m_szClient = SIZE{rc.right - rc.left, rc.bottom - rc.top};
