@@ -14,7 +14,11 @@ pkg_check_modules(STB REQUIRED IMPORTED_TARGET stb)
 pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
 pkg_check_modules(PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo)
 pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
-pkg_check_modules(X11 IMPORTED_TARGET x11 xext)
+# The X11 display backend (plat/backend/x11): Xlib with MIT-SHM and XShape
+# (xext), selection-owner notices for the compositor (xfixes), and key
+# symbols to Unicode (xkbcommon). Without them only the headless backend is
+# built.
+pkg_check_modules(X11 IMPORTED_TARGET x11 xext xfixes xkbcommon)
 
 # cpp-httplib (the test servers and distd). Debian builds it as a shared
 # library whose header only declares most functions, so the library and its

@@ -31,8 +31,14 @@ function(tarvex_test name)
     TARVEX_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     TARVEX_BINARY_DIR="${PROJECT_BINARY_DIR}")
   tarvex_warnings(${name})
+  # Windows in tests go to the headless screen whatever display the machine
+  # has; the x11 tests start their own X server and choose for themselves.
+  set(env "")
+  if(NOT ARG_LABEL STREQUAL "x11")
+    set(env ENVIRONMENT PLAT_BACKEND=headless)
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS "${ARG_LABEL}" TIMEOUT ${ARG_TIMEOUT}
+    PROPERTIES LABELS "${ARG_LABEL}" TIMEOUT ${ARG_TIMEOUT} ${env}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()

@@ -12,7 +12,9 @@
 // Threads: every operation may be called from any thread; a backend keeps
 // its own lock. wait_events may only be called by the input thread (the
 // thread that owns the first window); wake may be called from anywhere and
-// makes a pending or the next wait_events return at once.
+// makes a pending or the next wait_events return at once. The window
+// manager calls the backend with its own lock held, so a backend calls the
+// input_* entry points only after letting go of its lock.
 #pragma once
 
 #include <cstdint>
@@ -25,12 +27,27 @@ namespace plat {
 
 using SurfaceId = uint64_t; // 0 is "no surface"
 
-// How a surface is shown.
+// How a surface is shown. The window manager derives the hints from the
+// window's styles and hands them over again whenever they may have changed
+// (set_hints); a backend applies what differs.
 struct SurfaceHints {
-    bool popup = false;      // no decorations, not managed (override-redirect on X11)
-    bool toolWindow = false; // no task-bar entry
+    // A transient popup (tooltip, menu): shown exactly where it is put,
+    // never decorated, managed or focused (override-redirect on X11).
+    bool popup = false;
+    bool skipTaskbar = false; // no task-bar entry
     bool topmost = false;
-    SurfaceId owner = 0; // kept above its owner (transient-for on X11)
+    bool noFocus = false;      // never takes the keyboard focus
+    bool layered = false;      // may show per-pixel alpha (an ARGB visual on X11)
+    bool clickThrough = false; // takes no pointer input at all (an empty input shape)
+    SurfaceId owner = 0;       // kept above its owner (transient-for on X11)
+    std::wstring className;    // the window class, for the desktop's window lists
+
+    bool operator==(const SurfaceHints& o) const {
+        return popup == o.popup && skipTaskbar == o.skipTaskbar && topmost == o.topmost &&
+               noFocus == o.noFocus && layered == o.layered && clickThrough == o.clickThrough &&
+               owner == o.owner && className == o.className;
+    }
+    bool operator!=(const SurfaceHints& o) const { return !(*this == o); }
 };
 
 enum class BackendCursor {
@@ -73,7 +90,22 @@ struct Backend {
     // otherwise the surface is opaque. constantAlpha scales the whole surface.
     void (*set_alpha_mode)(SurfaceId id, bool perPixel, uint8_t constantAlpha);
     void (*set_title)(SurfaceId id, const std::wstring& title);
+    void (*set_hints)(SurfaceId id, const SurfaceHints& hints);
     void (*set_cursor)(BackendCursor cursor);
+
+    // True when per-pixel alpha is shown as alpha (always headless; on X11
+    // while a compositing manager runs). Without it a layered surface shows
+    // only its pixels of at least half opacity.
+    bool (*per_pixel_alpha)();
+    // The display's own window manager moves (edge 0) or sizes (edge
+    // WMSZ_*) the surface with the pointer, which is at (x, y) with the left
+    // button down. False when there is none to do it; the window manager
+    // then follows the pointer itself. When it returns true, the surface's
+    // new geometry arrives through input_surface_configured and the end of
+    // the drag as the left button's release.
+    bool (*begin_move)(SurfaceId id, int edge, int x, int y);
+    // The surface becomes the one that takes keyboard input on the display.
+    void (*activate_surface)(SurfaceId id);
 
     // Waits until input arrives, wake is called or timeoutMs passes
     // (negative: no time-out). Returns after delivering any pending raw
@@ -82,9 +114,18 @@ struct Backend {
     void (*wake)();
 };
 
-// The backend in use: PLAT_BACKEND=headless|x11, else x11 when DISPLAY is set
-// and reachable, else headless. Only the headless backend is built so far,
-// so every choice currently gives it. Never null.
+// The backend in use, chosen at the first call: PLAT_BACKEND=headless|x11;
+// else headless when PLAT_AUTOMATION is set (the automation drives the
+// headless screen); else x11 when DISPLAY is set. With none of them, or
+// when the chosen display cannot be opened, the program stops with a clear
+// message on standard error (exit code 1) instead of running windows nobody
+// can see. Never returns null.
 const Backend& GetBackend();
+
+// Chooses the backend ("headless" or "x11") before its first use, whatever
+// the environment says, for programs that only make sense on one of them
+// (benchmarks of the headless screen). False when another backend is
+// already in use or the name is unknown to this build.
+bool SelectBackend(const char* name);
 
 } // namespace plat

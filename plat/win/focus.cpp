@@ -23,8 +23,12 @@ void ActivateWindow(HWND hwnd, WORD how) {
         if (hwnd && !FindLocked(hwnd))
             return;
         st.active = hwnd;
-        if (hwnd)
+        if (hwnd) {
             RaiseLocked(hwnd);
+            // The display sends its keyboard input to the active window.
+            if (Wnd* w = FindLocked(hwnd); w && w->surface)
+                GetBackend().activate_surface(w->surface);
+        }
     }
     if (prev && IsWindow(prev)) {
         SendMessage(prev, WM_NCACTIVATE, FALSE, 0);

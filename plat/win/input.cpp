@@ -240,7 +240,14 @@ bool RouteMouse(const std::shared_ptr<ThreadQueue>& q, const RawEvent& ev, MSG* 
             Lock lk(st.mu);
             st.dragWnd = nullptr;
         } else {
-            if (ev.kind == RawEvent::Move)
+            bool byDisplay;
+            {
+                Lock lk(st.mu);
+                byDisplay = st.dragByDisplay;
+            }
+            // The display's window manager moves the window itself; its new
+            // place arrives as a configure event.
+            if (ev.kind == RawEvent::Move && !byDisplay)
                 DragMove(pt);
             if (ev.kind == RawEvent::Button && ev.button == InputButtonLeft && !ev.down)
                 EndDrag();
@@ -395,6 +402,10 @@ bool RouteKey(const std::shared_ptr<ThreadQueue>& q, const RawEvent& ev, MSG* ou
     {
         Lock lk(st.mu);
         wasDown = (st.keys[ev.vk & 0xFF] & 0x80) != 0;
+        if (ev.down) {
+            st.keyHasText[ev.vk & 0xFF] = ev.hasText;
+            st.keyText[ev.vk & 0xFF] = ev.text;
+        }
     }
     UpdateKeyState(ev.vk, ev.down);
     HWND target;
@@ -429,6 +440,124 @@ bool RouteText(const std::shared_ptr<ThreadQueue>& q, const RawEvent& ev, MSG* o
     return returned;
 }
 
+// The mouse is over no window of the program any more.
+void RouteLeave() {
+    auto& st = S();
+    {
+        Lock lk(st.mu);
+        // While a button is held the pointer belongs to the window that
+        // took the press; it hears of the release.
+        if (st.capture || st.dragWnd)
+            return;
+    }
+    UpdateTracking(nullptr, HTNOWHERE);
+}
+
+void RouteSurfaceFocus(const RawEvent& ev) {
+    auto& st = S();
+    HWND h;
+    {
+        Lock lk(st.mu);
+        h = WindowOfSurfaceLocked(ev.surface);
+    }
+    if (!ev.down) {
+        // The keyboard went to another program: no window here is active.
+        if (GetActiveWindow())
+            ActivateWindow(nullptr, WA_INACTIVE);
+        return;
+    }
+    if (!h)
+        return;
+    if (!IsWindowEnabled(h)) {
+        // A disabled owner hands over to its running dialog.
+        if (HWND popup = GetWindow(h, GW_ENABLEDPOPUP))
+            ActivateWindow(popup, WA_ACTIVE);
+        return;
+    }
+    bool can;
+    {
+        Lock lk(st.mu);
+        Wnd* w = FindLocked(h);
+        can = w && CanActivateLocked(*w);
+    }
+    if (can && GetActiveWindow() != h)
+        ActivateWindow(h, WA_ACTIVE);
+}
+
+// The desktop's close request is the system close command.
+void RouteSurfaceClose(const RawEvent& ev) {
+    auto& st = S();
+    HWND h;
+    bool noClose;
+    {
+        Lock lk(st.mu);
+        h = WindowOfSurfaceLocked(ev.surface);
+        Wnd* w = FindLocked(h);
+        noClose = w && w->cls && (w->cls->style & CS_NOCLOSE);
+    }
+    if (!h || noClose)
+        return;
+    if (!IsWindowEnabled(h)) {
+        if (HWND popup = GetWindow(h, GW_ENABLEDPOPUP))
+            ActivateWindow(popup, WA_ACTIVE);
+        return;
+    }
+    PostMessage(h, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+void RouteSurfaceExpose(const RawEvent& ev) {
+    auto& st = S();
+    HWND h;
+    {
+        Lock lk(st.mu);
+        h = WindowOfSurfaceLocked(ev.surface);
+        Wnd* w = FindLocked(h);
+        if (!w)
+            return;
+        if ((w->exStyle & WS_EX_LAYERED) && w->layeredPushed) {
+            // Pixels from UpdateLayeredWindow: shown again as they are.
+            PresentLocked(*w, ev.rect);
+            return;
+        }
+        RECT r = ev.rect;
+        OffsetRect(&r, -w->client.left, -w->client.top);
+        SystemInvalidateLocked(*w, &r, false);
+    }
+    WakeOwnerIfOther(h);
+}
+
+void RouteSurfaceConfigured(const RawEvent& ev) {
+    auto& st = S();
+    HWND h;
+    RECT now;
+    {
+        Lock lk(st.mu);
+        h = WindowOfSurfaceLocked(ev.surface);
+        Wnd* w = FindLocked(h);
+        if (!w || w->show == ShowState::Minimized || !(w->style & WS_VISIBLE))
+            return;
+        now = w->rect;
+    }
+    const RECT& r = ev.rect;
+    if (EqualRect(&now, &r))
+        return;
+    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    if (r.right - r.left == now.right - now.left && r.bottom - r.top == now.bottom - now.top)
+        flags |= SWP_NOSIZE;
+    SetWindowPos(h, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, flags);
+}
+
+void RouteDisplayChanged() {
+    auto& st = S();
+    Lock lk(st.mu);
+    for (HWND h : st.zorder)
+        if (Wnd* w = FindLocked(h)) {
+            SyncSurfaceLocked(*w);
+            if ((w->exStyle & WS_EX_LAYERED) && w->layeredPushed)
+                PresentLocked(*w, RECT{0, 0, w->surfW, w->surfH});
+        }
+}
+
 } // namespace
 
 bool RouteOneRawEvent(const std::shared_ptr<ThreadQueue>& q, MSG* msg) {
@@ -453,10 +582,28 @@ bool RouteOneRawEvent(const std::shared_ptr<ThreadQueue>& q, MSG* msg) {
     case RawEvent::Button:
     case RawEvent::Wheel:
         return RouteMouse(q, ev, msg);
+    case RawEvent::Leave:
+        RouteLeave();
+        return false;
     case RawEvent::Key:
         return RouteKey(q, ev, msg);
     case RawEvent::Text:
         return RouteText(q, ev, msg);
+    case RawEvent::SurfaceFocus:
+        RouteSurfaceFocus(ev);
+        return false;
+    case RawEvent::SurfaceClose:
+        RouteSurfaceClose(ev);
+        return false;
+    case RawEvent::SurfaceExpose:
+        RouteSurfaceExpose(ev);
+        return false;
+    case RawEvent::SurfaceConfigured:
+        RouteSurfaceConfigured(ev);
+        return false;
+    case RawEvent::DisplayChanged:
+        RouteDisplayChanged();
+        return false;
     }
     return false;
 }
@@ -470,8 +617,10 @@ void DropInputStateFor(HWND hwnd) {
     }
     if (st.capture == hwnd)
         st.capture = nullptr;
-    if (st.dragWnd == hwnd)
+    if (st.dragWnd == hwnd) {
         st.dragWnd = nullptr;
+        st.dragByDisplay = false;
+    }
     if (st.lastMouseWnd == hwnd)
         st.lastMouseWnd = nullptr;
     if (st.lastClickWnd == hwnd)
@@ -526,6 +675,7 @@ void BeginMouseDrag(HWND hwnd, int edge) {
         st.dragEdge = edge;
         st.dragStart = st.cursor;
         st.dragStartRect = w->rect;
+        st.dragByDisplay = GetBackend().begin_move(w->surface, edge, st.cursor.x, st.cursor.y);
     }
     SendMessage(hwnd, WM_ENTERSIZEMOVE, 0, 0);
 }
@@ -557,11 +707,20 @@ void input_wheel(int delta) {
     PushRaw(std::move(ev));
 }
 
-void input_key(UINT vk, bool down) {
+void input_mouse_leave() {
+    RawEvent ev;
+    ev.kind = RawEvent::Leave;
+    PushRaw(std::move(ev));
+}
+
+void input_key(UINT vk, bool down, const wchar_t* text) {
     RawEvent ev;
     ev.kind = RawEvent::Key;
     ev.vk = vk & 0xFF;
     ev.down = down;
+    ev.hasText = text != nullptr;
+    if (text)
+        ev.text = text;
     PushRaw(std::move(ev));
 }
 
@@ -571,6 +730,43 @@ void input_text(const wchar_t* text) {
     RawEvent ev;
     ev.kind = RawEvent::Text;
     ev.text = text;
+    PushRaw(std::move(ev));
+}
+
+void input_surface_focus(SurfaceId id, bool focused) {
+    RawEvent ev;
+    ev.kind = RawEvent::SurfaceFocus;
+    ev.surface = id;
+    ev.down = focused;
+    PushRaw(std::move(ev));
+}
+
+void input_surface_close(SurfaceId id) {
+    RawEvent ev;
+    ev.kind = RawEvent::SurfaceClose;
+    ev.surface = id;
+    PushRaw(std::move(ev));
+}
+
+void input_surface_expose(SurfaceId id, const RECT& rect) {
+    RawEvent ev;
+    ev.kind = RawEvent::SurfaceExpose;
+    ev.surface = id;
+    ev.rect = rect;
+    PushRaw(std::move(ev));
+}
+
+void input_surface_configured(SurfaceId id, const RECT& rect) {
+    RawEvent ev;
+    ev.kind = RawEvent::SurfaceConfigured;
+    ev.surface = id;
+    ev.rect = rect;
+    PushRaw(std::move(ev));
+}
+
+void input_display_changed() {
+    RawEvent ev;
+    ev.kind = RawEvent::DisplayChanged;
     PushRaw(std::move(ev));
 }
 
@@ -788,6 +984,14 @@ BOOL TranslateMessage(const MSG* msg) {
     bool ctrl = GetKeyState(VK_CONTROL) < 0;
     wchar_t ch =
         CharForKey(static_cast<UINT>(msg->wParam), shift, caps, ctrl && msg->message == WM_KEYDOWN);
+    {
+        // The keyboard layout's own character, when the backend gave one.
+        auto& st = S();
+        Lock lk(st.mu);
+        UINT vk = static_cast<UINT>(msg->wParam) & 0xFF;
+        if (st.keyHasText[vk])
+            ch = st.keyText[vk].empty() ? 0 : st.keyText[vk][0];
+    }
     if (!ch)
         return TRUE;
     UINT charMsg = msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR;

@@ -38,6 +38,8 @@ HDC MakeDCLocked(Wnd& w, bool paint) {
     return dc;
 }
 
+} // namespace
+
 void WakeOwnerIfOther(HWND hwnd) {
     auto w = Find(hwnd);
     if (!w || w->queue->tid == CurrentTid())
@@ -45,8 +47,6 @@ void WakeOwnerIfOther(HWND hwnd) {
     std::lock_guard<std::mutex> g(w->queue->m);
     w->queue->Wake();
 }
-
-} // namespace
 
 void InvalidateLocked(Wnd& w, const RECT* rc, bool erase) {
     RECT all = ClientSizeRect(w), r;

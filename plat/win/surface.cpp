@@ -99,6 +99,36 @@ void ResizeSurfaceLocked(Wnd& w) {
     w.surfH = height;
 }
 
+SurfaceHints SurfaceHintsLocked(const Wnd& w) {
+    SurfaceHints h;
+    bool tool = (w.exStyle & WS_EX_TOOLWINDOW) != 0;
+    bool noActivate = (w.exStyle & WS_EX_NOACTIVATE) != 0;
+    h.layered = (w.exStyle & WS_EX_LAYERED) != 0;
+    // Layered and transparent: input goes through to what lies below.
+    h.clickThrough = h.layered && (w.exStyle & WS_EX_TRANSPARENT);
+    // Tooltips and menus: topmost or never active tool popups.
+    h.popup = (w.style & WS_POPUP) && tool && ((w.exStyle & WS_EX_TOPMOST) || noActivate);
+    h.topmost = (w.exStyle & WS_EX_TOPMOST) != 0;
+    // The task bar shows unowned windows that are not tool windows, and
+    // every WS_EX_APPWINDOW window.
+    h.skipTaskbar = !(w.exStyle & WS_EX_APPWINDOW) && (tool || w.owner);
+    h.noFocus = noActivate || h.clickThrough;
+    if (const Wnd* o = FindLocked(w.owner))
+        h.owner = o->surface;
+    if (w.cls)
+        h.className = w.cls->name;
+    return h;
+}
+
+HWND WindowOfSurfaceLocked(SurfaceId id) {
+    if (!id)
+        return nullptr;
+    for (HWND h : S().zorder)
+        if (const Wnd* w = FindLocked(h); w && w->surface == id)
+            return h;
+    return nullptr;
+}
+
 void SyncSurfaceLocked(Wnd& w) {
     if (!w.surface)
         return;
@@ -106,11 +136,18 @@ void SyncSurfaceLocked(Wnd& w) {
     RECT r = w.rect;
     if (w.show == ShowState::Minimized)
         r = RECT{-32000, -32000, -31840, -31972};
+    be.set_hints(w.surface, SurfaceHintsLocked(w));
     be.move_resize_surface(w.surface, r.left, r.top, r.right - r.left, r.bottom - r.top);
     bool layered = (w.exStyle & WS_EX_LAYERED) != 0;
     be.set_alpha_mode(w.surface, layered && w.perPixelAlpha, layered ? w.constantAlpha : 255);
     be.set_shape(w.surface, w.region != nullptr, w.regionRects);
-    be.show_surface(w.surface, ReallyVisibleLocked(w) && (!layered || w.layeredReady));
+    bool shown = ReallyVisibleLocked(w) && (!layered || w.layeredReady);
+    // A click-through window with per-pixel alpha is pure decoration (a
+    // drop shadow). A display that cannot show alpha would show it as a
+    // solid blot around its owner, so there it stays hidden.
+    if (layered && w.perPixelAlpha && (w.exStyle & WS_EX_TRANSPARENT) && !be.per_pixel_alpha())
+        shown = false;
+    be.show_surface(w.surface, shown);
 }
 
 namespace {

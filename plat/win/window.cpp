@@ -512,14 +512,8 @@ HWND CreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD 
             ResizeSurfaceLocked(*w);
         } else {
             st.zorder.push_back(hwnd);
-            SurfaceHints hints;
-            hints.popup = (style & WS_POPUP) != 0;
-            hints.toolWindow = (exStyle & WS_EX_TOOLWINDOW) != 0;
-            hints.topmost = (exStyle & WS_EX_TOPMOST) != 0;
-            if (Wnd* o = FindLocked(w->owner))
-                hints.owner = o->surface;
-            w->surface =
-                GetBackend().create_surface(hints, w->rect.left, w->rect.top, width, height);
+            w->surface = GetBackend().create_surface(SurfaceHintsLocked(*w), w->rect.left,
+                                                     w->rect.top, width, height);
             GetBackend().set_title(w->surface, w->title);
             ResizeSurfaceLocked(*w);
             RestackLocked();

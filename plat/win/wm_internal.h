@@ -139,13 +139,29 @@ struct ThreadQueue {
 };
 
 struct RawEvent {
-    enum Kind { Move, Button, Wheel, Key, Text } kind = Move;
+    enum Kind {
+        Move,
+        Button,
+        Wheel,
+        Leave,
+        Key,
+        Text,
+        // Events of the display about a surface.
+        SurfaceFocus,
+        SurfaceClose,
+        SurfaceExpose,
+        SurfaceConfigured,
+        DisplayChanged,
+    } kind = Move;
     int x = 0, y = 0;
     int button = 0;
-    bool down = false;
+    bool down = false; // also: focus gained
     int delta = 0;
     UINT vk = 0;
+    bool hasText = false; // a key's text from the keyboard layout
     std::wstring text;
+    SurfaceId surface = 0;
+    RECT rect{};
 };
 
 struct State {
@@ -180,9 +196,14 @@ struct State {
     uint64_t lastClickTime = 0;
     POINT lastClickPos{};
     LRESULT lastClickHit = HTNOWHERE;
+    // What the keyboard layout made of the last press of each key, when the
+    // backend said (TranslateMessage's character for it).
+    bool keyHasText[256] = {};
+    std::wstring keyText[256];
     // Move or size with the mouse (HTCAPTION and border presses).
     HWND dragWnd = nullptr;
-    int dragEdge = 0; // 0 move, else WMSZ_*
+    bool dragByDisplay = false; // the display's window manager moves it
+    int dragEdge = 0;           // 0 move, else WMSZ_*
     POINT dragStart{};
     RECT dragStartRect{};
     // Activity counter, bumped whenever something was routed or dispatched.
@@ -253,7 +274,11 @@ void RestackLocked();
 void RaiseLocked(HWND hwnd);
 // Re-syncs the surfaces of every window owned (directly or not) by `owner`.
 void SyncOwnedLocked(HWND owner);
-void SyncSurfaceLocked(Wnd& w); // geometry, visibility, alpha mode and shape
+void SyncSurfaceLocked(Wnd& w); // hints, geometry, visibility, alpha mode and shape
+// How the backend is to show a top-level window, from its styles and owner.
+SurfaceHints SurfaceHintsLocked(const Wnd& w);
+// The top-level window shown by a surface; nullptr when none.
+HWND WindowOfSurfaceLocked(SurfaceId id);
 void PresentLocked(Wnd& w, const RECT& dirtyWindowCoords);
 void ResizeSurfaceLocked(Wnd& w);
 
@@ -278,6 +303,9 @@ void InvalidateLocked(Wnd& w, const RECT* rc, bool erase);
 // skipped for windows whose pixels come from UpdateLayeredWindow.
 void SystemInvalidateLocked(Wnd& w, const RECT* rc, bool erase);
 bool FindPaintWindow(const std::shared_ptr<ThreadQueue>& q, HWND filter, MSG* msg);
+// Wakes the thread that owns the window when it is not the calling thread
+// (after invalidating it, so that it paints).
+void WakeOwnerIfOther(HWND hwnd);
 
 // Moves or sizes a window with the mouse (DefWindowProc's SC_MOVE/SC_SIZE).
 void BeginMouseDrag(HWND hwnd, int edge);

@@ -167,6 +167,23 @@ void SetTitle(SurfaceId id, const std::wstring& title) {
         it->second.title = title;
 }
 
+void SetHints(SurfaceId id, const SurfaceHints& hints) {
+    auto& s = H();
+    std::lock_guard<std::mutex> g(s.m);
+    auto it = s.surfaces.find(id);
+    if (it != s.surfaces.end())
+        it->second.hints = hints;
+}
+
+// The virtual screen composes alpha itself, and nothing on it moves windows.
+bool PerPixelAlpha() {
+    return true;
+}
+bool BeginMove(SurfaceId, int, int, int) {
+    return false;
+}
+void ActivateSurface(SurfaceId) {}
+
 void SetCursorShape(BackendCursor c) {
     auto& s = H();
     std::lock_guard<std::mutex> g(s.m);
@@ -239,9 +256,25 @@ void ComposeRect(const Surface& sf, const RECT& r, HeadlessImage* out) {
 
 const Backend& Table() {
     static const Backend table = {
-        "headless",        false,      ScreenRect, CreateSurface, DestroySurface, ShowSurface,
-        MoveResizeSurface, Restack,    SetShape,   Present,       SetAlphaMode,   SetTitle,
-        SetCursorShape,    WaitEvents, Wake,
+        "headless",
+        false,
+        ScreenRect,
+        CreateSurface,
+        DestroySurface,
+        ShowSurface,
+        MoveResizeSurface,
+        Restack,
+        SetShape,
+        Present,
+        SetAlphaMode,
+        SetTitle,
+        SetHints,
+        SetCursorShape,
+        PerPixelAlpha,
+        BeginMove,
+        ActivateSurface,
+        WaitEvents,
+        Wake,
     };
     return table;
 }
