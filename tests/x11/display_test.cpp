@@ -318,6 +318,7 @@ TEST(X11Input, KeysTextFocusAndLeaving) {
     EXPECT_TRUE(x.WaitForLine(p, "char 66"));
     EXPECT_TRUE(x.WaitForLine(p, "key 65")); // 'A' for both a and B
     EXPECT_TRUE(x.WaitForLine(p, "key 49")); // the 1 key under the !
+    ASSERT_TRUE(x.MapKeysyms({"eacute", "Cyrillic_zhe"}));
     ASSERT_TRUE(x.Xdo({"type", "\u00e9\u0436"}));
     EXPECT_TRUE(x.WaitForLine(p, "char 233")) << x.Output(p);
     EXPECT_TRUE(x.WaitForLine(p, "char 1078")) << x.Output(p);

@@ -419,6 +419,36 @@ unsigned long XSession::TransientFor(unsigned long id) {
     return owner;
 }
 
+bool XSession::MapKeysyms(const std::vector<std::string>& names) {
+    Conn c(display_);
+    if (!c)
+        return false;
+    ::Display* d = *c;
+    int minCode = 0, maxCode = 0, perCode = 0;
+    XDisplayKeycodes(d, &minCode, &maxCode);
+    KeySym* map =
+        XGetKeyboardMapping(d, static_cast<KeyCode>(minCode), maxCode - minCode + 1, &perCode);
+    if (!map)
+        return false;
+    size_t next = 0;
+    for (int code = maxCode; code >= minCode && next < names.size(); --code) {
+        bool unused = true;
+        for (int i = 0; i < perCode; ++i)
+            unused = unused && map[(code - minCode) * perCode + i] == NoSymbol;
+        if (!unused)
+            continue;
+        KeySym sym = XStringToKeysym(names[next++].c_str());
+        if (sym == NoSymbol) {
+            XFree(map);
+            return false;
+        }
+        XChangeKeyboardMapping(d, code, 1, &sym, 1);
+    }
+    XFree(map);
+    XSync(d, False);
+    return next == names.size();
+}
+
 bool XSession::Xdo(const std::vector<std::string>& args, int timeoutMs) {
     testutil::ChildProcess p;
     if (!p.Start("/usr/bin/xdotool", args, {"DISPLAY=" + display_}))

@@ -107,6 +107,10 @@ public:
     std::vector<std::string> AtomNames(unsigned long id, const char* property);
     unsigned long TransientFor(unsigned long id);
 
+    // Gives each key symbol (by name, "eacute") an unused key code of its
+    // own, so that xdotool types it without remapping a key for a moment
+    // (a program reading the mapping late would then miss it).
+    bool MapKeysyms(const std::vector<std::string>& names);
     // Runs xdotool with these arguments; true when it succeeded in time.
     bool Xdo(const std::vector<std::string>& args, int timeoutMs = 5000);
     // The whole screen as it is shown now.
