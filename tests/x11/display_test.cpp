@@ -34,7 +34,7 @@ void Keep(const Image& a, const Image& b, const std::string& name) {
 // Polls the headless program's screen pixel until it has that value.
 bool WaitForHeadlessPixel(HeadlessRun& h, int x, int y, const std::string& value) {
     return XSession::WaitUntil(
-        [&] { return h.Ask("pixel " + Str(x) + " " + Str(y)) == "ok " + value; }, 8000);
+        [&] { return h.Ask("pixel " + Str(x) + " " + Str(y)) == "ok " + value; }, 15000);
 }
 
 TEST(X11Example, SameStateGivesTheSamePixelsAsHeadless) {
@@ -58,7 +58,7 @@ TEST(X11Example, SameStateGivesTheSamePixelsAsHeadless) {
                    shot.At(w.rect.left + 40, w.rect.top + 30) == 0xFFDC1E1E &&
                    shot.At(w.rect.left + 100, w.rect.top + 100) == 0xFF285AC8;
         },
-        8000))
+        15000))
         << x.Errors(p);
     Image mine = shot.Crop(w.rect.left, w.rect.top, 400, 300);
 
@@ -80,7 +80,7 @@ TEST(X11Example, SameStateGivesTheSamePixelsAsHeadless) {
 
     // Escape closes the window and the program ends by itself.
     ASSERT_TRUE(x.Xdo({"key", "Escape"}));
-    EXPECT_EQ(p.Wait(5000), 0) << x.Errors(p);
+    EXPECT_EQ(p.Wait(10000), 0) << x.Errors(p);
 }
 
 TEST(X11Region, ClipsWhatIsShownAndTheRootShowsOutside) {
@@ -96,7 +96,7 @@ TEST(X11Region, ClipsWhatIsShownAndTheRootShowsOutside) {
             shot = x.Capture();
             return shot.At(500, 350) == kBody;
         },
-        5000));
+        10000));
     Image mine = shot.Crop(300, 200, 400, 300);
     // The corners lie outside the round rectangle: the root shows there.
     EXPECT_EQ(mine.At(0, 0), kRoot);
@@ -142,7 +142,7 @@ TEST(X11Shadow, FalloffOverTheRootMatchesHeadlessUnderACompositor) {
             shot = x.Capture();
             return shot.At(299, 350) != kRoot && shot.At(500, 350) == kBody;
         },
-        5000))
+        10000))
         << x.Errors(p);
     Image mine = shot.Crop(295, 195, 410, 310);
 
@@ -175,7 +175,7 @@ TEST(X11Shadow, NotShownWithoutACompositor) {
             shot = x.Capture();
             return shot.At(500, 350) == kBody;
         },
-        5000));
+        10000));
     // Not a dark blot around the window: the root, all the way to its edge.
     for (int i = 1; i <= 5; ++i) {
         EXPECT_EQ(shot.At(300 - i, 350), kRoot) << i;
@@ -202,7 +202,7 @@ void DragCaption(XSession& x, const ChildProcess& p, const XWindow& w, int dx, i
             return XSession::WaitUntil(
                 [&] { return x.WindowRect(w.id, &r) && Describe(r) == Describe(want); }, 300);
         },
-        8000);
+        15000);
     ASSERT_TRUE(x.Xdo({"mouseup", "1"}));
     RECT r{};
     x.WindowRect(w.id, &r);
@@ -222,7 +222,7 @@ TEST(X11Drag, CaptionDragMovesByThePointersDistanceWithoutAWindowManager) {
     ASSERT_TRUE(x.WaitForLine(p, "paint"));
     DragCaption(x, p, w, 60, 40);
     // The pixels went along.
-    ASSERT_TRUE(XSession::WaitUntil([&] { return x.Capture().At(361, 241) == kBand; }, 3000));
+    ASSERT_TRUE(XSession::WaitUntil([&] { return x.Capture().At(361, 241) == kBand; }, 10000));
 }
 
 TEST(X11Drag, CaptionDragByTheWindowManager) {
@@ -256,7 +256,7 @@ TEST(X11WindowManager, NoDecorationsTransientDialogAndAltF4) {
         [&] {
             return x.Cardinals(w.id, "_NET_FRAME_EXTENTS") == std::vector<long>{0, 0, 0, 0};
         },
-        3000));
+        10000));
     EXPECT_EQ(w.rect.right - w.rect.left, 400);
     auto types = x.AtomNames(w.id, "_NET_WM_WINDOW_TYPE");
     EXPECT_EQ(types, std::vector<std::string>{"_NET_WM_WINDOW_TYPE_NORMAL"});
@@ -279,7 +279,7 @@ TEST(X11WindowManager, NoDecorationsTransientDialogAndAltF4) {
     // Alt+F4 is the window manager's: it asks the window to close, which
     // is the system close command.
     ASSERT_TRUE(x.Xdo({"key", "alt+F4"}));
-    EXPECT_EQ(p.Wait(5000), 0) << x.Errors(p);
+    EXPECT_EQ(p.Wait(10000), 0) << x.Errors(p);
 }
 
 TEST(X11Close, AltF4IsTheSystemCloseCommandWithAndWithoutAWindowManager) {
@@ -296,7 +296,7 @@ TEST(X11Close, AltF4IsTheSystemCloseCommandWithAndWithoutAWindowManager) {
         ASSERT_TRUE(x.WaitForFocus(w.id));
         ASSERT_TRUE(x.Xdo({"key", "alt+F4"}));
         EXPECT_TRUE(x.WaitForLine(p, "syscommand F060")) << "wm " << wm << ": " << x.Output(p);
-        EXPECT_EQ(p.Wait(5000), 0) << x.Errors(p);
+        EXPECT_EQ(p.Wait(10000), 0) << x.Errors(p);
         EXPECT_NE(x.Output(p).find("destroy"), std::string::npos);
     }
 }
@@ -385,7 +385,7 @@ TEST(X11Server, ProgramEndsWithAClearMessageWhenTheServerGoesAway) {
     XWindow w;
     ASSERT_TRUE(x.WaitForWindow("Win Example", &w)) << x.Errors(p);
     x.KillServer();
-    EXPECT_EQ(p.Wait(5000), 1);
+    EXPECT_EQ(p.Wait(10000), 1);
     EXPECT_NE(x.Errors(p).find("lost the connection to the X display"), std::string::npos)
         << x.Errors(p);
 }

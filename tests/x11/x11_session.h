@@ -91,15 +91,15 @@ public:
     std::string Errors(const testutil::ChildProcess& p) const;
     // Waits until the program's output has a line equal to `line`.
     bool WaitForLine(const testutil::ChildProcess& p, const std::string& line,
-                     int timeoutMs = 5000) const;
+                     int timeoutMs = 10000) const;
 
     // Waits until a viewable top-level window with that title shows.
-    bool WaitForWindow(const std::string& title, XWindow* out, int timeoutMs = 5000);
+    bool WaitForWindow(const std::string& title, XWindow* out, int timeoutMs = 10000);
     // The window's place on the screen now; false when it is gone.
     bool WindowRect(unsigned long id, RECT* out);
     // Waits until the window has the keyboard focus (input typed with
     // xdotool goes to it).
-    bool WaitForFocus(unsigned long id, int timeoutMs = 5000);
+    bool WaitForFocus(unsigned long id, int timeoutMs = 10000);
     // Viewable (mapped, with its parents) now.
     bool WindowShown(unsigned long id);
     // Properties as the desktop reads them.
@@ -112,11 +112,11 @@ public:
     // (a program reading the mapping late would then miss it).
     bool MapKeysyms(const std::vector<std::string>& names);
     // Runs xdotool with these arguments; true when it succeeded in time.
-    bool Xdo(const std::vector<std::string>& args, int timeoutMs = 5000);
+    bool Xdo(const std::vector<std::string>& args, int timeoutMs = 10000);
     // The whole screen as it is shown now.
     Image Capture();
     // Polls `done` until it holds or the time runs out.
-    static bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+    static bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 10000);
 
 private:
     bool StartHelper(testutil::ChildProcess& p, const std::string& exe,
