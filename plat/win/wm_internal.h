@@ -293,6 +293,10 @@ void DropInputStateFor(HWND hwnd);
 // Input routing (input thread, no lock held). Returns true and fills msg
 // when a raw event produced a message for the calling thread.
 bool RouteOneRawEvent(const std::shared_ptr<ThreadQueue>& q, MSG* msg);
+// Appends a raw event to the input queue and wakes the input thread.
+void PushRaw(RawEvent ev);
+// The display's events about surfaces (plat/win/display_events.cpp).
+void RouteDisplayEvent(const RawEvent& ev);
 // Hover time-outs for TrackMouseEvent; posts WM_MOUSEHOVER when due.
 void CheckHover(uint64_t now);
 uint64_t NextHoverDue(); // 0 when none

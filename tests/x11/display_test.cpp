@@ -91,12 +91,7 @@ TEST(X11Region, ClipsWhatIsShownAndTheRootShowsOutside) {
     XWindow w;
     ASSERT_TRUE(x.WaitForWindow("probe", &w)) << x.Errors(p);
     Image shot;
-    ASSERT_TRUE(XSession::WaitUntil(
-        [&] {
-            shot = x.Capture();
-            return shot.At(500, 350) == kBody;
-        },
-        10000));
+    ASSERT_TRUE(x.WaitForPixel(500, 350, kBody, &shot));
     Image mine = shot.Crop(300, 200, 400, 300);
     // The corners lie outside the round rectangle: the root shows there.
     EXPECT_EQ(mine.At(0, 0), kRoot);
@@ -170,12 +165,7 @@ TEST(X11Shadow, NotShownWithoutACompositor) {
     XWindow w;
     ASSERT_TRUE(x.WaitForWindow("probe", &w)) << x.Errors(p);
     Image shot;
-    ASSERT_TRUE(XSession::WaitUntil(
-        [&] {
-            shot = x.Capture();
-            return shot.At(500, 350) == kBody;
-        },
-        10000));
+    ASSERT_TRUE(x.WaitForPixel(500, 350, kBody, &shot));
     // Not a dark blot around the window: the root, all the way to its edge.
     for (int i = 1; i <= 5; ++i) {
         EXPECT_EQ(shot.At(300 - i, 350), kRoot) << i;
@@ -222,7 +212,7 @@ TEST(X11Drag, CaptionDragMovesByThePointersDistanceWithoutAWindowManager) {
     ASSERT_TRUE(x.WaitForLine(p, "paint"));
     DragCaption(x, p, w, 60, 40);
     // The pixels went along.
-    ASSERT_TRUE(XSession::WaitUntil([&] { return x.Capture().At(361, 241) == kBand; }, 10000));
+    ASSERT_TRUE(x.WaitForPixel(361, 241, kBand));
 }
 
 TEST(X11Drag, CaptionDragByTheWindowManager) {
@@ -353,7 +343,7 @@ TEST(X11Expose, UncoveredPartsAreRepainted) {
     ASSERT_TRUE(x.Run(p, X11PROBE_PATH, {"--at", "300,200"}));
     XWindow w;
     ASSERT_TRUE(x.WaitForWindow("probe", &w)) << x.Errors(p);
-    ASSERT_TRUE(XSession::WaitUntil([&] { return x.Capture().At(500, 350) == kBody; }));
+    ASSERT_TRUE(x.WaitForPixel(500, 350, kBody));
     auto paints = [&] {
         std::string out = x.Output(p);
         size_t n = 0;
@@ -370,11 +360,11 @@ TEST(X11Expose, UncoveredPartsAreRepainted) {
         XWindow cw;
         ASSERT_TRUE(x.WaitForWindow("probe", &cw));
         // Its caption band lies over the first window's body.
-        ASSERT_TRUE(XSession::WaitUntil([&] { return x.Capture().At(500, 260) == kBand; }));
+        ASSERT_TRUE(x.WaitForPixel(500, 260, kBand));
         cover.Kill();
     }
     EXPECT_TRUE(XSession::WaitUntil([&] { return paints() > before; })) << x.Output(p);
-    EXPECT_TRUE(XSession::WaitUntil([&] { return x.Capture().At(500, 260) == kBody; }));
+    EXPECT_TRUE(x.WaitForPixel(500, 260, kBody));
 }
 
 TEST(X11Server, ProgramEndsWithAClearMessageWhenTheServerGoesAway) {

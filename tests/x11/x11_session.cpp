@@ -480,6 +480,19 @@ Image XSession::Capture() {
     return img;
 }
 
+bool XSession::WaitForPixel(int x, int y, uint32_t argb, Image* shot, int timeoutMs) {
+    Image last;
+    bool ok = WaitUntil(
+        [&] {
+            last = Capture();
+            return last.At(x, y) == argb;
+        },
+        timeoutMs);
+    if (shot)
+        *shot = std::move(last);
+    return ok;
+}
+
 bool HeadlessRun::Start(const std::string& exe, const std::vector<std::string>& args) {
     std::string sock = dir_ / "auto.sock";
     if (!process_.Start(exe, args, {"PLAT_AUTOMATION=" + sock, "PLAT_BACKEND=headless"},

@@ -115,6 +115,9 @@ public:
     bool Xdo(const std::vector<std::string>& args, int timeoutMs = 10000);
     // The whole screen as it is shown now.
     Image Capture();
+    // Captures until the screen pixel at (x, y) is `argb`; the last capture
+    // in `shot` when given.
+    bool WaitForPixel(int x, int y, uint32_t argb, Image* shot = nullptr, int timeoutMs = 10000);
     // Polls `done` until it holds or the time runs out.
     static bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 10000);
 
