@@ -174,6 +174,42 @@ TEST(X11Shadow, NotShownWithoutACompositor) {
     EXPECT_EQ(shot.At(300, 350), kBody);
 }
 
+TEST(X11Layered, PerPixelAlphaWithAndWithoutACompositor) {
+    // Without one: the pixels of at least half opacity show, in their own
+    // colours; the others show the root.
+    {
+        XSession x;
+        ASSERT_TRUE(x.Start()) << x.Error();
+        ChildProcess p;
+        ASSERT_TRUE(x.Run(p, X11PROBE_PATH, {"--layered", "--at", "300,200"}));
+        Image shot;
+        ASSERT_TRUE(x.WaitForPixel(350, 350, 0xFF008000, &shot)) << x.Errors(p);
+        EXPECT_EQ(shot.At(500, 350), 0xFFFF0000);
+        EXPECT_EQ(shot.At(650, 350), kRoot);
+    }
+    // With one: alpha blends over the root as on the headless screen.
+    XSession x;
+    x11test::SessionOptions o;
+    o.compositor = true;
+    ASSERT_TRUE(x.Start(o)) << x.Error();
+    ChildProcess p;
+    ASSERT_TRUE(x.Run(p, X11PROBE_PATH, {"--layered", "--at", "300,200"}));
+    Image shot;
+    ASSERT_TRUE(x.WaitForPixel(350, 350, 0xFF008000, &shot)) << x.Errors(p);
+    HeadlessRun h;
+    ASSERT_TRUE(h.Start(X11PROBE_PATH, {"--layered", "--at", "300,200"}));
+    ASSERT_FALSE(h.WaitForClass("X11Probe").empty());
+    ASSERT_TRUE(WaitForHeadlessPixel(h, 350, 350, "FF008000"));
+    Image theirs = h.CaptureScreen().Crop(300, 200, 400, 300);
+    Image mine = shot.Crop(300, 200, 400, 300);
+    EXPECT_NE(mine.At(350, 150), kRoot);
+    int fx = 0, fy = 0;
+    long diff = x11test::CountDifferences(mine, theirs, &fx, &fy);
+    if (diff)
+        Keep(mine, theirs, "layered");
+    EXPECT_EQ(diff, 0) << "first difference at " << fx << "," << fy;
+}
+
 // Presses in the caption band and moves the pointer by (dx, dy) with the
 // button held, until the window has followed; then lets go.
 void DragCaption(XSession& x, const ChildProcess& p, const XWindow& w, int dx, int dy) {

@@ -9,7 +9,10 @@
 // Options: --at X,Y (default 300,200); --region: a round-rectangle region
 // (60 x 60 corner ellipse); --shadow: a click-through layered window with
 // per-pixel alpha around the window, a 5-pixel falloff in #333333 such as a
-// drop shadow draws. Escape closes the window; the program ends with it.
+// drop shadow draws; --layered: the window turns layered after creation and
+// pushes per-pixel alpha: its left third opaque green, its middle third red
+// at alpha 192, its right third black at alpha 64. Escape closes the window;
+// the program ends with it.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -69,6 +72,32 @@ void PushShadow(HWND owner) {
     SIZE size{w, h};
     BLENDFUNCTION bf{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     UpdateLayeredWindow(g_shadow, nullptr, &dst, &size, mem, &src, 0, &bf, ULW_ALPHA);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    DeleteObject(bmp);
+}
+
+void PushLayered(HWND hwnd) {
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = kW;
+    bi.bmiHeader.biHeight = -kH;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    auto* px = static_cast<uint32_t*>(bits);
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x)
+            px[static_cast<size_t>(y) * kW + x] = x < kW / 3       ? 0xFF008000u
+                                                  : x < 2 * kW / 3 ? 0xC0C00000u
+                                                                   : 0x40000000u;
+    HDC mem = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    POINT src{0, 0};
+    SIZE size{kW, kH};
+    BLENDFUNCTION bf{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    UpdateLayeredWindow(hwnd, nullptr, nullptr, &size, mem, &src, 0, &bf, ULW_ALPHA);
     SelectObject(mem, old);
     DeleteDC(mem);
     DeleteObject(bmp);
@@ -154,7 +183,7 @@ LRESULT MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 int main(int argc, char** argv) {
     AutomationStartFromEnvironment();
     int x = 300, y = 200;
-    bool region = false, shadow = false;
+    bool region = false, shadow = false, layered = false;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--at") && i + 1 < argc)
             std::sscanf(argv[++i], "%d,%d", &x, &y);
@@ -162,6 +191,8 @@ int main(int argc, char** argv) {
             region = true;
         else if (!std::strcmp(argv[i], "--shadow"))
             shadow = true;
+        else if (!std::strcmp(argv[i], "--layered"))
+            layered = true;
     }
     WNDCLASSEX wc{};
     wc.cbSize = sizeof wc;
@@ -176,6 +207,10 @@ int main(int argc, char** argv) {
                                nullptr, nullptr);
     if (!hwnd)
         return 1;
+    if (layered) {
+        SetWindowLong(hwnd, GWL_EXSTYLE, WS_EX_LAYERED);
+        PushLayered(hwnd);
+    }
     if (region)
         SetWindowRgn(hwnd, CreateRoundRectRgn(0, 0, kW + 1, kH + 1, 60, 60), TRUE);
     if (shadow) {
