@@ -317,9 +317,10 @@ TEST(X11Close, AltF4IsTheSystemCloseCommandWithAndWithoutAWindowManager) {
         ChildProcess p;
         ASSERT_TRUE(x.Run(p, X11PROBE_PATH, {}));
         XWindow w;
-        ASSERT_TRUE(x.WaitForWindow("probe", &w)) << x.Errors(p);
+        ASSERT_TRUE(x.WaitForWindow("probe", &w))
+            << "wm " << wm << ": " << x.Errors(p) << x.Output(p);
         ASSERT_TRUE(x.WaitForLine(p, "activate 1")) << x.Output(p);
-        ASSERT_TRUE(x.WaitForFocus(w.id));
+        ASSERT_TRUE(x.WaitForFocus(w.id)) << "wm " << wm;
         ASSERT_TRUE(x.Xdo({"key", "alt+F4"}));
         EXPECT_TRUE(x.WaitForLine(p, "syscommand F060")) << "wm " << wm << ": " << x.Output(p);
         EXPECT_EQ(p.Wait(10000), 0) << x.Errors(p);

@@ -2,6 +2,8 @@
 // drop shadow) in real windows: the same pixels and shadow as on the
 // headless screen, its close button, and under a window manager no frame,
 // a transient message box and Alt+F4.
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "tests/x11/x11_session.h"
@@ -56,6 +58,8 @@ TEST(X11SkinnedWindow, PixelsAndShadowMatchHeadlessAndTheCloseButtonEndsIt) {
     XSession::WaitUntil([&] {
         mine = AroundWindow(x.Capture(), w.rect);
         diff = x11test::CountDifferences(mine, theirs);
+        if (diff != 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         return diff == 0;
     });
     if (diff != 0) {
@@ -95,6 +99,8 @@ TEST(X11SkinnedWindow, UnderAWindowManager) {
     EXPECT_NE(std::find(state.begin(), state.end(), "_NET_WM_STATE_SKIP_TASKBAR"), state.end());
     ASSERT_TRUE(x.Xdo({"key", "Return"}));
     ASSERT_TRUE(XSession::WaitUntil([&] { return !x.WindowShown(box.id); }));
+    // The window manager closes the window that has the keyboard.
+    ASSERT_TRUE(x.WaitForFocus(w.id));
     // Alt+F4 through the window manager: the system close command, modal
     // result 0.
     ASSERT_TRUE(x.Xdo({"key", "alt+F4"}));

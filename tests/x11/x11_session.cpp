@@ -472,10 +472,16 @@ Image XSession::Capture() {
     img.width = a.width;
     img.height = a.height;
     img.px.resize(static_cast<size_t>(img.width) * img.height);
-    for (int y = 0; y < img.height; ++y)
+    bool direct = xi->bits_per_pixel == 32 && xi->byte_order == LSBFirst &&
+                  xi->red_mask == 0xFF0000 && xi->green_mask == 0xFF00 && xi->blue_mask == 0xFF;
+    for (int y = 0; y < img.height; ++y) {
+        uint32_t* out = img.px.data() + static_cast<size_t>(y) * img.width;
+        const auto* row = reinterpret_cast<const uint32_t*>(xi->data + static_cast<size_t>(y) *
+                                                                           xi->bytes_per_line);
         for (int x = 0; x < img.width; ++x)
-            img.px[static_cast<size_t>(y) * img.width + x] =
-                0xFF000000u | static_cast<uint32_t>(XGetPixel(xi, x, y) & 0xFFFFFF);
+            out[x] = 0xFF000000u | (direct ? row[x] & 0xFFFFFF
+                                           : static_cast<uint32_t>(XGetPixel(xi, x, y) & 0xFFFFFF));
+    }
     XDestroyImage(xi);
     return img;
 }
@@ -485,7 +491,11 @@ bool XSession::WaitForPixel(int x, int y, uint32_t argb, Image* shot, int timeou
     bool ok = WaitUntil(
         [&] {
             last = Capture();
-            return last.At(x, y) == argb;
+            if (last.At(x, y) == argb)
+                return true;
+            // A capture is a whole screen: no need to take them back to back.
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            return false;
         },
         timeoutMs);
     if (shot)
