@@ -627,7 +627,8 @@ std::shared_ptr<ThreadQueue> FindQueueByTid(DWORD tid) {
 } // namespace wm
 
 // True when the input thread is blocked waiting with no raw input left:
-// everything injected so far has been routed and handled.
+// everything injected so far has been routed and handled, and every visible
+// window of that thread has been painted.
 bool WindowSystemIdle() {
     auto& st = S();
     std::shared_ptr<ThreadQueue> q;
@@ -639,8 +640,16 @@ bool WindowSystemIdle() {
     }
     if (!q)
         return true;
-    std::lock_guard<std::mutex> g(q->m);
-    return q->idle && q->posted.empty() && q->sent.empty();
+    {
+        std::lock_guard<std::mutex> g(q->m);
+        if (!q->idle || !q->posted.empty() || !q->sent.empty())
+            return false;
+    }
+    // The idle mark left by a PeekMessage that found nothing stays while the
+    // thread goes on running; a window it has shown or invalidated since
+    // still owes a paint, so the thread is not done yet.
+    MSG paint{};
+    return !FindPaintWindow(q, nullptr, &paint);
 }
 
 } // namespace plat
