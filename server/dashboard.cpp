@@ -208,7 +208,8 @@ std::string RenderDashboard(const Figures& figures, int64_t now, const ServiceSt
     html << "<div class=\"cards\">" << Card("launches", launches, kLaunchColour)
          << Card("installs", installs, kInstallColour) << Card("exits", exits, kExitColour)
          << Card("reports stored", figures.reports, "#2d3748")
-         << Card("reports rejected", figures.rejected, "#9b2c2c") << "</div>";
+         << Card("reports rejected", figures.rejected, "#9b2c2c")
+         << Card("reports dropped", figures.dropped, "#744210") << "</div>";
 
     html << "<section><h2>Funnel: launches \xE2\x86\x92 installs \xE2\x86\x92 exits</h2>"
          << FunnelChart(launches, installs, exits) << "</section>";
@@ -276,15 +277,39 @@ std::string RenderDashboard(const Figures& figures, int64_t now, const ServiceSt
     html << "</section>";
 
     if (status.live) {
-        html << "<section><h2>Service</h2><table><tr><td>stored since start</td><td class=\"n\">"
-             << status.ingest.stored << "</td></tr><tr><td>not stored: store failed</td>"
-             << "<td class=\"n\">" << status.ingest.failed << "</td></tr>"
-             << "<tr><td>not stored: ingest queue full</td><td class=\"n\">" << status.ingest.busy
-             << "</td></tr><tr><td>transactions</td><td class=\"n\">" << status.ingest.transactions
-             << "</td></tr></table></section>";
+        html << "<section><h2>This instance</h2><table id=\"service\">";
+        for (const auto& line : IngestStatusLines(status.ingest)) {
+            html << "<tr><td>" << HtmlEscape(line.first) << "</td><td class=\"n\">"
+                 << HtmlEscape(line.second) << "</td></tr>";
+        }
+        html << "</table></section>";
     }
     html << "</main></body></html>\n";
     return html.str();
+}
+
+std::vector<std::pair<std::string, std::string>>
+IngestStatusLines(const IngestQueue::Counters& ingest) {
+    return {
+        {"store", ingest.unreachable ? "out of reach, holding reports" : "reachable"},
+        {"backlog (waiting to be written)", std::to_string(ingest.backlog)},
+        {"stored since start", std::to_string(ingest.stored)},
+        {"answered before their commit (store out of reach)", std::to_string(ingest.deferred)},
+        {"dropped: backlog full", std::to_string(ingest.busy)},
+        {"dropped: refused by the store", std::to_string(ingest.failed)},
+        {"dropped: lost at stop", std::to_string(ingest.lost)},
+        {"drops not yet recorded in the store", std::to_string(ingest.unrecordedDrops)},
+        {"writes tried again", std::to_string(ingest.retries)},
+        {"transactions", std::to_string(ingest.transactions)},
+    };
+}
+
+std::string RenderIngestStatus(const ServiceStatus& status) {
+    std::string text = status.store + "\n";
+    for (const auto& line : IngestStatusLines(status.ingest)) {
+        text += line.first + ": " + line.second + "\n";
+    }
+    return text;
 }
 
 } // namespace distd

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "server/ingest.h"
 #include "server/store.h"
@@ -26,6 +28,12 @@ constexpr int kDashboardDays = 30;
 constexpr int kDashboardRecent = 10;
 
 std::string RenderDashboard(const Figures& figures, int64_t now, const ServiceStatus& status);
+
+// What this instance's ingest counters say, as (label, value) lines, and
+// as plain text for when the store cannot be read.
+std::vector<std::pair<std::string, std::string>>
+IngestStatusLines(const IngestQueue::Counters& ingest);
+std::string RenderIngestStatus(const ServiceStatus& status);
 
 // The figures as plain text tables (printable, no control characters).
 std::string RenderStatsTable(const Figures& figures, int64_t now);

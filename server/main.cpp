@@ -1,9 +1,10 @@
 // distd: the installer's configuration API, download server and statistics
 // collector with its dashboard.
 //
-//   distd serve [--listen HOST:PORT] --catalogue FILE [--store PATH] [--workers N]
+//   distd serve [--listen HOST:PORT] --catalogue FILE [--store STORE] [--workers N]
+//               [--backlog N]
 //   distd check FILE
-//   distd stats [--store PATH]
+//   distd stats [--store STORE]
 #include "server/dashboard.h"
 #include "server/service.h"
 
@@ -19,9 +20,10 @@
 namespace {
 
 const char* const kUsage =
-    "usage: distd serve [--listen HOST:PORT] --catalogue FILE [--store PATH] [--workers N]\n"
+    "usage: distd serve [--listen HOST:PORT] --catalogue FILE [--store STORE] [--workers N]\n"
+    "                   [--backlog N]\n"
     "       distd check FILE\n"
-    "       distd stats [--store PATH]\n"
+    "       distd stats [--store STORE]\n"
     "\n"
     "serve  answers the install configuration, serves the packages, receives the\n"
     "       statistics reports and shows the dashboard at /. Listens on\n"
@@ -29,8 +31,13 @@ const char* const kUsage =
     "       or SIGINT stops it cleanly; SIGHUP reloads the catalogue (a catalogue\n"
     "       that fails to load is refused and the one in force stays).\n"
     "check  validates a catalogue and prints what each channel would get.\n"
-    "stats  prints the dashboard's figures as tables. The store defaults to\n"
-    "       ./distd.db.\n";
+    "stats  prints the dashboard's figures as tables.\n"
+    "\n"
+    "STORE  sqlite:PATH or a bare PATH: a SQLite file (the default, ./distd.db);\n"
+    "       postgresql://USER@HOST:PORT/DATABASE: a PostgreSQL database that\n"
+    "       several instances may share.\n"
+    "--backlog N  reports held while the store is slow or out of reach\n"
+    "       (default 4096); past it reports are dropped and counted.\n";
 
 int Usage(const char* problem) {
     if (problem != nullptr) {
@@ -77,6 +84,12 @@ int Serve(int argc, char** argv) {
                 return Usage("--workers wants 1 to 256");
             }
             options.limits.workers = static_cast<size_t>(workers);
+        } else if (arg == "--backlog" && hasValue) {
+            const long backlog = std::atol(argv[++i]);
+            if (backlog < 1 || backlog > 10000000) {
+                return Usage("--backlog wants 1 to 10000000");
+            }
+            options.ingestCapacity = static_cast<size_t>(backlog);
         } else {
             return Usage(("unknown or incomplete option " + arg).c_str());
         }
@@ -149,7 +162,7 @@ int Stats(int argc, char** argv) {
     }
     std::string error;
     std::unique_ptr<distd::ReportStore> store =
-        distd::OpenSqliteStore(path, distd::StoreMode::ReadOnly, error);
+        distd::OpenStore(path, distd::StoreMode::ReadOnly, error);
     distd::Figures figures;
     const int64_t now = static_cast<int64_t>(std::time(nullptr));
     if (!store || !store->ReadFigures(now, distd::kDashboardDays, 0, figures, error)) {

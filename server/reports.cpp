@@ -59,6 +59,8 @@ int ReportIntake::Store(StoreItem item) {
     switch (m_ingest.Submit(std::move(item), submitWait)) {
     case IngestQueue::Result::Stored:
         return 200;
+    case IngestQueue::Result::Deferred:
+        return 202; // held in the backlog until the store is back
     case IngestQueue::Result::StoreFailed:
     case IngestQueue::Result::Busy:
     case IngestQueue::Result::Stopped:
@@ -71,7 +73,10 @@ void ReportIntake::AddRoutes(httplib::Server& server) {
     server.Get(R"(/+tj\.html)", [this](const httplib::Request& req, httplib::Response& res) {
         res.status = Receive(req.target, req.remote_addr);
         res.set_header("Cache-Control", "no-store");
-        res.set_content(res.status == 200 ? "ok\n" : "busy\n", "text/plain");
+        res.set_content(res.status == 200   ? "ok\n"
+                        : res.status == 202 ? "accepted\n"
+                                            : "busy\n",
+                        "text/plain");
     });
 }
 

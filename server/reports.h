@@ -25,7 +25,8 @@ public:
     ReportIntake(CatalogueHolder& catalogues, IngestQueue& ingest, std::function<int64_t()> now);
 
     // Checks and stores one report; the HTTP status to answer with (200 when
-    // stored, valid or rejected; 503 when the store could not take it).
+    // stored, valid or rejected; 202 when held in the backlog while the
+    // store is out of reach; 503 when it was not taken).
     int Receive(const std::string& rawTarget, const std::string& source);
 
     // For requests the HTTP layer refused for their size.

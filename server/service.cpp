@@ -6,10 +6,25 @@
 #include "server/downloads.h"
 #include "server/licence_page.h"
 
+#include <unistd.h>
+
 #include <chrono>
 #include <ctime>
 
 namespace distd {
+
+namespace {
+
+// This instance as its drop tallies name it: the host name and the port.
+std::string InstanceName(const std::string& listenHost, int port) {
+    char name[256] = {0};
+    if (gethostname(name, sizeof(name) - 1) != 0 || name[0] == '\0') {
+        return listenHost + ":" + std::to_string(port);
+    }
+    return std::string(name) + ":" + std::to_string(port);
+}
+
+} // namespace
 
 Service::Service(ServiceOptions options)
     : m_options(std::move(options)), m_catalogues(m_options.catalogue) {
@@ -32,14 +47,11 @@ bool Service::Start(std::string& error) {
     if (!m_catalogues.Load(error)) {
         return false;
     }
-    m_store = OpenSqliteStore(m_options.store, StoreMode::ReadWrite, error);
+    m_store = OpenStore(m_options.store, StoreMode::ReadWrite, error);
     if (!m_store) {
         return false;
     }
-    m_ingest = std::make_unique<IngestQueue>(*m_store, m_options.ingestCapacity);
-    m_intake = std::make_unique<ReportIntake>(m_catalogues, *m_ingest, m_options.clock);
     m_server = std::make_unique<LimitedServer>(m_options.limits);
-    AddRoutes();
     if (m_options.port == 0) {
         m_port = m_server->bind_to_any_port(m_options.host);
     } else if (m_server->bind_to_port(m_options.host, m_options.port)) {
@@ -47,9 +59,15 @@ bool Service::Start(std::string& error) {
     }
     if (m_port <= 0) {
         error = "cannot listen on " + m_options.host + ":" + std::to_string(m_options.port);
-        m_ingest->Stop();
         return false;
     }
+    IngestOptions ingest;
+    ingest.capacity = m_options.ingestCapacity;
+    ingest.stopGrace = m_options.stopGrace;
+    ingest.instance = InstanceName(m_options.host, m_port);
+    m_ingest = std::make_unique<IngestQueue>(*m_store, ingest);
+    m_intake = std::make_unique<ReportIntake>(m_catalogues, *m_ingest, m_options.clock);
+    AddRoutes();
     m_listener = std::thread([this] { m_server->listen_after_bind(); });
     // Stop() before the accept loop runs would be missed: wait (bounded)
     // until it runs.
@@ -99,16 +117,19 @@ void Service::AddRoutes() {
         const int64_t now = m_options.clock();
         Figures figures;
         std::string error;
-        if (!m_store->ReadFigures(now, kDashboardDays, kDashboardRecent, figures, error)) {
-            res.status = 500;
-            res.set_content("the store cannot be read: " + error + "\n", "text/plain");
-            return;
-        }
         ServiceStatus status;
         status.catalogue = m_catalogues.Path();
         status.store = m_store->Describe();
         status.ingest = m_ingest->GetCounters();
         status.live = true;
+        if (!m_store->ReadFigures(now, kDashboardDays, kDashboardRecent, figures, error)) {
+            // Still say what this instance knows: the backlog and its counters.
+            res.status = 503;
+            res.set_content("the store cannot be read: " + error + "\n" +
+                                RenderIngestStatus(status),
+                            "text/plain; charset=utf-8");
+            return;
+        }
         // Nothing on the page may load or run anything, whatever a report held.
         res.set_header("Content-Security-Policy",
                        "default-src 'none'; style-src 'unsafe-inline'; img-src 'none'");

@@ -3,6 +3,7 @@
 // thread between Start and Stop.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,12 +19,14 @@
 namespace distd {
 
 struct ServiceOptions {
-    std::string catalogue;          // catalogue file
-    std::string store = "distd.db"; // SQLite store
+    std::string catalogue; // catalogue file
+    // The store: "sqlite:PATH", a bare PATH, or a "postgresql://" URI.
+    std::string store = "distd.db";
     std::string host = "127.0.0.1";
     int port = 8780; // 0: any free port
     ConnectionLimits limits;
-    size_t ingestCapacity = 4096;
+    size_t ingestCapacity = 4096; // the backlog's bound
+    std::chrono::milliseconds stopGrace{10000};
     // The receive clock (seconds since 1970); tests may set their own.
     std::function<int64_t()> clock;
 };

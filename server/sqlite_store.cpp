@@ -3,59 +3,16 @@
 // so the dashboard never waits for a write to finish.
 #include "server/store.h"
 
+#include "server/store_sql.h"
+
 #include <sqlite3.h>
 
-#include <algorithm>
+#include <functional>
 #include <mutex>
 
 namespace distd {
 
 namespace {
-
-// Schema migrations: entry i brings a store from version i to i + 1. A
-// store's version is its user_version.
-const char* const kMigrations[] = {
-    // 1: reports with their device block, their events, rejected reports.
-    "CREATE TABLE reports ("
-    " id INTEGER PRIMARY KEY,"
-    " received_at INTEGER NOT NULL,"
-    " source TEXT NOT NULL,"
-    " product TEXT NOT NULL,"
-    " kind TEXT NOT NULL,"
-    " channel TEXT NOT NULL,"
-    " os_name TEXT NOT NULL,"
-    " os_type TEXT NOT NULL,"
-    " dev_name TEXT NOT NULL,"
-    " ie_ver TEXT NOT NULL,"
-    " ver TEXT NOT NULL,"
-    " sim_id TEXT NOT NULL,"
-    " open_time INTEGER NOT NULL,"
-    " close_time INTEGER NOT NULL,"
-    " act_time INTEGER NOT NULL,"
-    " error_msg TEXT NOT NULL,"
-    " document TEXT NOT NULL);"
-    "CREATE TABLE events ("
-    " id INTEGER PRIMARY KEY,"
-    " report_id INTEGER NOT NULL REFERENCES reports(id),"
-    " name TEXT NOT NULL,"
-    " label TEXT NOT NULL,"
-    " act_time INTEGER NOT NULL,"
-    " num INTEGER NOT NULL);"
-    "CREATE TABLE rejects ("
-    " id INTEGER PRIMARY KEY,"
-    " received_at INTEGER NOT NULL,"
-    " source TEXT NOT NULL,"
-    " reason TEXT NOT NULL,"
-    " detail TEXT NOT NULL,"
-    " raw TEXT NOT NULL);",
-    // 2: the indexes the figures are read through.
-    "CREATE INDEX reports_by_channel ON reports(channel, ver, kind);"
-    "CREATE INDEX reports_by_time ON reports(received_at);"
-    "CREATE INDEX events_by_report ON events(report_id);"
-    "CREATE INDEX events_by_label ON events(label, report_id);"
-    "CREATE INDEX rejects_by_reason ON rejects(reason);",
-};
-constexpr int kSchemaVersion = static_cast<int>(sizeof(kMigrations) / sizeof(kMigrations[0]));
 
 std::string LastError(sqlite3* db) {
     return db ? sqlite3_errmsg(db) : "out of memory";
@@ -115,6 +72,17 @@ private:
     sqlite3_stmt* m_stmt = nullptr;
 };
 
+// The current row of a statement, as the shared figure queries read it.
+class Row : public SqlRow {
+public:
+    explicit Row(const Statement& stmt) : m_stmt(stmt) {}
+    std::string Text(int column) const override { return m_stmt.ColumnText(column); }
+    int64_t Int(int column) const override { return m_stmt.ColumnInt(column); }
+
+private:
+    const Statement& m_stmt;
+};
+
 int UserVersion(sqlite3* db) {
     Statement stmt;
     std::string ignored;
@@ -130,17 +98,15 @@ bool Migrate(sqlite3* db, std::string& error) {
         return false;
     }
     int version = UserVersion(db);
-    if (version < 0 || version > kSchemaVersion) {
+    if (version < 0 || version > MigrationCount()) {
         Exec(db, "ROLLBACK", error);
-        error = version < 0
-                    ? "its schema version cannot be read"
-                    : "it has schema version " + std::to_string(version) +
-                          ", newer than this distd knows (" + std::to_string(kSchemaVersion) + ")";
+        error = version < 0 ? "its schema version cannot be read" : SchemaVersionProblem(version);
         return false;
     }
-    for (; version < kSchemaVersion; ++version) {
+    for (; version < MigrationCount(); ++version) {
         const std::string bump = "PRAGMA user_version = " + std::to_string(version + 1);
-        if (!Exec(db, kMigrations[version], error) || !Exec(db, bump.c_str(), error)) {
+        if (!Exec(db, MigrationSql(SqlDialect::Sqlite, version).c_str(), error) ||
+            !Exec(db, bump.c_str(), error)) {
             std::string ignored;
             Exec(db, "ROLLBACK", ignored);
             error =
@@ -179,6 +145,7 @@ public:
         m_insertReport.reset();
         m_insertEvent.reset();
         m_insertReject.reset();
+        m_insertDrop.reset();
         sqlite3_close(m_read);
         sqlite3_close(m_write);
     }
@@ -204,11 +171,14 @@ public:
             m_insertReport = std::make_unique<Statement>();
             m_insertEvent = std::make_unique<Statement>();
             m_insertReject = std::make_unique<Statement>();
+            m_insertDrop = std::make_unique<Statement>();
+            // A receipt already stored makes the insert a no-op (see StoreItem).
             if (!m_insertReport->Prepare(
                     m_write,
                     "INSERT INTO reports (received_at, source, product, kind, channel, os_name,"
                     " os_type, dev_name, ie_ver, ver, sim_id, open_time, close_time, act_time,"
-                    " error_msg, document) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
+                    " error_msg, document, receipt) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,"
+                    " NULLIF(?, '')) ON CONFLICT (receipt) DO NOTHING",
                     error) ||
                 !m_insertEvent->Prepare(m_write,
                                         "INSERT INTO events (report_id, name, label, act_time, num)"
@@ -216,8 +186,13 @@ public:
                                         error) ||
                 !m_insertReject->Prepare(m_write,
                                          "INSERT INTO rejects (received_at, source, reason, detail,"
-                                         " raw) VALUES (?,?,?,?,?)",
-                                         error)) {
+                                         " raw, receipt) VALUES (?,?,?,?,?, NULLIF(?, ''))"
+                                         " ON CONFLICT (receipt) DO NOTHING",
+                                         error) ||
+                !m_insertDrop->Prepare(m_write,
+                                       "INSERT INTO drops (recorded_at, source, reason, count)"
+                                       " VALUES (?,?,?,?)",
+                                       error)) {
                 return false;
             }
         }
@@ -226,12 +201,8 @@ public:
             return false;
         }
         const int version = UserVersion(m_read);
-        if (version < 1 || version > kSchemaVersion) {
-            error = version < 1
-                        ? "it is not a distd store (schema version " + std::to_string(version) + ")"
-                        : "it has schema version " + std::to_string(version) +
-                              ", newer than this distd knows (" + std::to_string(kSchemaVersion) +
-                              ")";
+        if (version < 1 || version > MigrationCount()) {
+            error = SchemaVersionProblem(version);
             return false;
         }
         return true;
@@ -246,7 +217,10 @@ public:
             return false;
         }
         for (const StoreItem* item : items) {
-            if (!(item->rejected ? WriteReject(*item, error) : WriteReport(*item, error))) {
+            const bool written = item->dropTally  ? WriteDrop(*item, error)
+                                 : item->rejected ? WriteReject(*item, error)
+                                                  : WriteReport(*item, error);
+            if (!written) {
                 std::string ignored;
                 Exec(m_write, "ROLLBACK", ignored);
                 return false;
@@ -294,8 +268,12 @@ private:
         insert.Int(14, report.actTime);
         insert.Text(15, report.errorMsg);
         insert.Text(16, report.document);
+        insert.Text(17, item.receipt);
         if (!insert.Run(m_write, error)) {
             return false;
+        }
+        if (sqlite3_changes(m_write) == 0) {
+            return true; // stored before, with its events
         }
         const int64_t id = sqlite3_last_insert_rowid(m_write);
         for (const EventRecord& event : report.events) {
@@ -319,24 +297,34 @@ private:
         insert.Text(3, RejectReasonName(item.reason));
         insert.Text(4, item.detail);
         insert.Text(5, item.raw);
+        insert.Text(6, item.receipt);
+        return insert.Run(m_write, error);
+    }
+
+    bool WriteDrop(const StoreItem& item, std::string& error) {
+        Statement& insert = *m_insertDrop;
+        insert.Int(1, item.receivedAt);
+        insert.Text(2, item.source);
+        insert.Text(3, item.detail);
+        insert.Int(4, static_cast<int64_t>(item.dropTally));
         return insert.Run(m_write, error);
     }
 
     // Runs `sql` with integer parameters and calls `row` for each result.
-    template <typename RowFn>
-    bool Query(const char* sql, std::initializer_list<int64_t> params, std::string& error,
-               RowFn row) {
+    bool Query(const std::string& sql, std::initializer_list<int64_t> params, std::string& error,
+               const std::function<void(const SqlRow&)>& row) {
         Statement stmt;
-        if (!stmt.Prepare(m_read, sql, error)) {
+        if (!stmt.Prepare(m_read, sql.c_str(), error)) {
             return false;
         }
         int index = 1;
         for (int64_t param : params) {
             stmt.Int(index++, param);
         }
+        const Row current(stmt);
         int rc;
         while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-            row(stmt);
+            row(current);
         }
         if (rc != SQLITE_DONE) {
             error = LastError(m_read);
@@ -345,115 +333,13 @@ private:
         return true;
     }
 
-    ChannelVersionFigures& Row(std::vector<ChannelVersionFigures>& rows, const std::string& channel,
-                               const std::string& version) {
-        for (ChannelVersionFigures& row : rows) {
-            if (row.channel == channel && row.version == version) {
-                return row;
-            }
-        }
-        rows.push_back(ChannelVersionFigures());
-        rows.back().channel = channel;
-        rows.back().version = version;
-        return rows.back();
-    }
-
     bool ReadFiguresLocked(int64_t now, int days, int recent, Figures& out, std::string& error) {
-        auto one = [&](const char* sql, int64_t& value) {
-            return Query(sql, {}, error, [&](const Statement& s) { value = s.ColumnInt(0); });
-        };
-        if (!one("SELECT COUNT(*) FROM reports", out.reports) ||
-            !one("SELECT COUNT(*) FROM events", out.events) ||
-            !one("SELECT COUNT(*) FROM rejects", out.rejected)) {
-            return false;
-        }
-        std::vector<ChannelVersionFigures>& rows = out.byChannel;
-        if (!Query("SELECT channel, ver, SUM(kind = 'launch'), SUM(kind = 'exit'),"
-                   " SUM(kind = 'exception'), SUM(kind = 'events') FROM reports"
-                   " GROUP BY channel, ver",
-                   {}, error,
-                   [&](const Statement& s) {
-                       ChannelVersionFigures& row = Row(rows, s.ColumnText(0), s.ColumnText(1));
-                       row.launches = s.ColumnInt(2);
-                       row.exits = s.ColumnInt(3);
-                       row.exceptions = s.ColumnInt(4);
-                       row.eventReports = s.ColumnInt(5);
-                   }) ||
-            !Query("SELECT r.channel, r.ver, COUNT(*) FROM events e JOIN reports r"
-                   " ON r.id = e.report_id WHERE e.label = 'InstallSuccess'"
-                   " GROUP BY r.channel, r.ver",
-                   {}, error, [&](const Statement& s) {
-                       Row(rows, s.ColumnText(0), s.ColumnText(1)).installs = s.ColumnInt(2);
-                   })) {
-            return false;
-        }
-        std::sort(rows.begin(), rows.end(),
-                  [](const ChannelVersionFigures& a, const ChannelVersionFigures& b) {
-                      return a.channel != b.channel ? a.channel < b.channel : a.version < b.version;
-                  });
-
-        const int64_t today = now / 86400;
-        const int64_t first = today - days + 1;
-        for (int64_t day = first; day <= today && days > 0; ++day) {
-            DailyFigures figures;
-            figures.day = day;
-            out.daily.push_back(figures);
-        }
-        auto dayAt = [&](int64_t day) -> DailyFigures* {
-            return day >= first && day <= today ? &out.daily[static_cast<size_t>(day - first)]
-                                                : nullptr;
-        };
-        if (!Query("SELECT received_at / 86400, SUM(kind = 'launch'), SUM(kind = 'exit')"
-                   " FROM reports WHERE received_at >= ?1 AND received_at < ?2 GROUP BY 1",
-                   {first * 86400, (today + 1) * 86400}, error,
-                   [&](const Statement& s) {
-                       if (DailyFigures* day = dayAt(s.ColumnInt(0))) {
-                           day->launches = s.ColumnInt(1);
-                           day->exits = s.ColumnInt(2);
-                       }
-                   }) ||
-            !Query("SELECT r.received_at / 86400, COUNT(*) FROM events e JOIN reports r"
-                   " ON r.id = e.report_id WHERE e.label = 'InstallSuccess'"
-                   " AND r.received_at >= ?1 AND r.received_at < ?2 GROUP BY 1",
-                   {first * 86400, (today + 1) * 86400}, error, [&](const Statement& s) {
-                       if (DailyFigures* day = dayAt(s.ColumnInt(0))) {
-                           day->installs = s.ColumnInt(1);
-                       }
-                   })) {
-            return false;
-        }
-        if (!Query("SELECT received_at, source, kind, channel, ver, dev_name, os_name"
-                   " FROM reports ORDER BY id DESC LIMIT ?1",
-                   {recent}, error, [&](const Statement& s) {
-                       RecentReport report;
-                       report.receivedAt = s.ColumnInt(0);
-                       report.source = s.ColumnText(1);
-                       report.kind = s.ColumnText(2);
-                       report.channel = s.ColumnText(3);
-                       report.version = s.ColumnText(4);
-                       report.devName = s.ColumnText(5);
-                       report.osName = s.ColumnText(6);
-                       out.recentReports.push_back(report);
-                   })) {
-            return false;
-        }
-        return Query("SELECT reason, COUNT(*) FROM rejects GROUP BY reason"
-                     " ORDER BY 2 DESC, reason",
-                     {}, error,
-                     [&](const Statement& s) {
-                         out.rejectsByReason.push_back({s.ColumnText(0), s.ColumnInt(1)});
-                     }) &&
-               Query("SELECT received_at, source, reason, detail, raw FROM rejects"
-                     " ORDER BY id DESC LIMIT ?1",
-                     {recent}, error, [&](const Statement& s) {
-                         RecentReject reject;
-                         reject.receivedAt = s.ColumnInt(0);
-                         reject.source = s.ColumnText(1);
-                         reject.reason = s.ColumnText(2);
-                         reject.detail = s.ColumnText(3);
-                         reject.raw = s.ColumnText(4);
-                         out.recentRejects.push_back(reject);
-                     });
+        return ReadFiguresWith(
+            [this](const std::string& sql, std::initializer_list<int64_t> params,
+                   std::string& failure, const std::function<void(const SqlRow&)>& row) {
+                return Query(sql, params, failure, row);
+            },
+            now, days, recent, out, error);
     }
 
     std::string m_path;
@@ -463,6 +349,7 @@ private:
     std::unique_ptr<Statement> m_insertReport;
     std::unique_ptr<Statement> m_insertEvent;
     std::unique_ptr<Statement> m_insertReject;
+    std::unique_ptr<Statement> m_insertDrop;
 };
 
 } // namespace
@@ -476,10 +363,6 @@ std::unique_ptr<ReportStore> OpenSqliteStore(const std::string& path, StoreMode 
         return nullptr;
     }
     return store;
-}
-
-int SqliteSchemaVersion() {
-    return kSchemaVersion;
 }
 
 } // namespace distd

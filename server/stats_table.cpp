@@ -91,7 +91,8 @@ std::string RenderStatsTable(const Figures& figures, int64_t now) {
                       std::to_string(row.exceptions), std::to_string(row.eventReports)});
     }
     out << "reports stored " << figures.reports << ", events " << figures.events << ", rejected "
-        << figures.rejected << " (as of " << TimeText(now) << " UTC)\n";
+        << figures.rejected << ", dropped " << figures.dropped << " (as of " << TimeText(now)
+        << " UTC)\n";
     out << "launches " << launches << ", installs " << installs << " ("
         << Percent(installs, launches) << " of launches), exits " << exits << " ("
         << Percent(exits, launches) << " of launches)\n\n";

@@ -14,9 +14,18 @@
 namespace distd {
 
 // One received report: a valid one with its record, or a rejected one with
-// its reason and (truncated, printable) raw text.
+// its reason and (truncated, printable) raw text. An item with a non-zero
+// `dropTally` is no report but the count of reports this instance had to
+// drop (reason in `detail`), so that every instance's losses end up in the
+// shared store.
 struct StoreItem {
+    // Unique per received report across every instance; a report whose
+    // receipt is already stored is skipped, so writing a batch again after
+    // an unclear failure (a connection lost during commit) stores nothing
+    // twice. Empty: no such check.
+    std::string receipt;
     bool rejected = false;
+    uint64_t dropTally = 0;
     int64_t receivedAt = 0;                      // seconds since 1970, UTC
     std::string source;                          // the sender's address
     ReportRecord report;                         // when not rejected
@@ -70,6 +79,7 @@ struct Figures {
     int64_t reports = 0;
     int64_t events = 0;
     int64_t rejected = 0;
+    int64_t dropped = 0;                          // reports the instances counted as dropped
     std::vector<ChannelVersionFigures> byChannel; // ordered by channel, then version
     std::vector<DailyFigures> daily;              // every day of the window, oldest first
     std::vector<ReasonCount> rejectsByReason;     // most frequent first
@@ -93,6 +103,11 @@ public:
 
     // Where the data lives, for messages.
     virtual std::string Describe() const = 0;
+
+    // After a failed Write: true when the store itself was out of reach (the
+    // server gone or restarting, the connection lost) rather than refusing
+    // these items. The items may then be written again later.
+    virtual bool Unreachable() const { return false; }
 };
 
 enum class StoreMode { ReadWrite, ReadOnly };
@@ -103,7 +118,18 @@ enum class StoreMode { ReadWrite, ReadOnly };
 std::unique_ptr<ReportStore> OpenSqliteStore(const std::string& path, StoreMode mode,
                                              std::string& error);
 
-// The schema version this build creates and understands.
+// The shared store: a PostgreSQL database named by a libpq connection URI
+// ("postgresql://user@host:port/db?..."), created and migrated to the
+// current schema in ReadWrite mode. Several instances may share it.
+std::unique_ptr<ReportStore> OpenPostgresStore(const std::string& uri, StoreMode mode,
+                                               std::string& error);
+
+// The store a `--store` value names: "sqlite:PATH", a bare PATH (SQLite), or
+// a "postgresql://" or "postgres://" URI.
+std::unique_ptr<ReportStore> OpenStore(const std::string& spec, StoreMode mode, std::string& error);
+
+// The schema version this build creates and understands (both stores).
 int SqliteSchemaVersion();
+int StoreSchemaVersion();
 
 } // namespace distd

@@ -139,6 +139,13 @@ TEST(Ingest, TenThousandMixedReportsFromEightClients) {
 class GatedStore : public distd::ReportStore {
 public:
     bool Write(const std::vector<const distd::StoreItem*>& items, std::string& error) override {
+        // The queue's drop tallies pass unseen.
+        const size_t reports =
+            std::count_if(items.begin(), items.end(),
+                          [](const distd::StoreItem* item) { return !item->dropTally; });
+        if (reports == 0) {
+            return true;
+        }
         std::unique_lock<std::mutex> lock(m_mutex);
         ++m_entered;
         m_gate.wait(lock, [this] { return m_open; });
@@ -146,7 +153,7 @@ public:
             error = "disk full";
             return false;
         }
-        m_written += items.size();
+        m_written += reports;
         ++m_batches;
         return true;
     }
