@@ -219,6 +219,7 @@ public:
     explicit PgStore(const std::string& uri) : m_uri(uri), m_write(uri), m_read(uri) {}
 
     bool Open(StoreMode mode, std::string& error) {
+        m_readOnly = mode == StoreMode::ReadOnly;
         if (mode == StoreMode::ReadWrite) {
             return Migrate(error);
         }
@@ -241,6 +242,10 @@ public:
 
     bool Write(const std::vector<const StoreItem*>& items, std::string& error) override {
         m_unreachable = false;
+        if (m_readOnly) {
+            error = "the store is open for reading only";
+            return false;
+        }
         PGconn* conn = m_write.Get(error);
         if (conn == nullptr) {
             m_unreachable = true;
@@ -418,6 +423,7 @@ private:
     Connection m_write;
     uint64_t m_preparedOn = 0; // the connection the batch statement is prepared on
     bool m_unreachable = false;
+    bool m_readOnly = false;
     std::mutex m_readMutex;
     Connection m_read;
 };

@@ -169,4 +169,42 @@ inline std::set<std::string> StoredDevices(const std::string& path) {
     return devices;
 }
 
+// Store items as the intake makes them: a checked report received at
+// `receivedAt`, a rejected report with its reason; and a write of several
+// in one transaction.
+inline distd::StoreItem Report(const std::string& doc, int64_t receivedAt) {
+    const std::shared_ptr<distd::ProductKey> product =
+        std::make_shared<distd::ProductKey>(distd::ProductKey{"51", kKey, kIv});
+    distd::ReportVerdict verdict = distd::CheckReport(
+        ReportTarget(doc), [product](const std::string&) { return product.get(); });
+    EXPECT_TRUE(verdict.ok) << verdict.detail;
+    distd::StoreItem item;
+    item.receivedAt = receivedAt;
+    item.source = "127.0.0.1";
+    item.report = verdict.report;
+    return item;
+}
+
+inline distd::StoreItem Reject(distd::RejectReason reason, int64_t receivedAt) {
+    distd::StoreItem item;
+    item.rejected = true;
+    item.reason = reason;
+    item.receivedAt = receivedAt;
+    item.source = "127.0.0.2";
+    item.detail = "detail";
+    item.raw = "/tj.html?value=raw";
+    return item;
+}
+
+inline bool WriteAll(distd::ReportStore& store, const std::vector<distd::StoreItem>& items) {
+    std::vector<const distd::StoreItem*> pointers;
+    for (const auto& item : items) {
+        pointers.push_back(&item);
+    }
+    std::string error;
+    const bool ok = store.Write(pointers, error);
+    EXPECT_TRUE(ok) << error;
+    return ok;
+}
+
 } // namespace distd_test

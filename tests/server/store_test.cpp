@@ -1,11 +1,12 @@
-// The SQLite report store: what it keeps, the figures it reads back, its
-// schema versions, and the text table `distd stats` prints from it.
+// The SQLite report store (the shared store tests, WAL mode, its first
+// schema and what it refuses), and the text table `distd stats` prints.
 #include "server/dashboard.h"
 #include "server/store.h"
 
 #include <sqlite3.h>
 
 #include "tests/server/distd_test_util.h"
+#include "tests/server/store_contract.h"
 
 using namespace distd_test;
 
@@ -13,41 +14,6 @@ namespace {
 
 constexpr int64_t kDay = 86400;
 constexpr int64_t kNow = 19700 * kDay + 3600; // a fixed "today"
-
-distd::StoreItem Report(const std::string& doc, int64_t receivedAt) {
-    const std::shared_ptr<distd::ProductKey> product =
-        std::make_shared<distd::ProductKey>(distd::ProductKey{"51", kKey, kIv});
-    distd::ReportVerdict verdict = distd::CheckReport(
-        ReportTarget(doc), [product](const std::string&) { return product.get(); });
-    EXPECT_TRUE(verdict.ok) << verdict.detail;
-    distd::StoreItem item;
-    item.receivedAt = receivedAt;
-    item.source = "127.0.0.1";
-    item.report = verdict.report;
-    return item;
-}
-
-distd::StoreItem Reject(distd::RejectReason reason, int64_t receivedAt) {
-    distd::StoreItem item;
-    item.rejected = true;
-    item.reason = reason;
-    item.receivedAt = receivedAt;
-    item.source = "127.0.0.2";
-    item.detail = "detail";
-    item.raw = "/tj.html?value=raw";
-    return item;
-}
-
-bool WriteAll(distd::ReportStore& store, const std::vector<distd::StoreItem>& items) {
-    std::vector<const distd::StoreItem*> pointers;
-    for (const auto& item : items) {
-        pointers.push_back(&item);
-    }
-    std::string error;
-    const bool ok = store.Write(pointers, error);
-    EXPECT_TRUE(ok) << error;
-    return ok;
-}
 
 int64_t Scalar(const std::string& path, const char* sql) {
     sqlite3* db = nullptr;
@@ -65,63 +31,16 @@ int64_t Scalar(const std::string& path, const char* sql) {
 
 } // namespace
 
-TEST(SqliteStore, KeepsReportsEventsAndRejectsAndReadsTheFigures) {
+INSTANTIATE_TEST_SUITE_P(Sqlite, StoreContract,
+                         ::testing::Values(StoreParam{"sqlite", MakeSqliteBackend}),
+                         StoreParamName);
+
+TEST(SqliteStore, WritesInWalMode) {
     testutil::TempDir dir;
     std::string error;
-    auto store = distd::OpenSqliteStore(dir / "s.db", distd::StoreMode::ReadWrite, error);
+    auto store = distd::OpenStore(dir / "s.db", distd::StoreMode::ReadWrite, error);
     ASSERT_TRUE(store) << error;
-    const int64_t today = kNow - 60;
-    const int64_t yesterday = kNow - kDay;
-    const int64_t longAgo = kNow - 90 * kDay; // outside the daily window
-    ASSERT_TRUE(WriteAll(
-        *store,
-        {Report(LaunchDoc("10001", "1.1"), today), Report(LaunchDoc("10001", "1.1"), yesterday),
-         Report(LaunchDoc("10001", "1.2"), longAgo), Report(LaunchDoc("20002", "1.1"), today),
-         Report(EventDoc("10001", "1.1", "InstallSuccess", "1.1+10001"), today),
-         Report(EventDoc("10001", "1.1", "install", "other label"), today),
-         Report(ExitDoc("10001", "1.1"), today), Reject(distd::RejectReason::WrongKey, today),
-         Reject(distd::RejectReason::WrongKey, today),
-         Reject(distd::RejectReason::NotJson, yesterday)}));
-    distd::Figures figures;
-    ASSERT_TRUE(store->ReadFigures(kNow, 30, 2, figures, error)) << error;
-    EXPECT_EQ(figures.reports, 7);
-    EXPECT_EQ(figures.events, 2);
-    EXPECT_EQ(figures.rejected, 3);
-    ASSERT_EQ(figures.byChannel.size(), 3u);
-    const distd::ChannelVersionFigures& main = figures.byChannel[0];
-    EXPECT_EQ(main.channel, "10001");
-    EXPECT_EQ(main.version, "1.1");
-    EXPECT_EQ(main.launches, 2);
-    EXPECT_EQ(main.installs, 1); // only "InstallSuccess" events count
-    EXPECT_EQ(main.exits, 1);
-    EXPECT_EQ(main.eventReports, 2);
-    EXPECT_EQ(figures.byChannel[1].version, "1.2");
-    EXPECT_EQ(figures.byChannel[2].channel, "20002");
-
-    ASSERT_EQ(figures.daily.size(), 30u);
-    EXPECT_EQ(figures.daily.back().day, kNow / kDay);
-    EXPECT_EQ(figures.daily.back().launches, 2);
-    EXPECT_EQ(figures.daily.back().installs, 1);
-    EXPECT_EQ(figures.daily.back().exits, 1);
-    EXPECT_EQ(figures.daily[28].launches, 1);
-    int64_t inWindow = 0;
-    for (const auto& day : figures.daily) {
-        inWindow += day.launches;
-    }
-    EXPECT_EQ(inWindow, 3);
-
-    ASSERT_EQ(figures.rejectsByReason.size(), 2u);
-    EXPECT_EQ(figures.rejectsByReason[0].reason, "wrong_key");
-    EXPECT_EQ(figures.rejectsByReason[0].count, 2);
-    ASSERT_EQ(figures.recentRejects.size(), 2u); // the two newest
-    EXPECT_EQ(figures.recentRejects[0].reason, "not_json");
-    EXPECT_EQ(figures.recentRejects[0].raw, "/tj.html?value=raw");
-
-    // Each report row carries the device block, receive time and sender.
-    EXPECT_EQ(Scalar(dir / "s.db", "SELECT COUNT(*) FROM reports WHERE os_name = 'win7' AND "
-                                   "dev_name = '0123456789ABCDEF0123456789ABCDEF' AND "
-                                   "source = '127.0.0.1' AND received_at > 0"),
-              7);
+    ASSERT_TRUE(WriteAll(*store, {Report(LaunchDoc("10001", "1.1"), kNow)}));
     sqlite3* db = nullptr;
     sqlite3_open(std::string(dir / "s.db").c_str(), &db);
     sqlite3_stmt* stmt = nullptr;
