@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <set>
@@ -127,27 +128,67 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// The "url" and "md5" of a package entry: an http(s) URL without spaces,
+// and 32 hexadecimal digits (kept in lower case).
+bool ReadRemote(Checker& check, const Json::Value& value, const std::string& where,
+                std::string& url, std::string& md5) {
+    if (!check.Text(value, "url", where, false, url) ||
+        !check.Text(value, "md5", where, false, md5)) {
+        return false;
+    }
+    if (!url.empty() &&
+        ((url.compare(0, 7, "http://") != 0 && url.compare(0, 8, "https://") != 0) ||
+         url.find(' ') != std::string::npos)) {
+        return check.Fail(where, "\"url\" must be an http:// or https:// URL without spaces");
+    }
+    if (!md5.empty()) {
+        if (md5.size() != 32 ||
+            md5.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+            return check.Fail(where, "\"md5\" must be 32 hexadecimal digits");
+        }
+        for (char& ch : md5) {
+            ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        }
+    }
+    return true;
+}
+
 bool ReadDotNet(Checker& check, const Json::Value& value, const std::string& where,
                 DotNetPackage& out) {
     if (!value.isObject()) {
         return check.Fail(where, "must be an object");
     }
-    return check.OnlyMembers(value, where, {"major_version", "package", "parameters"}) &&
+    return check.OnlyMembers(value, where,
+                             {"major_version", "package", "parameters", "url", "md5"}) &&
            check.Text(value, "major_version", where, false, out.majorVersion) &&
            check.Text(value, "package", where, true, out.package) &&
-           check.Text(value, "parameters", where, false, out.parameters);
+           check.Text(value, "parameters", where, false, out.parameters) &&
+           ReadRemote(check, value, where, out.url, out.md5);
 }
 
-bool ReadPackageName(Checker& check, const std::string& folder, const std::string& name,
-                     const std::string& where, DigestCache& digests) {
+// A package entry's digest: from the local copy, or given with an entry
+// whose package another host serves; both must agree when both are there.
+bool ReadPackage(Checker& check, const std::string& folder, const std::string& name,
+                 const std::string& url, const std::string& md5, const std::string& where,
+                 DigestCache& digests) {
     std::string path;
     std::string error;
     if (!ResolvePackage(folder, name, path, error)) {
-        return check.Fail(where, error);
+        if (url.empty() || !IsPlainFileName(name)) {
+            return check.Fail(where, error);
+        }
+        if (md5.empty()) {
+            return check.Fail(where, "served from " + url + " but has neither a local copy (" +
+                                         error + ") nor an \"md5\"");
+        }
+        return true;
     }
     PackageFile file;
     if (!digests.Describe(path, file, error)) {
         return check.Fail(where, error);
+    }
+    if (!md5.empty() && md5 != file.md5) {
+        return check.Fail(where, "\"md5\" " + md5 + " differs from the local copy's " + file.md5);
     }
     return true;
 }
@@ -157,13 +198,14 @@ bool ReadRelease(Checker& check, const Json::Value& value, const std::string& wh
     if (!value.isObject()) {
         return check.Fail(where, "must be an object");
     }
-    if (!check.OnlyMembers(
-            value, where,
-            {"min_installer", "max_installer", "product_version", "package", "dotnet"}) ||
+    if (!check.OnlyMembers(value, where,
+                           {"min_installer", "max_installer", "product_version", "package", "url",
+                            "md5", "dotnet"}) ||
         !check.Text(value, "min_installer", where, false, out.minText) ||
         !check.Text(value, "max_installer", where, false, out.maxText) ||
         !check.Text(value, "product_version", where, true, out.productVersion) ||
-        !check.Text(value, "package", where, true, out.package)) {
+        !check.Text(value, "package", where, true, out.package) ||
+        !ReadRemote(check, value, where, out.packageUrl, out.packageMd5)) {
         return false;
     }
     if (!out.minText.empty() && !ParseVersion(out.minText, out.minVersion)) {
@@ -180,15 +222,15 @@ bool ReadRelease(Checker& check, const Json::Value& value, const std::string& wh
         out.productVersion.find('\\') != std::string::npos) {
         return check.Fail(where, "\"product_version\" must be usable as a folder name");
     }
-    if (!ReadPackageName(check, catalogue.packageFolder, out.package, where + ".package",
-                         digests)) {
+    if (!ReadPackage(check, catalogue.packageFolder, out.package, out.packageUrl, out.packageMd5,
+                     where + ".package", digests)) {
         return false;
     }
     if (value.isMember("dotnet")) {
         out.hasDotNet = true;
         if (!ReadDotNet(check, value["dotnet"], where + ".dotnet", out.dotNet) ||
-            !ReadPackageName(check, catalogue.packageFolder, out.dotNet.package,
-                             where + ".dotnet.package", digests)) {
+            !ReadPackage(check, catalogue.packageFolder, out.dotNet.package, out.dotNet.url,
+                         out.dotNet.md5, where + ".dotnet.package", digests)) {
             return false;
         }
     }
@@ -398,8 +440,8 @@ bool LoadCatalogue(const std::string& path, DigestCache& digests,
     if (root.isMember("dotnet")) {
         hasDefaultDotNet = true;
         if (!ReadDotNet(check, root["dotnet"], "dotnet", defaultDotNet) ||
-            !ReadPackageName(check, catalogue->packageFolder, defaultDotNet.package,
-                             "dotnet.package", digests)) {
+            !ReadPackage(check, catalogue->packageFolder, defaultDotNet.package, defaultDotNet.url,
+                         defaultDotNet.md5, "dotnet.package", digests)) {
             error = check.Error();
             return false;
         }
@@ -458,15 +500,19 @@ bool LoadCatalogue(const std::string& path, DigestCache& digests,
 
 std::string DescribeCatalogue(const Catalogue& catalogue, DigestCache& digests) {
     std::ostringstream text;
-    auto describePackage = [&](const std::string& name) {
+    auto describePackage = [&](const std::string& name, const std::string& url,
+                               const std::string& md5) {
+        const std::string from = url.empty() ? "" : " from " + url;
         std::string path;
         std::string error;
         PackageFile file;
         if (!ResolvePackage(catalogue.packageFolder, name, path, error) ||
             !digests.Describe(path, file, error)) {
-            return name + " (" + error + ")";
+            return name + from +
+                   (md5.empty() ? " (" + error + ")" : " (md5 " + md5 + " given, no local copy)");
         }
-        return name + " (" + std::to_string(file.size) + " bytes, md5 " + file.md5 + ")";
+        return name + from + " (" + std::to_string(file.size) + " bytes, md5 " + file.md5 +
+               (md5.empty() ? "" : ", as given") + ")";
     };
     size_t releases = 0;
     for (const ChannelReleases& entry : catalogue.channels) {
@@ -482,11 +528,14 @@ std::string DescribeCatalogue(const Catalogue& catalogue, DigestCache& digests) 
         text << "channel " << entry.channel << (entry.channel == "*" ? " (default)" : "") << "\n";
         for (const Release& release : entry.releases) {
             text << "  " << RangeText(release) << ": product " << release.productVersion
-                 << ", package " << describePackage(release.package) << "\n";
+                 << ", package "
+                 << describePackage(release.package, release.packageUrl, release.packageMd5)
+                 << "\n";
             if (release.hasDotNet) {
                 text << "    .NET " << release.dotNet.majorVersion << ": "
-                     << describePackage(release.dotNet.package) << ", parameters \""
-                     << release.dotNet.parameters << "\"\n";
+                     << describePackage(release.dotNet.package, release.dotNet.url,
+                                        release.dotNet.md5)
+                     << ", parameters \"" << release.dotNet.parameters << "\"\n";
             } else {
                 text << "    no .NET package\n";
             }

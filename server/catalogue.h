@@ -14,13 +14,18 @@
 //        "releases": [
 //          {"min_installer": "1.0", "max_installer": "1.1.8.305",   both optional
 //           "product_version": "2.0.1", "package": "setup-2.0.1.exe",
+//           "url": "https://cdn.example/setup-2.0.1.exe",   optional
+//           "md5": "...32 hex digits...",                    optional
 //           "dotnet": {...}}                  optional; overrides the top-level one
 //        ]}
 //     ]
 //   }
 //
-// MD5 digests are never written in the catalogue: the service computes them
-// from the package files.
+// A package is downloaded from this service unless its entry names a "url"
+// on another host (a mirror or CDN). Its MD5 digest is computed from the
+// local copy in the package folder; a package served from elsewhere may
+// instead have its digest given with the entry ("md5"). When both are there
+// they must agree, and a package with neither is refused.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +49,8 @@ struct DotNetPackage {
     std::string majorVersion;
     std::string package;
     std::string parameters;
+    std::string url; // empty: served by this service
+    std::string md5; // given with the entry (lower case); empty: from the local copy
 };
 
 struct Release {
@@ -53,6 +60,8 @@ struct Release {
     Version maxVersion;
     std::string productVersion;
     std::string package;
+    std::string packageUrl; // empty: served by this service
+    std::string packageMd5; // given with the entry (lower case); empty: from the local copy
     bool hasDotNet = false;
     DotNetPackage dotNet;
 };

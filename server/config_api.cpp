@@ -72,7 +72,14 @@ ConfigAnswer AnswerConfig(const Catalogue& catalogue, DigestCache& digests,
     }
     // The digests come from the files as they are now: a package replaced
     // since the catalogue was loaded gets its new digest.
-    auto describe = [&](const std::string& name, std::string& md5) {
+    auto describe = [&](const std::string& name, const std::string& url, const std::string& given,
+                        std::string& md5) {
+        // A package another host serves is described by the digest given
+        // with it; the local copy, if any, agreed with it at load.
+        if (!url.empty() && !given.empty()) {
+            md5 = given;
+            return true;
+        }
         std::string path;
         std::string error;
         PackageFile file;
@@ -86,19 +93,24 @@ ConfigAnswer AnswerConfig(const Catalogue& catalogue, DigestCache& digests,
     Json::Value data(Json::objectValue);
     std::string productMd5;
     std::string dotNetMd5;
-    if (!describe(release->package, productMd5) ||
-        (release->hasDotNet && !describe(release->dotNet.package, dotNetMd5))) {
+    if (!describe(release->package, release->packageUrl, release->packageMd5, productMd5) ||
+        (release->hasDotNet &&
+         !describe(release->dotNet.package, release->dotNet.url, release->dotNet.md5, dotNetMd5))) {
         return Failure(503, "a package of this release cannot be read");
     }
     data["sp"] = "1.0";
     data["pdfver"] = release->productVersion;
     data["pdfname"] = release->package;
-    data["pdfdlurl"] = DownloadUrl(baseUrl, release->package);
+    data["pdfdlurl"] =
+        release->packageUrl.empty() ? DownloadUrl(baseUrl, release->package) : release->packageUrl;
     data["pdfmd5"] = productMd5;
     data["dotnetmajorver"] = release->hasDotNet ? release->dotNet.majorVersion : "";
     data["dotnetname"] = release->hasDotNet ? release->dotNet.package : "";
     data["dotnetparam"] = release->hasDotNet ? release->dotNet.parameters : "";
-    data["dotnetdlurl"] = release->hasDotNet ? DownloadUrl(baseUrl, release->dotNet.package) : "";
+    data["dotnetdlurl"] = !release->hasDotNet ? ""
+                          : release->dotNet.url.empty()
+                              ? DownloadUrl(baseUrl, release->dotNet.package)
+                              : release->dotNet.url;
     data["dotnetmd5"] = dotNetMd5;
     Json::Value root(Json::objectValue);
     root["code"] = "200";
