@@ -22,16 +22,19 @@ std::string RandomPrefix() {
     return text;
 }
 
+IngestOptions AtLeastOne(IngestOptions options) {
+    options.capacity = options.capacity ? options.capacity : 1;
+    options.maxBatch = options.maxBatch ? options.maxBatch : 1;
+    return options;
+}
+
 constexpr auto kFirstPause = std::chrono::milliseconds(50);
 constexpr auto kLongestPause = std::chrono::milliseconds(1000);
 
 } // namespace
 
 IngestQueue::IngestQueue(ReportStore& store, const IngestOptions& options)
-    : m_store(store), m_options(options), m_receiptPrefix(RandomPrefix()) {
-    IngestOptions& own = const_cast<IngestOptions&>(m_options);
-    own.capacity = own.capacity ? own.capacity : 1;
-    own.maxBatch = own.maxBatch ? own.maxBatch : 1;
+    : m_store(store), m_options(AtLeastOne(options)), m_receiptPrefix(RandomPrefix()) {
     m_writer = std::thread([this] { WriterLoop(); });
 }
 
