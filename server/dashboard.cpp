@@ -174,7 +174,7 @@ std::string TimeText(int64_t secondsSince1970) {
     const time_t t = static_cast<time_t>(secondsSince1970);
     struct tm parts;
     gmtime_r(&t, &parts);
-    char text[80];
+    char text[80]; // room for any int the compiler can imagine in each field
     std::snprintf(text, sizeof(text), "%04d-%02d-%02d %02d:%02d:%02d", parts.tm_year + 1900,
                   parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
     return text;
