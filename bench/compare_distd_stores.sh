@@ -38,6 +38,7 @@ trap cleanup EXIT
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 as_server_user() { if [ "$(id -u)" -eq 0 ]; then setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"; else "$@"; fi; }
 
+chmod 711 "$work" # the server user passes through to its own folder
 mkdir -p "$work/pg"
 [ "$(id -u)" -eq 0 ] && chown nobody:nogroup "$work/pg"
 as_server_user "$pg_bin/initdb" -D "$work/pg/data" -A trust -U distd -E UTF8 --locale=C >/dev/null
