@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "server/store.h"
@@ -34,6 +35,11 @@ struct StoreParam {
     std::string name;
     std::function<std::unique_ptr<StoreBackend>()> make;
 };
+
+// Test names show the store's name, not the parameter's bytes.
+inline void PrintTo(const StoreParam& param, std::ostream* out) {
+    *out << param.name;
+}
 
 // A SQLite store in a temporary folder.
 std::unique_ptr<StoreBackend> MakeSqliteBackend();
