@@ -13,14 +13,8 @@ namespace {
 
 struct Target {
     Target(int w, int h, DWORD fill) {
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
         void* p = nullptr;
-        bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
+        bmp = CreateDIB32(w, h, &p);
         auto* px = static_cast<DWORD*>(p);
         for (int i = 0; i < w * h; ++i)
             px[i] = fill ? fill : DWORD(0xFF000000u | (i * 2654435761u >> 8));

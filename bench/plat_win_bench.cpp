@@ -91,14 +91,8 @@ void BM_ComposeShadowOverWindow(benchmark::State& state) {
     ReleaseDC(win, dc);
     HWND shadow = CreateWindowEx(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW, L"BenchWnd",
                                  L"", WS_POPUP, 0, 0, 0, 0, win, nullptr, nullptr, nullptr);
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = 570;
-    bmi.bmiHeader.biHeight = -418;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP bm = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bm = CreateDIB32(570, 418, &bits);
     auto* px = static_cast<uint32_t*>(bits);
     for (int y = 0; y < 418; ++y)
         for (int x = 0; x < 570; ++x) {

@@ -104,14 +104,8 @@ BENCHMARK(BM_DecodeSkinImages)->Unit(benchmark::kMillisecond);
 void BM_DrawBackgroundAndButton(benchmark::State& state) {
     UseSkinZip();
     CPaintManagerUI pm;
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = 560;
-    bmi.bmiHeader.biHeight = -408;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP hbm = plat::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP hbm = plat::CreateDIB32(560, 408, &bits);
     HDC dc = plat::CreateCompatibleDC(nullptr);
     HGDIOBJ old = plat::SelectObject(dc, hbm);
     RECT all{0, 0, 560, 408};

@@ -2,9 +2,9 @@
 // tree lays out and paints off-screen at a fixed size, and the attribute
 // readers and attribute lists take any value; never a crash.
 #include "ui/UIAttrParse.h"
-#include "ui/UIButton.h"
 #include "ui/UIDlgBuilder.h"
 #include "ui/UIManager.h"
+#include "ui/UIOption.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -17,25 +17,15 @@ struct Scene {
     HBITMAP target = nullptr;
 
     Scene() {
-        BITMAPINFO bmi{};
-        bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bmi.bmiHeader.biWidth = 64;
-        bmi.bmiHeader.biHeight = -64;
-        bmi.bmiHeader.biPlanes = 1;
-        bmi.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        target = plat::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        target = plat::CreateDIB32(64, 64, nullptr);
         dc = plat::CreateCompatibleDC(nullptr);
         plat::SelectObject(dc, target);
         // Images under short names, so that mutations often hit one.
         const wchar_t* names[] = {L"a", L"b.png", L"c"};
         int sizes[][2] = {{8, 8}, {13, 39}, {1, 1}};
         for (int i = 0; i < 3; ++i) {
-            BITMAPINFO ib = bmi;
-            ib.bmiHeader.biWidth = sizes[i][0];
-            ib.bmiHeader.biHeight = -sizes[i][1];
             void* px = nullptr;
-            HBITMAP h = plat::CreateDIBSection(nullptr, &ib, DIB_RGB_COLORS, &px, nullptr, 0);
+            HBITMAP h = plat::CreateDIB32(sizes[i][0], sizes[i][1], &px);
             uint32_t* p = static_cast<uint32_t*>(px);
             for (int k = 0; k < sizes[i][0] * sizes[i][1]; ++k)
                 p[k] = (k & 1) ? 0x80402010u : 0xFF00FF00u;

@@ -366,32 +366,9 @@ LPCTSTR CStdStringPtrMap::GetAt(int iIndex) const {
 /////////////////////////////////////////////////////////////////////////////
 // Geometry
 
-bool RectIsEmpty(const RECT& rc) {
-    return rc.right <= rc.left || rc.bottom <= rc.top;
-}
-
-bool RectIntersect(RECT* dst, const RECT& a, const RECT& b) {
-    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-           std::min(a.bottom, b.bottom)};
-    bool meets = !RectIsEmpty(a) && !RectIsEmpty(b) && !RectIsEmpty(r);
-    if (!meets)
-        r = RECT{0, 0, 0, 0};
-    if (dst)
-        *dst = r;
-    return meets;
-}
-
 void CStdRect::Join(const RECT& rc) {
-    if (RectIsEmpty(rc))
-        return;
-    if (IsEmpty()) {
-        *static_cast<RECT*>(this) = rc;
-        return;
-    }
-    left = std::min(left, rc.left);
-    top = std::min(top, rc.top);
-    right = std::max(right, rc.right);
-    bottom = std::max(bottom, rc.bottom);
+    if (!plat::IsRectEmpty(&rc))
+        plat::UnionRect(this, this, &rc);
 }
 
 void CStdRect::Normalize() {
@@ -402,21 +379,15 @@ void CStdRect::Normalize() {
 }
 
 void CStdRect::Offset(int cx, int cy) {
-    left += cx;
-    right += cx;
-    top += cy;
-    bottom += cy;
+    plat::OffsetRect(this, cx, cy);
 }
 
 void CStdRect::Inflate(int cx, int cy) {
-    left -= cx;
-    right += cx;
-    top -= cy;
-    bottom += cy;
+    plat::InflateRect(this, cx, cy);
 }
 
 bool CStdRect::Intersect(const RECT& rc) {
-    return RectIntersect(this, *this, rc);
+    return plat::IntersectRect(this, this, &rc) != FALSE;
 }
 
 } // namespace Veneer

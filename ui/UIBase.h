@@ -6,6 +6,7 @@
 // right and bottom exclusive, as RECT is.
 #pragma once
 
+#include "plat/sys/rect.h"
 #include "plat/sys/wintypes.h"
 
 #include <string>
@@ -223,7 +224,7 @@ public:
     // True when all four values are 0.
     bool IsNull() const { return left == 0 && top == 0 && right == 0 && bottom == 0; }
     // True when the rectangle has no area.
-    bool IsEmpty() const { return right <= left || bottom <= top; }
+    bool IsEmpty() const { return plat::IsRectEmpty(this) != FALSE; }
     // Grows to include rc (ignoring empty inputs).
     void Join(const RECT& rc);
     void ResetOffset() { Offset(-left, -top); }
@@ -237,15 +238,9 @@ public:
     // Becomes the intersection with rc; returns false (and becomes all zero)
     // when they do not meet.
     bool Intersect(const RECT& rc);
-    bool PtInRect(POINT pt) const {
-        return pt.x >= left && pt.x < right && pt.y >= top && pt.y < bottom;
-    }
+    bool PtInRect(POINT pt) const { return plat::PtInRect(this, pt) != FALSE; }
 };
 using CDuiRect = CStdRect;
-
-// Free rectangle helpers with the Win32 meaning (empty result is all zero).
-bool RectIntersect(RECT* dst, const RECT& a, const RECT& b);
-bool RectIsEmpty(const RECT& rc);
 
 class CSize : public SIZE {
 public:

@@ -44,7 +44,7 @@ void CButtonUI::DoEvent(TEventUI& event) {
         }
     }
     if (event.Type == UIEVENT_BUTTONDOWN || event.Type == UIEVENT_DBLCLICK) {
-        if (UIPtInRect(m_rcItem, event.ptMouse) && IsEnabled()) {
+        if (plat::PtInRect(&m_rcItem, event.ptMouse) && IsEnabled()) {
             m_uButtonState |= UISTATE_PUSHED | UISTATE_CAPTURED;
             Invalidate();
         }
@@ -52,7 +52,7 @@ void CButtonUI::DoEvent(TEventUI& event) {
     }
     if (event.Type == UIEVENT_MOUSEMOVE) {
         if ((m_uButtonState & UISTATE_CAPTURED) != 0) {
-            if (UIPtInRect(m_rcItem, event.ptMouse))
+            if (plat::PtInRect(&m_rcItem, event.ptMouse))
                 m_uButtonState |= UISTATE_PUSHED;
             else
                 m_uButtonState &= ~UISTATE_PUSHED;
@@ -64,7 +64,7 @@ void CButtonUI::DoEvent(TEventUI& event) {
         if ((m_uButtonState & UISTATE_CAPTURED) != 0) {
             // Clear the press before activating: a click handler may open a
             // modal window or change this button, and must see it released.
-            const bool inside = UIPtInRect(m_rcItem, event.ptMouse);
+            const bool inside = plat::PtInRect(&m_rcItem, event.ptMouse);
             m_uButtonState &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
             Invalidate();
             if (inside)

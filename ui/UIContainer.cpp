@@ -312,7 +312,7 @@ void CContainerUI::SetFloatPos(int iIndex) {
 
 void CContainerUI::DoPaint(plat::HDC hDC, const RECT& rcPaint) {
     RECT rcTemp;
-    if (!UIIntersectRect(&rcTemp, rcPaint, m_rcItem))
+    if (!plat::IntersectRect(&rcTemp, &rcPaint, &m_rcItem))
         return;
 
     CRenderClip clip;
@@ -321,15 +321,15 @@ void CContainerUI::DoPaint(plat::HDC hDC, const RECT& rcPaint) {
 
     if (m_items.GetSize() > 0) {
         RECT rc = GetContentRect();
-        if (!UIIntersectRect(&rcTemp, rcPaint, rc)) {
+        if (!plat::IntersectRect(&rcTemp, &rcPaint, &rc)) {
             for (int i = 0; i < m_items.GetSize(); ++i) {
                 CControlUI* pControl = GetItemAt(i);
                 if (!pControl->IsVisible() || !pControl->IsFloat())
                     continue;
                 RECT rcChild;
-                if (!UIIntersectRect(&rcChild, rcPaint, pControl->GetPos()))
+                if (!plat::IntersectRect(&rcChild, &rcPaint, &pControl->GetPos()))
                     continue;
-                if (!UIIntersectRect(&rcChild, m_rcItem, pControl->GetPos()))
+                if (!plat::IntersectRect(&rcChild, &m_rcItem, &pControl->GetPos()))
                     continue;
                 pControl->DoPaint(hDC, rcPaint);
             }
@@ -341,16 +341,16 @@ void CContainerUI::DoPaint(plat::HDC hDC, const RECT& rcPaint) {
                 if (!pControl->IsVisible())
                     continue;
                 RECT rcChild;
-                if (!UIIntersectRect(&rcChild, rcPaint, pControl->GetPos()))
+                if (!plat::IntersectRect(&rcChild, &rcPaint, &pControl->GetPos()))
                     continue;
                 if (pControl->IsFloat()) {
-                    if (!UIIntersectRect(&rcChild, m_rcItem, pControl->GetPos()))
+                    if (!plat::IntersectRect(&rcChild, &m_rcItem, &pControl->GetPos()))
                         continue;
                     CRenderClip::UseOldClipBegin(hDC, childClip);
                     pControl->DoPaint(hDC, rcPaint);
                     CRenderClip::UseOldClipEnd(hDC, childClip);
                 } else {
-                    if (!UIIntersectRect(&rcChild, rc, pControl->GetPos()))
+                    if (!plat::IntersectRect(&rcChild, &rc, &pControl->GetPos()))
                         continue;
                     pControl->DoPaint(hDC, rcPaint);
                 }
@@ -390,7 +390,7 @@ CControlUI* CContainerUI::FindControl(FINDCONTROLPROC Proc, void* pData, UINT uF
         return nullptr;
     const bool hitTest = (uFlags & UIFIND_HITTEST) != 0;
     if (hitTest) {
-        if (pData == nullptr || !UIPtInRect(m_rcItem, *static_cast<POINT*>(pData)))
+        if (pData == nullptr || !plat::PtInRect(&m_rcItem, *static_cast<POINT*>(pData)))
             return nullptr;
         if (!m_bMouseChildEnabled)
             return CControlUI::FindControl(Proc, pData, uFlags);
@@ -411,7 +411,7 @@ CControlUI* CContainerUI::FindControl(FINDCONTROLPROC Proc, void* pData, UINT uF
         pResult = pChild->FindControl(Proc, pData, uFlags);
         if (pResult == nullptr)
             continue;
-        if (hitTest && !pResult->IsFloat() && !UIPtInRect(rc, *static_cast<POINT*>(pData)))
+        if (hitTest && !pResult->IsFloat() && !plat::PtInRect(&rc, *static_cast<POINT*>(pData)))
             continue;
         return pResult;
     }

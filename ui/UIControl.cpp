@@ -8,38 +8,6 @@
 
 namespace Veneer {
 
-bool UIIsRectEmpty(const RECT& rc) {
-    return rc.right <= rc.left || rc.bottom <= rc.top;
-}
-
-bool UIIntersectRect(RECT* dst, const RECT& a, const RECT& b) {
-    RECT r{a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top,
-           a.right < b.right ? a.right : b.right, a.bottom < b.bottom ? a.bottom : b.bottom};
-    if (UIIsRectEmpty(r)) {
-        *dst = RECT{0, 0, 0, 0};
-        return false;
-    }
-    *dst = r;
-    return true;
-}
-
-bool UIPtInRect(const RECT& rc, POINT pt) {
-    return pt.x >= rc.left && pt.x < rc.right && pt.y >= rc.top && pt.y < rc.bottom;
-}
-
-namespace {
-
-RECT UnionRect(const RECT& a, const RECT& b) {
-    if (UIIsRectEmpty(a))
-        return b;
-    if (UIIsRectEmpty(b))
-        return a;
-    return RECT{a.left < b.left ? a.left : b.left, a.top < b.top ? a.top : b.top,
-                a.right > b.right ? a.right : b.right, a.bottom > b.bottom ? a.bottom : b.bottom};
-}
-
-} // namespace
-
 CControlUI::CControlUI()
     : m_pManager(nullptr), m_pParent(nullptr), m_bUpdateNeeded(true),
       m_bMenuUsed(false), m_rcItem{0, 0, 0, 0}, m_rcPadding{0, 0, 0, 0}, m_cXY{0, 0},
@@ -124,7 +92,7 @@ void CControlUI::SetPos(RECT rc) {
         rc.bottom = rc.top;
 
     RECT invalidateRc = m_rcItem;
-    if (UIIsRectEmpty(invalidateRc))
+    if (plat::IsRectEmpty(&invalidateRc))
         invalidateRc = rc;
     m_rcItem = rc;
     if (m_pManager == nullptr)
@@ -148,10 +116,10 @@ void CControlUI::SetPos(RECT rc) {
 
     m_bUpdateNeeded = false;
 
-    invalidateRc = UnionRect(invalidateRc, m_rcItem);
+    plat::UnionRect(&invalidateRc, &invalidateRc, &m_rcItem);
     for (CControlUI* p = m_pParent; p != nullptr; p = p->GetParent()) {
         RECT clipped;
-        if (!UIIntersectRect(&clipped, invalidateRc, p->GetPos()))
+        if (!plat::IntersectRect(&clipped, &invalidateRc, &p->GetPos()))
             return;
         invalidateRc = clipped;
     }
@@ -420,7 +388,7 @@ CControlUI* CControlUI::FindControl(FINDCONTROLPROC Proc, void* pData, UINT uFla
     if ((uFlags & UIFIND_ENABLED) != 0 && !IsEnabled())
         return nullptr;
     if ((uFlags & UIFIND_HITTEST) != 0 && (!m_bMouseEnabled || pData == nullptr ||
-                                           !UIPtInRect(m_rcItem, *static_cast<POINT*>(pData))))
+                                           !plat::PtInRect(&m_rcItem, *static_cast<POINT*>(pData))))
         return nullptr;
     return Proc ? Proc(this, pData) : nullptr;
 }
@@ -592,7 +560,7 @@ SIZE CControlUI::EstimateSize(SIZE /*szAvailable*/) {
 // ---------------------------------------------------------------- painting
 
 void CControlUI::DoPaint(plat::HDC hDC, const RECT& rcPaint) {
-    if (!UIIntersectRect(&m_rcPaint, rcPaint, m_rcItem))
+    if (!plat::IntersectRect(&m_rcPaint, &rcPaint, &m_rcItem))
         return;
 
     if (m_cxyBorderRound.cx > 0 || m_cxyBorderRound.cy > 0) {
@@ -868,7 +836,7 @@ void CControlUI::Invalidate() {
     RECT invalidateRc = m_rcItem;
     for (CControlUI* p = m_pParent; p != nullptr; p = p->GetParent()) {
         RECT clipped;
-        if (!UIIntersectRect(&clipped, invalidateRc, p->GetPos()))
+        if (!plat::IntersectRect(&clipped, &invalidateRc, &p->GetPos()))
             return;
         invalidateRc = clipped;
     }

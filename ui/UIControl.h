@@ -251,9 +251,4 @@ inline RECT UIDeflateRect(const RECT& rc, const RECT& pad) {
                 UIClampCoord((long long)rc.bottom - pad.bottom)};
 }
 
-// Rectangle helpers shared by the controls and layouts.
-bool UIIntersectRect(RECT* dst, const RECT& a, const RECT& b);
-bool UIPtInRect(const RECT& rc, POINT pt);
-bool UIIsRectEmpty(const RECT& rc);
-
 } // namespace Veneer

@@ -2,11 +2,13 @@
 
 #include "plat/sys/resource.h"
 #include "ui/UIAttrParse.h"
-#include "ui/UIButton.h"
 #include "ui/UIContainer.h"
+#include "ui/UIGifAnim.h"
 #include "ui/UILabel.h"
 #include "ui/UIManager.h"
+#include "ui/UIOption.h"
 #include "ui/UIProgress.h"
+#include "ui/UIRichEdit.h"
 
 #include <algorithm>
 #include <cwchar>

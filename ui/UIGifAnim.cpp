@@ -1,9 +1,10 @@
 // CGifAnimUI: decodes a GIF from the skin with stb_image's GIF reader and
 // plays its frames on the control's timer 100.
+#include "ui/UIGifAnim.h"
+
 #include "plat/gfx/gdi.h"
 #include "ui/UIAttrParse.h"
 #include "ui/UIManager.h"
-#include "ui/UIProgress.h"
 
 #include <stb_image.h>
 
@@ -28,15 +29,8 @@ namespace {
 
 // One frame of straight RGBA into a premultiplied BGRA DIB section.
 HBITMAP MakeFrameBitmap(const unsigned char* rgba, int width, int height) {
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = width;
-    bmi.bmiHeader.biHeight = -height;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP hBitmap = plat::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP hBitmap = plat::CreateDIB32(width, height, &bits);
     if (hBitmap == nullptr || bits == nullptr)
         return nullptr;
     unsigned char* dst = static_cast<unsigned char*>(bits);
@@ -179,7 +173,7 @@ void CGifAnimUI::DoInit() {
 }
 
 void CGifAnimUI::DoPaint(plat::HDC hDC, const RECT& rcPaint) {
-    if (!UIIntersectRect(&m_rcPaint, rcPaint, m_rcItem))
+    if (!plat::IntersectRect(&m_rcPaint, &rcPaint, &m_rcItem))
         return;
     if (!m_pGif)
         InitGifImage();

@@ -305,7 +305,7 @@ void CTextUI::DoEvent(TEventUI& event) {
     }
     if (event.Type == UIEVENT_SETCURSOR) {
         for (int i = 0; i < m_nLinks; ++i) {
-            if (UIPtInRect(m_rcLinks[i], event.ptMouse)) {
+            if (plat::PtInRect(&m_rcLinks[i], event.ptMouse)) {
                 CPaintManagerUI::ShowCursor(UICURSOR_HAND);
                 return;
             }
@@ -313,7 +313,7 @@ void CTextUI::DoEvent(TEventUI& event) {
     }
     if (event.Type == UIEVENT_BUTTONDOWN || (event.Type == UIEVENT_DBLCLICK && IsEnabled())) {
         for (int i = 0; i < m_nLinks; ++i) {
-            if (UIPtInRect(m_rcLinks[i], event.ptMouse)) {
+            if (plat::PtInRect(&m_rcLinks[i], event.ptMouse)) {
                 Invalidate();
                 return;
             }
@@ -321,7 +321,7 @@ void CTextUI::DoEvent(TEventUI& event) {
     }
     if (event.Type == UIEVENT_BUTTONUP && IsEnabled()) {
         for (int i = 0; i < m_nLinks; ++i) {
-            if (UIPtInRect(m_rcLinks[i], event.ptMouse)) {
+            if (plat::PtInRect(&m_rcLinks[i], event.ptMouse)) {
                 if (m_pManager)
                     m_pManager->SendNotify(this, DUI_MSGTYPE_LINK, i, 0);
                 return;
@@ -333,7 +333,7 @@ void CTextUI::DoEvent(TEventUI& event) {
     if (m_nLinks > 0 && event.Type == UIEVENT_MOUSEMOVE) {
         int nHoverLink = -1;
         for (int i = 0; i < m_nLinks; ++i)
-            if (UIPtInRect(m_rcLinks[i], event.ptMouse))
+            if (plat::PtInRect(&m_rcLinks[i], event.ptMouse))
                 nHoverLink = i;
         if (m_nHoverLink != nHoverLink) {
             m_nHoverLink = nHoverLink;

@@ -31,6 +31,7 @@ namespace Veneer {
 
 class CControlUI;
 class CPaintManagerUI;
+class CRichEditUI;
 class CSkinArchive;
 
 // An open skin archive (see UIResourceZip.h).
@@ -347,6 +348,29 @@ public:
     // Drops the back buffer (it is recreated at the next paint).
     void ReleaseBackBuffer();
 
+    // ---- Caret ----
+    // The caret of the focused text field, drawn by the manager after the
+    // tree in the owner's text colour (the default font colour when that is
+    // 0). It blinks on native timer 241 at the system's caret blink time.
+    // CreateCaret makes the native caret for the paint window and gives the
+    // caret rectangle that size (false without a window or when the native
+    // caret cannot be made).
+    bool CreateCaret(HBITMAP hBmp, int nWidth, int nHeight);
+    // Starts (blink on, drawn at once) or stops the drawn caret; nothing
+    // when the state does not change.
+    void ShowCaret(bool bShow);
+    // Moves the native caret and the drawn one for `pOwner`; false, and the
+    // caret stays where it was, when the native caret cannot move.
+    bool SetCaretPos(CRichEditUI* pOwner, int x, int y);
+    // Draws the caret within rcPaint while painting. An owner that lost the
+    // focus (or a paint window without the keyboard focus) stops the blink
+    // and draws nothing.
+    void DrawCaret(HDC hDC, const RECT& rcPaint);
+    RECT GetCaretRect() const;
+    // Shown (blinking) and, within the blink, drawn at present.
+    bool IsCaretShowing() const;
+    bool IsCaretActive() const;
+
     // ---- Notifications ----
     bool AddNotifier(INotifyUI* pControl);
     bool RemoveNotifier(INotifyUI* pControl);
@@ -567,6 +591,13 @@ private:
     RECT m_rcCaption = {0, 0, 0, 0};
     int m_nOpacity = 255;
     ShadowSettings m_shadow;
+    RECT m_rtCaret = {0, 0, 0, 0};
+    bool m_bCaretActive = false;
+    bool m_bCaretShowing = false;
+    CRichEditUI* m_pCaretOwner = nullptr;
+    // Timer 241: the caret's blink (invalidate, toggle active).
+    void BlinkCaret();
+    void InvalidateCaret();
 };
 
 } // namespace Veneer

@@ -10,25 +10,13 @@
 #include "ui/UIControl.h"
 #include "ui/UIManager.h"
 #include "ui/UIRender.h"
+#include "ui/UIRichEdit.h"
 
 #include <algorithm>
 
 namespace Veneer {
 
 namespace {
-
-bool RectEmpty(const RECT& rc) {
-    return rc.right <= rc.left || rc.bottom <= rc.top;
-}
-
-RECT RectUnion(const RECT& a, const RECT& b) {
-    if (RectEmpty(a))
-        return b;
-    if (RectEmpty(b))
-        return a;
-    return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                std::max(a.bottom, b.bottom)};
-}
 
 int g_nLastCursor = UICURSOR_ARROW;
 
@@ -41,10 +29,7 @@ CControlUI* FindControlFromName(CControlUI* pThis, void* pData) {
 }
 
 CControlUI* FindControlFromPoint(CControlUI* pThis, void* pData) {
-    POINT pt = *static_cast<POINT*>(pData);
-    const RECT& rc = pThis->GetPos();
-    return (pt.x >= rc.left && pt.x < rc.right && pt.y >= rc.top && pt.y < rc.bottom) ? pThis
-                                                                                      : nullptr;
+    return plat::PtInRect(&pThis->GetPos(), *static_cast<POINT*>(pData)) ? pThis : nullptr;
 }
 
 CControlUI* FindControlFromUpdate(CControlUI* pThis, void* /*pData*/) {
@@ -140,6 +125,11 @@ void CPaintManagerUI::ReapObjects(CControlUI* pControl) {
         m_pFocus = nullptr;
     if (pControl == m_pRoot)
         m_pRoot = nullptr;
+    if (m_pCaretOwner != nullptr && static_cast<CControlUI*>(m_pCaretOwner) == pControl) {
+        // A caret owner that goes takes the drawn caret with it.
+        m_pCaretOwner = nullptr;
+        ShowCaret(false);
+    }
     KillTimer(pControl);
     const CStdString sName = pControl->GetName();
     if (!sName.IsEmpty()) {
@@ -260,14 +250,14 @@ bool CPaintManagerUI::SetPostPaintIndex(CControlUI* pControl, int iIndex) {
 void CPaintManagerUI::Invalidate(RECT& rcItem) {
     ++m_nInvalidateCount;
     m_rcLayeredUpdate = rcItem;
-    m_rcInvalid = RectUnion(m_rcInvalid, rcItem);
+    plat::UnionRect(&m_rcInvalid, &m_rcInvalid, &rcItem);
     InvalidateWindowRect(&rcItem);
 }
 
 void CPaintManagerUI::Invalidate() {
     RECT rc = {0, 0, m_szClient.cx, m_szClient.cy};
     ++m_nInvalidateCount;
-    m_rcInvalid = RectUnion(m_rcInvalid, rc);
+    plat::UnionRect(&m_rcInvalid, &m_rcInvalid, &rc);
     InvalidateWindowRect(nullptr);
 }
 
@@ -288,16 +278,8 @@ void CPaintManagerUI::ResetBackBuffer(int cx, int cy) {
     ReleaseBackBuffer();
     if (cx <= 0 || cy <= 0)
         return;
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = cx;
-    bmi.bmiHeader.biHeight = -cy;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
-    bmi.bmiHeader.biSizeImage = cx * cy * 4;
     void* bits = nullptr;
-    m_hbmpOffscreen = plat::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    m_hbmpOffscreen = plat::CreateDIB32(cx, cy, &bits);
     m_pOffscreenBits = static_cast<LPBYTE>(bits);
     if (m_hbmpOffscreen == nullptr)
         return;
@@ -340,7 +322,7 @@ void CPaintManagerUI::LayoutPending() {
         return;
     m_bUpdateNeeded = false;
     RECT rcClient = {0, 0, m_szClient.cx, m_szClient.cy};
-    if (RectEmpty(rcClient) || m_pRoot == nullptr)
+    if (plat::IsRectEmpty(&rcClient) || m_pRoot == nullptr)
         return;
     if (m_pRoot->IsUpdateNeeded()) {
         m_pRoot->SetPos(rcClient);
@@ -389,7 +371,7 @@ bool CPaintManagerUI::PaintOffscreen(const RECT* rcPaint) {
     RECT rcUpdate = rcPaint != nullptr ? *rcPaint : m_rcInvalid;
     RECT rcDraw;
     m_rcInvalid = RECT{0, 0, 0, 0};
-    if (!RectIntersect(&rcDraw, rcUpdate, rcClient))
+    if (!plat::IntersectRect(&rcDraw, &rcUpdate, &rcClient))
         return true;
 
     const int saved = plat::SaveDC(m_hDcOffscreen);
@@ -397,6 +379,7 @@ bool CPaintManagerUI::PaintOffscreen(const RECT* rcPaint) {
     if (IsBackgroundTransparent())
         CRenderEngine::ClearAlphaPixel(m_pOffscreenBits, m_szOffscreen.cx, &rcDraw);
     m_pRoot->DoPaint(m_hDcOffscreen, rcDraw);
+    DrawCaret(m_hDcOffscreen, rcDraw);
     for (CControlUI* p : std::vector<CControlUI*>(m_aPostPaintControls))
         p->DoPostPaint(m_hDcOffscreen, rcDraw);
     if (IsBackgroundTransparent())

@@ -10,7 +10,7 @@
 #include "plat/win/winuser.h"
 #include "ui/UIControl.h"
 #include "ui/UIManager.h"
-#include "ui/UIProgress.h"
+#include "ui/UIRichEdit.h"
 #include "ui/UIShadow.h"
 
 #include <algorithm>
@@ -178,7 +178,9 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         return true;
     case WM_TIMER:
         // Control timers cycle through native ids 0-239; 241 is the caret's.
-        if (wParam != kCaretTimer)
+        if (wParam == kCaretTimer)
+            BlinkCaret();
+        else
             FireTimer(static_cast<UINT>(wParam));
         break;
     case WM_SETCURSOR: {

@@ -1,6 +1,7 @@
 // The control side's contact points with a bound native window: binding,
 // the back-buffered WM_PAINT pipeline, invalidation, keyboard focus, native
-// timers, the posted clean-up message, window resizing and the cursor.
+// timers, the posted clean-up message, window resizing, the cursor and the
+// caret.
 // While no window is bound (the off-screen mode that tests and skinview use)
 // each of them keeps its state in the manager only: invalidations
 // accumulate, timers are recorded for a host to fire, nothing else happens.
@@ -8,6 +9,8 @@
 #include "plat/win/winuser.h"
 #include "ui/UIControl.h"
 #include "ui/UIManager.h"
+#include "ui/UIRender.h"
+#include "ui/UIRichEdit.h"
 
 #include <algorithm>
 
@@ -165,6 +168,91 @@ void CPaintManagerUI::ApplyWindowOpacity(int nOpacity) {
         plat::SetWindowLongPtr(m_hWndPaint, GWL_EXSTYLE,
                                exStyle & ~static_cast<LONG_PTR>(WS_EX_LAYERED));
     }
+}
+
+// ---- The caret ----
+
+namespace {
+constexpr UINT kCaretTimer = 241;
+} // namespace
+
+bool CPaintManagerUI::CreateCaret(HBITMAP hBmp, int nWidth, int nHeight) {
+    if (m_hWndPaint == nullptr || !plat::CreateCaret(m_hWndPaint, hBmp, nWidth, nHeight))
+        return false;
+    m_rtCaret.right = m_rtCaret.left + nWidth;
+    m_rtCaret.bottom = m_rtCaret.top + nHeight;
+    return true;
+}
+
+void CPaintManagerUI::ShowCaret(bool bShow) {
+    if (m_bCaretShowing == bShow)
+        return;
+    m_bCaretShowing = bShow;
+    if (bShow) {
+        StartWindowTimer(kCaretTimer, plat::GetCaretBlinkTime());
+        if (!m_bCaretActive) {
+            InvalidateCaret();
+            m_bCaretActive = true;
+        }
+    } else {
+        StopWindowTimer(kCaretTimer);
+        if (m_bCaretActive)
+            InvalidateCaret();
+        m_bCaretActive = false;
+    }
+}
+
+bool CPaintManagerUI::SetCaretPos(CRichEditUI* pOwner, int x, int y) {
+    if (m_hWndPaint == nullptr || !plat::SetCaretPos(x, y))
+        return false;
+    m_pCaretOwner = pOwner;
+    InvalidateCaret();
+    plat::OffsetRect(&m_rtCaret, x - m_rtCaret.left, y - m_rtCaret.top);
+    InvalidateCaret();
+    return true;
+}
+
+void CPaintManagerUI::DrawCaret(HDC hDC, const RECT& rcPaint) {
+    if (m_pCaretOwner != nullptr &&
+        (!m_pCaretOwner->IsFocused() || plat::GetFocus() != m_hWndPaint)) {
+        StopWindowTimer(kCaretTimer);
+        if (m_bCaretActive)
+            InvalidateCaret();
+        m_bCaretActive = false;
+        return;
+    }
+    if (!m_bCaretActive || !m_bCaretShowing || m_pCaretOwner == nullptr)
+        return;
+    RECT rcCaret;
+    if (!plat::IntersectRect(&rcCaret, &m_rtCaret, &rcPaint))
+        return;
+    DWORD dwColor = m_pCaretOwner->GetTextColor();
+    if (dwColor == 0)
+        dwColor = GetDefaultFontColor();
+    CRenderEngine::DrawColor(hDC, rcCaret, dwColor);
+}
+
+void CPaintManagerUI::BlinkCaret() {
+    InvalidateCaret();
+    m_bCaretActive = !m_bCaretActive;
+}
+
+void CPaintManagerUI::InvalidateCaret() {
+    RECT rc = m_rtCaret;
+    if (!plat::IsRectEmpty(&rc))
+        Invalidate(rc);
+}
+
+RECT CPaintManagerUI::GetCaretRect() const {
+    return m_rtCaret;
+}
+
+bool CPaintManagerUI::IsCaretShowing() const {
+    return m_bCaretShowing;
+}
+
+bool CPaintManagerUI::IsCaretActive() const {
+    return m_bCaretActive;
 }
 
 void CPaintManagerUI::SetWindowCursor(int nCursor) {

@@ -1,5 +1,6 @@
+#include "ui/UIOption.h"
+
 #include "ui/UIAttrParse.h"
-#include "ui/UIButton.h"
 #include "ui/UIManager.h"
 #include "ui/UIRender.h"
 

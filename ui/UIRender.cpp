@@ -28,7 +28,7 @@ namespace {
 
 bool Meets(const RECT& a, const RECT& b) {
     RECT tmp;
-    return RectIntersect(&tmp, a, b);
+    return plat::IntersectRect(&tmp, &a, &b);
 }
 
 } // namespace
@@ -158,17 +158,8 @@ TImageInfo* CRenderEngine::LoadImageFromMemory(const BYTE* pData, DWORD dwSize, 
     stbi_uc* pImage = stbi_load_from_memory(pData, static_cast<int>(dwSize), &x, &y, &n, 4);
     if (!pImage)
         return nullptr;
-    BITMAPINFO bmi;
-    memset(&bmi, 0, sizeof(bmi));
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = x;
-    bmi.bmiHeader.biHeight = -y;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
-    bmi.bmiHeader.biSizeImage = static_cast<DWORD>(x) * static_cast<DWORD>(y) * 4;
     void* pvBits = nullptr;
-    HBITMAP hBitmap = plat::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &pvBits, nullptr, 0);
+    HBITMAP hBitmap = plat::CreateDIB32(x, y, &pvBits);
     if (!hBitmap || !pvBits) {
         if (hBitmap)
             plat::DeleteObject(hBitmap);
@@ -305,7 +296,7 @@ void CRenderEngine::DrawImage(HDC hDC, HBITMAP hBitmap, const RECT& rc, const RE
         cr == 0 && ct == 0 && cb == 0) {
         // Same size, no corners: copy only the visible part, pixel for pixel.
         RECT rcTemp;
-        if (RectIntersect(&rcTemp, rcPaint, rc)) {
+        if (plat::IntersectRect(&rcTemp, &rcPaint, &rc)) {
             plat::BitBlt(hDC, rcTemp.left, rcTemp.top, rcTemp.right - rcTemp.left,
                          rcTemp.bottom - rcTemp.top, hCloneDC, sl + rcTemp.left - rc.left,
                          st + rcTemp.top - rc.top, SRCCOPY);

@@ -4,10 +4,13 @@
 // and draws the visible part of the line; there is no platform rich-text
 // service underneath. Editing input is accepted only when the field is not
 // read-only (characters, Backspace and Return).
+#include "ui/UIRichEdit.h"
+
 #include "ui/UIAttrParse.h"
 #include "ui/UIManager.h"
-#include "ui/UIProgress.h"
 #include "ui/UIRender.h"
+
+#include <algorithm>
 
 namespace Veneer {
 
@@ -88,6 +91,9 @@ void CRichEditUI::SetReadOnly(bool bReadOnly) {
         m_lTwhStyle &= ~ES_READONLY;
     if (m_pTwh)
         m_pTwh->SetReadOnly(bReadOnly);
+    // A field that can no longer be changed shows no insertion point.
+    if (bReadOnly && IsFocused() && m_pManager != nullptr)
+        m_pManager->ShowCaret(false);
 }
 
 bool CRichEditUI::IsWantTab() const {
@@ -170,6 +176,7 @@ void CRichEditUI::SetText(LPCWSTR pstrText) {
         m_sText = m_sText.Left(m_iLimitText);
     if (m_pTwh)
         m_pTwh->SetText(m_sText.GetData());
+    UpdateCaret();
     Invalidate();
 }
 
@@ -218,6 +225,7 @@ void CRichEditUI::SetPos(RECT rc) {
     CControlUI::SetPos(rc);
     if (m_pTwh)
         m_pTwh->SetClientRect(GetTextRect());
+    UpdateCaret();
     // Children (none in practice) fill the content rectangle.
     RECT rcContent = GetContentRect();
     for (int i = 0; i < m_items.GetSize(); ++i) {
@@ -229,6 +237,35 @@ void CRichEditUI::SetPos(RECT rc) {
         else
             pControl->SetPos(rcContent);
     }
+}
+
+bool CRichEditUI::IsEditable() const {
+    return !m_bReadOnly && IsEnabled() && m_pTwh != nullptr;
+}
+
+int CRichEditUI::CaretHeight() const {
+    int height = 0;
+    if (m_pManager != nullptr) {
+        const TFontInfo* pFont = m_pManager->GetFontInfo(m_iFont);
+        if (pFont != nullptr)
+            height = pFont->tm.tmHeight;
+    }
+    const RECT rc = GetTextRect();
+    if (height <= 0 || height > rc.bottom - rc.top)
+        height = rc.bottom - rc.top;
+    return std::max(height, 1);
+}
+
+void CRichEditUI::UpdateCaret() {
+    if (m_pManager == nullptr || !IsFocused() || !IsEditable())
+        return;
+    // After the last character of the line, inside the text area.
+    const RECT rc = GetTextRect();
+    const CStdString text = m_pTwh->GetText();
+    const SIZE extent =
+        CRenderEngine::GetTextSize(m_pManager->GetPaintDC(), m_pManager, text.GetData(), m_iFont);
+    const LONG x = std::max(rc.left, std::min<LONG>(rc.left + extent.cx, rc.right - 1));
+    m_pManager->SetCaretPos(this, x, rc.top);
 }
 
 void CRichEditUI::DoEvent(TEventUI& event) {
@@ -245,6 +282,13 @@ void CRichEditUI::DoEvent(TEventUI& event) {
     }
     if (event.Type == UIEVENT_SETFOCUS || event.Type == UIEVENT_KILLFOCUS) {
         m_bFocused = event.Type == UIEVENT_SETFOCUS;
+        if (m_bFocused && IsEditable() && m_pManager != nullptr &&
+            m_pManager->CreateCaret(nullptr, 1, CaretHeight())) {
+            UpdateCaret();
+            m_pManager->ShowCaret(true);
+        } else if (!m_bFocused && m_pManager != nullptr) {
+            m_pManager->ShowCaret(false);
+        }
         Invalidate();
         return;
     }
@@ -280,6 +324,7 @@ void CRichEditUI::DoEvent(TEventUI& event) {
         }
         m_sText = text;
         m_pTwh->SetText(text.GetData());
+        UpdateCaret();
         Invalidate();
         if (m_pManager != nullptr)
             m_pManager->SendNotify(this, DUI_MSGTYPE_TEXTCHANGED);
@@ -313,7 +358,7 @@ void CRichEditUI::PaintStatusImage(plat::HDC hDC) {
 
 void CRichEditUI::DoPaint(plat::HDC hDC, const RECT& rcPaint) {
     RECT rcTemp;
-    if (!UIIntersectRect(&rcTemp, rcPaint, m_rcItem))
+    if (!plat::IntersectRect(&rcTemp, &rcPaint, &m_rcItem))
         return;
     // Everything stays inside the control's rounded border, when it has one.
     CRenderClip clip;
@@ -324,7 +369,7 @@ void CRichEditUI::DoPaint(plat::HDC hDC, const RECT& rcPaint) {
         CRenderClip::GenerateClip(hDC, rcTemp, clip);
     // Background and state image first, then the text inside the text area,
     // then the border over everything.
-    if (!UIIntersectRect(&m_rcPaint, rcPaint, m_rcItem))
+    if (!plat::IntersectRect(&m_rcPaint, &rcPaint, &m_rcItem))
         return;
     PaintBkColor(hDC);
     PaintBkImage(hDC);
@@ -332,7 +377,7 @@ void CRichEditUI::DoPaint(plat::HDC hDC, const RECT& rcPaint) {
     if (m_pTwh) {
         RECT rcText = GetTextRect();
         RECT rcTextPaint;
-        if (UIIntersectRect(&rcTextPaint, rcText, rcPaint)) {
+        if (plat::IntersectRect(&rcTextPaint, &rcText, &rcPaint)) {
             CRenderClip textClip;
             CRenderClip::GenerateClip(hDC, rcTextPaint, textClip);
             CStdString text = m_pTwh->GetText();

@@ -287,17 +287,8 @@ void CShadowUI::Update(HWND hParent) {
     if (nShadWndWid <= 0 || nShadWndHei <= 0)
         return;
 
-    // A bottom-up 32-bit bitmap: picture row r is bitmap row SH - 1 - r.
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = nShadWndWid;
-    bmi.bmiHeader.biHeight = nShadWndHei;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
-    bmi.bmiHeader.biSizeImage = nShadWndWid * nShadWndHei * 4;
     void* pvBits = nullptr;
-    HBITMAP hbitmap = plat::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &pvBits, nullptr, 0);
+    HBITMAP hbitmap = plat::CreateDIB32(nShadWndWid, nShadWndHei, &pvBits);
     if (hbitmap == nullptr || pvBits == nullptr)
         return;
     HDC hMemDC = plat::CreateCompatibleDC(nullptr);
@@ -318,14 +309,9 @@ void CShadowUI::Update(HWND hParent) {
         const int W = rcParent.right - rcParent.left, H = rcParent.bottom - rcParent.top;
         HRGN hParentRgn = plat::CreateRectRgn(0, 0, 0, 0);
         const bool bHasRgn = plat::GetWindowRgn(hParent, hParentRgn) != ERROR;
-        std::vector<uint32_t> px = ComputeShadow(bHasRgn ? hParentRgn : nullptr, W, H);
+        // Straight into the new (all clear) bitmap.
+        ComputeShadow(bHasRgn ? hParentRgn : nullptr, W, H, static_cast<uint32_t*>(pvBits));
         plat::DeleteObject(hParentRgn);
-        auto* pBits = static_cast<uint32_t*>(pvBits);
-        std::fill(pBits, pBits + static_cast<size_t>(nShadWndWid) * nShadWndHei, 0u);
-        if (px.size() == static_cast<size_t>(nShadWndWid) * nShadWndHei)
-            for (int r = 0; r < nShadWndHei; ++r)
-                std::copy_n(px.begin() + static_cast<long>(r) * nShadWndWid, nShadWndWid,
-                            pBits + static_cast<size_t>(nShadWndHei - 1 - r) * nShadWndWid);
     }
     if (bDrawn) {
         POINT ptDst = {rcShadow.left, rcShadow.top};
@@ -344,11 +330,19 @@ void CShadowUI::Update(HWND hParent) {
 // ============================================================ computation
 
 std::vector<uint32_t> CShadowUI::ComputeShadow(HRGN hRegion, int W, int H) const {
-    const int S = m_nSize, P = m_nSharpness, D = m_nDarkness, X = m_nxOffset, Y = m_nyOffset;
-    const int SW = W + 2 * S, SH = H + 2 * S;
+    const int SW = W + 2 * m_nSize, SH = H + 2 * m_nSize;
     if (W <= 0 || H <= 0 || SW <= 0 || SH <= 0)
         return {};
     std::vector<uint32_t> pic(static_cast<size_t>(SW) * SH, 0u);
+    ComputeShadow(hRegion, W, H, pic.data());
+    return pic;
+}
+
+bool CShadowUI::ComputeShadow(HRGN hRegion, int W, int H, uint32_t* pic) const {
+    const int S = m_nSize, P = m_nSharpness, D = m_nDarkness, X = m_nxOffset, Y = m_nyOffset;
+    const int SW = W + 2 * S, SH = H + 2 * S;
+    if (pic == nullptr || W <= 0 || H <= 0 || SW <= 0 || SH <= 0)
+        return false;
     using Span = std::array<int, 2>;
     const Span kEmpty = {W, 0}; // start past end: no pixels
 
@@ -405,7 +399,7 @@ std::vector<uint32_t> CShadowUI::ComputeShadow(HRGN hRegion, int W, int H) const
             const int y = cy - K + k;
             if (y < 0 || y >= SH)
                 continue;
-            uint32_t* row = pic.data() + static_cast<size_t>(y) * SW;
+            uint32_t* row = pic + static_cast<size_t>(y) * SW;
             const uint32_t* krow = kernel.data() + static_cast<size_t>(k) * KW;
             for (int l = 0; l < KW; ++l) {
                 const int x = cx - K + l;
@@ -431,7 +425,7 @@ std::vector<uint32_t> CShadowUI::ComputeShadow(HRGN hRegion, int W, int H) const
     // 5. The interior at full darkness, transparent under the window.
     const uint32_t clCenter = PreMultiplied(m_Color, static_cast<uint32_t>(D));
     auto fill = [&](int i, int from, int to, uint32_t v) {
-        uint32_t* row = pic.data() + static_cast<size_t>(i) * SW;
+        uint32_t* row = pic + static_cast<size_t>(i) * SW;
         for (int j = std::max(from, 0); j < std::min(to, SW); ++j)
             row[j] = v;
     };
@@ -448,7 +442,7 @@ std::vector<uint32_t> CShadowUI::ComputeShadow(HRGN hRegion, int W, int H) const
         fill(i, std::max(s, 0), std::min(e, SW), 0u);
         fill(i, std::max(e, a), b, clCenter);
     }
-    return pic;
+    return true;
 }
 
 } // namespace Veneer

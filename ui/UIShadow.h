@@ -71,6 +71,10 @@ public:
     // ARGB pixels, top row first, SW = W + 2 * size and SH = H + 2 * size.
     // Empty when either side would not be positive.
     std::vector<uint32_t> ComputeShadow(HRGN hRegion, int W, int H) const;
+    // The same into pixels the caller provides, all zero on entry (SW x SH,
+    // top row first); false, writing nothing, when either side would not be
+    // positive.
+    bool ComputeShadow(HRGN hRegion, int W, int H, uint32_t* pPixels) const;
 
 protected:
     static std::map<HWND, CShadowUI*>& GetShadowMap();

@@ -202,13 +202,16 @@ LRESULT WindowImplBase::OnNcActivate(UINT, WPARAM wParam, LPARAM, bool& bHandled
 }
 
 LRESULT WindowImplBase::OnNcCalcSize(UINT, WPARAM, LPARAM lParam, bool& /*bHandled*/) {
+    // With wParam TRUE lParam is NCCALCSIZE_PARAMS, whose first rectangle is
+    // the one answered; with FALSE it is that rectangle alone.
     auto* pRect = reinterpret_cast<LPRECT>(lParam);
     if (plat::IsZoomed(*this) && pRect != nullptr) {
+        // A maximised window's client area is the work area, in screen
+        // coordinates, wherever the work area begins.
         MONITORINFO oMonitor{};
         oMonitor.cbSize = sizeof(oMonitor);
         plat::GetMonitorInfo(plat::MonitorFromWindow(*this, MONITOR_DEFAULTTONEAREST), &oMonitor);
-        *pRect = RECT{0, 0, oMonitor.rcWork.right - oMonitor.rcWork.left,
-                      oMonitor.rcWork.bottom - oMonitor.rcWork.top};
+        *pRect = oMonitor.rcWork;
         return WVR_REDRAW;
     }
     return 0;

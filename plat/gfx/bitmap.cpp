@@ -36,6 +36,8 @@ void Bitmap::push() {
 std::shared_ptr<Bitmap> makeBitmap(int width, int height) {
     if (width <= 0 || height <= 0 || width > 32767 || height > 32767)
         return nullptr;
+    // A new image surface is all zero already: its pages are touched only
+    // when something draws.
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(s);
@@ -48,8 +50,6 @@ std::shared_ptr<Bitmap> makeBitmap(int width, int height) {
     bm->width = width;
     bm->height = height;
     bm->stride = cairo_image_surface_get_stride(s);
-    std::memset(bm->pixels, 0, size_t(bm->stride) * height);
-    cairo_surface_mark_dirty(s);
     return bm;
 }
 
@@ -99,17 +99,6 @@ DcState::~DcState() {
         cairo_region_destroy(clip);
 }
 
-bool intersect(RECT* out, const RECT& a, const RECT& b) {
-    RECT r{a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top,
-           a.right < b.right ? a.right : b.right, a.bottom < b.bottom ? a.bottom : b.bottom};
-    if (isEmpty(r)) {
-        *out = RECT{0, 0, 0, 0};
-        return false;
-    }
-    *out = r;
-    return true;
-}
-
 static void initDcState(DcState& st) {
     st.bitmap = stockBitmap();
     st.font = std::static_pointer_cast<Font>(stockObject(DEFAULT_GUI_FONT));
@@ -153,6 +142,25 @@ HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* pbmi, UINT usage, void** ppv
     HBITMAP hbm = static_cast<HBITMAP>(addObject(bm));
     if (ppvBits)
         *ppvBits = bottomUp ? static_cast<void*>(bm->userBits.get()) : bm->pixels;
+    return hbm;
+}
+
+HBITMAP CreateDIB32(int width, int height, void** ppvBits) {
+    if (ppvBits)
+        *ppvBits = nullptr;
+    if (height <= 0)
+        return nullptr;
+    BITMAPINFO bmi{};
+    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bmi.bmiHeader.biWidth = width;
+    bmi.bmiHeader.biHeight = -height;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP hbm = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (ppvBits)
+        *ppvBits = bits;
     return hbm;
 }
 

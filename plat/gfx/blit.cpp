@@ -179,14 +179,27 @@ BOOL BitBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int x1, int y1, DWOR
         return FALSE;
     Bitmap* sb = s->state.bitmap.get();
     // The part of the source block that exists.
-    RECT want = clampRect(x1, y1, int64_t(x1) + cx, int64_t(y1) + cy), have;
-    if (!intersect(&have, want, RECT{0, 0, sb->width, sb->height}))
+    const RECT want = clampRect(x1, y1, int64_t(x1) + cx, int64_t(y1) + cy);
+    const RECT source{0, 0, sb->width, sb->height};
+    RECT have;
+    if (!IntersectRect(&have, &want, &source))
         return TRUE;
-    SourceBlock block = copyBlock(sb, have);
     const int64_t dx = int64_t(x) - x1, dy = int64_t(y) - y1;
     Bitmap* db = d->state.bitmap.get();
-    PixelAccess access(db, true);
     RECT area = clampRect(have.left + dx, have.top + dy, have.right + dx, have.bottom + dy);
+    if (sb != db) {
+        // Straight from the source rows: no copy of the block is needed.
+        PixelAccess from(sb, false);
+        PixelAccess access(db, true);
+        for (const RECT& r : drawRects(*d, area))
+            for (int py = r.top; py < r.bottom; ++py)
+                std::memcpy(db->row(py) + r.left, sb->row(int(py - dy)) + (r.left - dx),
+                            size_t(r.right - r.left) * 4);
+        return TRUE;
+    }
+    // Within one bitmap the block is copied first, as the areas may overlap.
+    SourceBlock block = copyBlock(sb, have);
+    PixelAccess access(db, true);
     for (const RECT& r : drawRects(*d, area))
         for (int py = r.top; py < r.bottom; ++py)
             std::memcpy(db->row(py) + r.left,
@@ -208,9 +221,10 @@ BOOL StretchBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int xs, int ys, 
     if (cx == cxs && cy == cys)
         return BitBlt(dst, x, y, cx, cy, src, xs, ys, SRCCOPY);
     Bitmap* sb = s->state.bitmap.get();
+    const RECT want = clampRect(xs, ys, int64_t(xs) + cxs, int64_t(ys) + cys);
+    const RECT source{0, 0, sb->width, sb->height};
     RECT have;
-    if (!intersect(&have, clampRect(xs, ys, int64_t(xs) + cxs, int64_t(ys) + cys),
-                   RECT{0, 0, sb->width, sb->height}))
+    if (!IntersectRect(&have, &want, &source))
         return TRUE;
     SourceBlock block = copyBlock(sb, have);
     const bool avg = d->state.stretchMode == HALFTONE;

@@ -72,6 +72,11 @@ HGDIOBJ GetStockObject(int which);
 HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* pbmi, UINT usage, void** ppvBits,
                          HANDLE section, DWORD offset);
 
+// The usual DIB: 32 bits per pixel, width x height, top-down rows of
+// width * 4 bytes, zero-filled. *ppvBits (when not null) receives the pixels.
+// Null (and *ppvBits null) for the sizes CreateDIBSection refuses.
+HBITMAP CreateDIB32(int width, int height, void** ppvBits);
+
 // A top-down 32-bit bitmap of cx x cy, zero-filled (hdc may be null). Null
 // for non-positive sizes.
 HBITMAP CreateCompatibleBitmap(HDC hdc, int cx, int cy);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "plat/gfx/gdi.h"
+#include "plat/sys/rect.h"
 
 #include <cairo.h>
 
@@ -226,11 +227,6 @@ inline DWORD over(DWORD src, DWORD dst) {
         r |= (v > 255 ? 255 : v) << shift;
     }
     return r;
-}
-
-bool intersect(RECT* out, const RECT& a, const RECT& b);
-inline bool isEmpty(const RECT& r) {
-    return r.right <= r.left || r.bottom <= r.top;
 }
 
 // ---- Text (font.cpp) ----

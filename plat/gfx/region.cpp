@@ -93,7 +93,7 @@ cairo_region_t* drawRegion(const Dc& dc, const RECT* area) {
         dc.state.clip ? cairo_region_copy(dc.state.clip) : cairo_region_create_rectangle(&bounds);
     cairo_region_intersect_rectangle(r, &bounds);
     if (area) {
-        if (isEmpty(*area)) {
+        if (IsRectEmpty(area)) {
             cairo_region_destroy(r);
             return cairo_region_create();
         }
@@ -165,7 +165,7 @@ using namespace gfx;
 
 HRGN CreateRectRgn(int left, int top, int right, int bottom) {
     RECT r = ordered(left, top, right, bottom);
-    if (isEmpty(r))
+    if (IsRectEmpty(&r))
         return newRegion(cairo_region_create());
     cairo_rectangle_int_t c = toCairo(r);
     return newRegion(cairo_region_create_rectangle(&c));
@@ -212,7 +212,7 @@ BOOL SetRectRgn(HRGN hrgn, int left, int top, int right, int bottom) {
         return FALSE;
     RECT r = ordered(left, top, right, bottom);
     cairo_region_t* n;
-    if (isEmpty(r)) {
+    if (IsRectEmpty(&r)) {
         n = cairo_region_create();
     } else {
         cairo_rectangle_int_t c = toCairo(r);
@@ -281,7 +281,7 @@ BOOL RectInRegion(HRGN hrgn, const RECT* rc) {
     if (!rg || !rc)
         return FALSE;
     RECT r = ordered(rc->left, rc->top, rc->right, rc->bottom);
-    if (isEmpty(r))
+    if (IsRectEmpty(&r))
         return FALSE;
     cairo_rectangle_int_t c = toCairo(r);
     return cairo_region_contains_rectangle(rg->rgn, &c) != CAIRO_REGION_OVERLAP_OUT ? TRUE : FALSE;
@@ -357,7 +357,7 @@ int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom) {
         return ERROR;
     cairo_region_t* base = dcBase(*dc);
     RECT r = ordered(left, top, right, bottom);
-    if (isEmpty(r)) {
+    if (IsRectEmpty(&r)) {
         cairo_region_destroy(base);
         return setClip(*dc, cairo_region_create());
     }
@@ -372,7 +372,7 @@ int ExcludeClipRect(HDC hdc, int left, int top, int right, int bottom) {
         return ERROR;
     cairo_region_t* base = dcBase(*dc);
     RECT r = ordered(left, top, right, bottom);
-    if (!isEmpty(r)) {
+    if (!IsRectEmpty(&r)) {
         cairo_rectangle_int_t c = toCairo(r);
         cairo_region_subtract_rectangle(base, &c);
     }

@@ -233,7 +233,7 @@ BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
     const int w = pen.width;
     RECT outer = penOuter(pen, left, top, right, bottom);
     RECT inner{outer.left + w, outer.top + w, outer.right - w, outer.bottom - w};
-    if (brush.style == BS_SOLID && !isEmpty(inner))
+    if (brush.style == BS_SOLID && !IsRectEmpty(&inner))
         sp.rect(inner, opaquePixel(brush.color));
     const DWORD pp = opaquePixel(pen.color);
     if (w == 1 && pen.style != PS_SOLID && pen.style != PS_INSIDEFRAME) {

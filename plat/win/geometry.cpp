@@ -87,13 +87,14 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     auto& st = S();
     WINDOWPOS wp{};
     bool topLevel;
-    RECT oldRect;
+    RECT oldRect, oldClient;
     {
         LockedWnd w(hwnd);
         if (!w)
             return FALSE;
         topLevel = IsTopLevel(*w);
         oldRect = w->rect;
+        oldClient = w->client;
         wp.hwnd = hwnd;
         wp.hwndInsertAfter = insertAfter;
         wp.x = (flags & SWP_NOMOVE) ? w->rect.left : x;
@@ -115,19 +116,29 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     bool moved = newRect.left != oldRect.left || newRect.top != oldRect.top;
     bool sized = (newRect.right - newRect.left) != (oldRect.right - oldRect.left) ||
                  (newRect.bottom - newRect.top) != (oldRect.bottom - oldRect.top);
-    RECT client{0, 0, newRect.right - newRect.left, newRect.bottom - newRect.top};
+    // A new size or frame asks the window for its client area: the proposed
+    // window rectangle in, the client rectangle out (both in the parent's
+    // coordinates, the screen's for a top-level window), with the old window
+    // and client rectangles beside it.
+    RECT client = oldClient;
+    bool clientRedraw = false;
     if (sized || (flags & SWP_FRAMECHANGED)) {
         NCCALCSIZE_PARAMS p{};
         p.rgrc[0] = newRect;
         p.rgrc[1] = oldRect;
+        p.rgrc[2] = oldClient;
+        OffsetRect(&p.rgrc[2], oldRect.left, oldRect.top);
         p.lppos = &wp;
-        SendMessage(hwnd, WM_NCCALCSIZE, TRUE, reinterpret_cast<LPARAM>(&p));
+        const LRESULT valid = SendMessage(hwnd, WM_NCCALCSIZE, TRUE, reinterpret_cast<LPARAM>(&p));
+        if (!IsWindow(hwnd))
+            return FALSE;
         client = p.rgrc[0];
         OffsetRect(&client, -newRect.left, -newRect.top);
         if (client.right < client.left)
             client.right = client.left;
         if (client.bottom < client.top)
             client.bottom = client.top;
+        clientRedraw = (valid & WVR_REDRAW) != 0 || !EqualRect(&client, &oldClient);
     }
     bool show = false, hide = false;
     {
@@ -163,10 +174,10 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
             }
             RestackLocked();
         }
-        if (sized) {
+        if (sized)
             ResizeSurfaceLocked(*w);
+        if (sized || clientRedraw)
             SystemInvalidateLocked(*w, nullptr, true);
-        }
         SyncSurfaceLocked(*w);
         if (topLevel) {
             SyncOwnedLocked(hwnd);

@@ -1,5 +1,5 @@
 // The one monitor, system metrics and system parameters, from the backend's
-// screen and work area.
+// screen and work area; the system colours.
 #include <algorithm>
 
 #include "plat/gfx/gdi.h"
@@ -131,6 +131,33 @@ BOOL SystemParametersInfo(UINT action, UINT, PVOID pvParam, UINT) {
         return TRUE;
     default:
         return FALSE;
+    }
+}
+
+DWORD GetSysColor(int index) {
+    switch (index) {
+    case COLOR_WINDOW:
+        return RGB(255, 255, 255);
+    case COLOR_WINDOWFRAME:
+        return RGB(100, 100, 100);
+    case COLOR_BTNFACE:
+        return RGB(240, 240, 240);
+    case 8:
+        return RGB(0, 0, 0); // COLOR_WINDOWTEXT
+    case 13:
+        return RGB(0, 120, 215); // COLOR_HIGHLIGHT
+    case 14:
+        return RGB(255, 255, 255); // COLOR_HIGHLIGHTTEXT
+    case 17:
+        return RGB(109, 109, 109); // COLOR_GRAYTEXT
+    case 18:
+        return RGB(0, 0, 0); // COLOR_BTNTEXT
+    case 23:
+        return RGB(0, 0, 0); // COLOR_INFOTEXT
+    case 24:
+        return RGB(255, 255, 225); // COLOR_INFOBK
+    default:
+        return RGB(0, 0, 0);
     }
 }
 

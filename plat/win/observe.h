@@ -28,4 +28,9 @@ struct DesktopPostRecord {
 };
 std::vector<DesktopPostRecord> DesktopPosts();
 
+// Moves the window manager's clock forward: timers, the caret's blink and
+// hover time-outs fall due as if that much time had passed. For tests that
+// drive time instead of waiting for it.
+void AdvanceWindowClock(DWORD ms);
+
 } // namespace plat

@@ -207,6 +207,7 @@ HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
         w->hasUpdate = false;
         w->updateErase = false;
         w->update = RECT{0, 0, 0, 0};
+        CaretBeginPaintLocked(*w);
         dc = MakeDCLocked(*w, true);
     }
     if (!dc)
@@ -228,8 +229,11 @@ BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* ps) {
     auto it = DCs().find(ps->hdc);
     if (it == DCs().end())
         return FALSE;
-    if (Wnd* w = FindLocked(hwnd); w && w->buffer == it->second.buffer)
-        PresentLocked(*w, ps->rcPaint);
+    if (Wnd* w = FindLocked(hwnd)) {
+        CaretEndPaintLocked(*w);
+        if (w->buffer == it->second.buffer)
+            PresentLocked(*w, ps->rcPaint);
+    }
     DeleteDC(ps->hdc);
     DCs().erase(it);
     return TRUE;
@@ -338,18 +342,23 @@ BOOL UpdateLayeredWindow(HWND hwnd, HDC, POINT* pptDst, SIZE* psize, HDC hdcSrc,
             SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
         }
-        int sx = pptSrc ? pptSrc->x : 0, sy = pptSrc ? pptSrc->y : 0;
+        // The source block at (sx, sy); window pixels it does not cover
+        // are transparent.
+        const int sx = pptSrc ? pptSrc->x : 0, sy = pptSrc ? pptSrc->y : 0;
+        const int x0 = std::clamp(-sx, 0, w->surfW), x1 = std::clamp(px.width - sx, x0, w->surfW);
         for (int y = 0; y < w->surfH; ++y) {
             uint32_t* dst = w->buffer->data() + static_cast<size_t>(y) * w->capW;
-            int srcY = sy + y;
-            for (int x = 0; x < w->surfW; ++x) {
-                int srcX = sx + x;
-                uint32_t v = 0;
-                if (srcX >= 0 && srcY >= 0 && srcX < px.width && srcY < px.height)
-                    std::memcpy(&v, px.bits + static_cast<size_t>(srcY) * px.stride + srcX * 4, 4);
-                dst[x] = v;
+            const int srcY = sy + y;
+            if (srcY < 0 || srcY >= px.height || x0 == x1) {
+                std::fill(dst, dst + w->surfW, 0u);
+                continue;
             }
+            std::fill(dst, dst + x0, 0u);
+            std::memcpy(dst + x0, px.bits + static_cast<size_t>(srcY) * px.stride + (sx + x0) * 4,
+                        static_cast<size_t>(x1 - x0) * 4);
+            std::fill(dst + x1, dst + w->surfW, 0u);
         }
+        CaretPixelsReplacedLocked(*w);
     }
     w->layeredReady = true;
     w->layeredPushed = true;

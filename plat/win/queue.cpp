@@ -2,6 +2,7 @@
 // fixed order (sent, posted, input, quit, paint, timer), timers and waiting.
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -64,6 +65,9 @@ std::map<DWORD, std::weak_ptr<ThreadQueue>>& Registry() {
 
 std::atomic<uint64_t> g_msgCounter{0};
 
+// What AdvanceWindowClock added to the monotonic clock.
+std::atomic<uint64_t> g_clockAdvance{0};
+
 bool InFilter(UINT msg, UINT lo, UINT hi) {
     if (lo == 0 && hi == 0)
         return true;
@@ -83,6 +87,12 @@ DWORD MsgTime() {
 }
 
 } // namespace
+
+uint64_t NowMs() {
+    using namespace std::chrono;
+    return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count()) +
+           g_clockAdvance.load();
+}
 
 DWORD CurrentTid() {
     return static_cast<DWORD>(syscall(SYS_gettid));
@@ -234,7 +244,7 @@ bool TakeTimer(const std::shared_ptr<ThreadQueue>& q, HWND filter, bool remove, 
     if (!best)
         return false;
     out->hwnd = best->hwnd;
-    out->message = WM_TIMER;
+    out->message = best->system ? WM_SYSTIMER : WM_TIMER;
     out->wParam = best->id;
     out->lParam = reinterpret_cast<LPARAM>(best->proc);
     if (remove) {
@@ -392,9 +402,9 @@ BOOL WaitMessage() {
 LRESULT DispatchMessage(const MSG* msg) {
     if (!msg)
         return 0;
-    if (msg->message == WM_TIMER && msg->lParam) {
+    if ((msg->message == WM_TIMER || msg->message == WM_SYSTIMER) && msg->lParam) {
         auto proc = reinterpret_cast<TIMERPROC>(msg->lParam);
-        proc(msg->hwnd, WM_TIMER, msg->wParam, msg->time);
+        proc(msg->hwnd, msg->message, msg->wParam, msg->time);
         return 0;
     }
     if (!msg->hwnd)
@@ -567,13 +577,13 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
         // Thread timers get a fresh id unless an existing one is replaced.
         bool exists = false;
         for (auto& t : q->timers)
-            if (!t.hwnd && t.id == id)
+            if (!t.hwnd && t.id == id && !t.system)
                 exists = true;
         if (!exists)
             id = q->nextThreadTimerId++;
     }
     for (auto& t : q->timers) {
-        if (t.hwnd == hwnd && t.id == id) {
+        if (t.hwnd == hwnd && t.id == id && !t.system) {
             t.elapse = elapse;
             t.proc = proc;
             t.due = NowMs() + elapse;
@@ -607,14 +617,55 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id) {
         q = CurrentQueue();
     }
     std::lock_guard<std::mutex> g(q->m);
-    auto it = std::find_if(q->timers.begin(), q->timers.end(),
-                           [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
+    auto it = std::find_if(q->timers.begin(), q->timers.end(), [&](const Timer& t) {
+        return t.hwnd == hwnd && t.id == id && !t.system;
+    });
     if (it == q->timers.end())
         return FALSE;
     q->timers.erase(it);
     // A WM_TIMER already taken from the queue is not called back.
     return TRUE;
 }
+
+namespace wm {
+
+void SetSystemTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
+    auto w = Find(hwnd);
+    if (!w)
+        return;
+    auto q = w->queue;
+    std::lock_guard<std::mutex> g(q->m);
+    elapse = std::max<UINT>(elapse, 1);
+    auto it = std::find_if(q->timers.begin(), q->timers.end(), [&](const Timer& t) {
+        return t.hwnd == hwnd && t.id == id && t.system;
+    });
+    if (it == q->timers.end()) {
+        q->timers.emplace_back();
+        it = q->timers.end() - 1;
+    }
+    it->hwnd = hwnd;
+    it->id = id;
+    it->elapse = elapse;
+    it->proc = proc;
+    it->system = true;
+    it->due = NowMs() + elapse;
+    it->seq = ++q->timerSeq;
+    q->Wake();
+}
+
+void KillSystemTimer(HWND hwnd, UINT_PTR id) {
+    auto w = Find(hwnd);
+    if (!w)
+        return;
+    auto q = w->queue;
+    std::lock_guard<std::mutex> g(q->m);
+    q->timers.erase(
+        std::remove_if(q->timers.begin(), q->timers.end(),
+                       [&](const Timer& t) { return t.hwnd == hwnd && t.id == id && t.system; }),
+        q->timers.end());
+}
+
+} // namespace wm
 
 namespace wm {
 
@@ -625,6 +676,22 @@ std::shared_ptr<ThreadQueue> FindQueueByTid(DWORD tid) {
 }
 
 } // namespace wm
+
+void AdvanceWindowClock(DWORD ms) {
+    wm::g_clockAdvance += ms;
+    // Every waiting thread looks at its timers again.
+    std::vector<std::shared_ptr<ThreadQueue>> queues;
+    {
+        std::lock_guard<std::mutex> g(wm::g_registryMutex);
+        for (auto& [tid, weak] : wm::Registry())
+            if (auto q = weak.lock())
+                queues.push_back(q);
+    }
+    for (auto& q : queues) {
+        std::lock_guard<std::mutex> g(q->m);
+        q->Wake();
+    }
+}
 
 // True when the input thread is blocked waiting with no raw input left:
 // everything injected so far has been routed and handled, and every visible

@@ -22,11 +22,6 @@ namespace wm {
 
 // ==== 1. State and lookup ================================================================
 
-uint64_t NowMs() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 State& S() {
     // Never destroyed: windows may be touched by threads that outlive main.
     static State* s = new State;
@@ -89,6 +84,7 @@ void ForgetWindow(HWND hwnd) {
             DeleteObject(keep->region);
         keep->region = nullptr;
         DropInputStateFor(hwnd);
+        ForgetCaretLocked(hwnd);
         if (st.active == hwnd)
             st.active = nullptr;
         if (st.focus == hwnd)

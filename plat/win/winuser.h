@@ -18,6 +18,7 @@
 #pragma once
 
 #include "plat/gfx/gditypes.h"
+#include "plat/sys/rect.h"
 #include "plat/sys/showcmd.h"
 #include "plat/sys/wintypes.h"
 
@@ -88,6 +89,8 @@ constexpr UINT WM_INITDIALOG = 0x0110;
 constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_SYSCOMMAND = 0x0112;
 constexpr UINT WM_TIMER = 0x0113;
+// The system's own timers on a window (the caret's blink).
+constexpr UINT WM_SYSTIMER = 0x0118;
 constexpr UINT WM_HSCROLL = 0x0114;
 constexpr UINT WM_VSCROLL = 0x0115;
 constexpr UINT WM_CTLCOLOREDIT = 0x0133;
@@ -794,14 +797,29 @@ BOOL UpdateLayeredWindow(HWND hwnd, HDC hdcDst, POINT* pptDst, SIZE* psize, HDC 
 BOOL SetLayeredWindowAttributes(HWND hwnd, COLORREF crKey, BYTE alpha, DWORD flags);
 BOOL GetLayeredWindowAttributes(HWND hwnd, COLORREF* crKey, BYTE* alpha, DWORD* flags);
 
-// The caret: one per thread, owned by a window. plat keeps its position and
-// size for the owner; the owner draws it (the toolkit draws its own caret).
+// The caret: one per thread, owned by a window of that thread, at a
+// position in the owner's client coordinates. It is drawn by inverting the
+// owner's pixels and blinks on a system timer every GetCaretBlinkTime() ms
+// (INFINITE: it stays drawn). BeginPaint takes it off and EndPaint puts it
+// back; it goes with its window.
+// CreateCaret replaces the thread's caret with a hidden one: `bitmap` null
+// for a solid block of width x height (0 for the border width or height),
+// (HBITMAP)1 for a grey one, or a bitmap whose colours are XOR-ed onto the
+// window (its size counts then). FALSE for a window of another thread.
 BOOL CreateCaret(HWND hwnd, HBITMAP bitmap, int width, int height);
+// FALSE when the thread has no caret.
 BOOL DestroyCaret();
+// Moves the thread's caret; a shown caret is drawn at once in its new
+// place. FALSE when the thread has no caret.
 BOOL SetCaretPos(int x, int y);
 BOOL GetCaretPos(LPPOINT pt);
+// ShowCaret undoes one HideCaret (or the hide a new caret starts with);
+// the caret shows when none is left. hwnd null or the owner; FALSE
+// otherwise or without a caret.
 BOOL ShowCaret(HWND hwnd);
 BOOL HideCaret(HWND hwnd);
+// The blink interval for every caret (530 ms at first); 0 is refused.
+BOOL SetCaretBlinkTime(UINT ms);
 UINT GetCaretBlinkTime();
 
 // System colours (COLOR_*) as the light default theme has them.
@@ -810,17 +828,5 @@ DWORD GetSysColor(int index);
 // A modal message box owned by `owner` (disabled while the box runs).
 // Returns the ID* of the chosen button, or 0 on failure.
 int MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
-
-// Rectangle helpers.
-BOOL SetRect(LPRECT rc, int left, int top, int right, int bottom);
-BOOL SetRectEmpty(LPRECT rc);
-BOOL CopyRect(LPRECT dst, LPCRECT src);
-BOOL IsRectEmpty(LPCRECT rc);
-BOOL PtInRect(LPCRECT rc, POINT pt);
-BOOL OffsetRect(LPRECT rc, int dx, int dy);
-BOOL InflateRect(LPRECT rc, int dx, int dy);
-BOOL IntersectRect(LPRECT dst, LPCRECT a, LPCRECT b);
-BOOL UnionRect(LPRECT dst, LPCRECT a, LPCRECT b);
-BOOL EqualRect(LPCRECT a, LPCRECT b);
 
 } // namespace plat

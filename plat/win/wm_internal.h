@@ -112,6 +112,7 @@ struct Timer {
     UINT_PTR id = 0;
     UINT elapse = 0;
     TIMERPROC proc = nullptr;
+    bool system = false; // the system's own (WM_SYSTIMER), apart from the window's ids
     uint64_t due = 0;
     uint64_t seq = 0; // creation order breaks ties between equal due times
 };
@@ -175,7 +176,7 @@ struct State {
     HWND focus = nullptr;
     HWND capture = nullptr;
     HWND desktop = reinterpret_cast<HWND>(0x10000); // takes posts, ignores them
-    std::vector<DesktopPostRecord> desktopPosts;   // the last few, for tests
+    std::vector<DesktopPostRecord> desktopPosts;    // the last few, for tests
     std::shared_ptr<ThreadQueue> inputQueue;
     // Raw input.
     std::deque<RawEvent> raw;
@@ -310,6 +311,22 @@ bool FindPaintWindow(const std::shared_ptr<ThreadQueue>& q, HWND filter, MSG* ms
 // Wakes the thread that owns the window when it is not the calling thread
 // (after invalidating it, so that it paints).
 void WakeOwnerIfOther(HWND hwnd);
+
+// Timers the system keeps on a window for itself (the caret's blink): they
+// come as WM_SYSTIMER and are dispatched to `proc`; their ids are apart from
+// the window's own SetTimer ids. Take the queue's lock: call without holding
+// the window manager's lock.
+void SetSystemTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc);
+void KillSystemTimer(HWND hwnd, UINT_PTR id);
+
+// The caret (plat/win/caret.cpp). Painting hides it over BeginPaint ...
+// EndPaint, as its inversion must not be painted over; a window's pixels
+// pushed whole (UpdateLayeredWindow) drop what it had drawn; a window that
+// goes takes its caret with it. Lock held.
+void CaretBeginPaintLocked(Wnd& w);
+void CaretEndPaintLocked(Wnd& w);
+void CaretPixelsReplacedLocked(Wnd& w);
+void ForgetCaretLocked(HWND hwnd);
 
 // Moves or sizes a window with the mouse (DefWindowProc's SC_MOVE/SC_SIZE).
 void BeginMouseDrag(HWND hwnd, int edge);

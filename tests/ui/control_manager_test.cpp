@@ -168,10 +168,12 @@ TEST(PaintManager, LayoutRequestedWhilePaintingGivesOneMorePaint) {
     w.Attach(root, 30, 30);
     EXPECT_TRUE(w.pm.PaintOffscreen());
     EXPECT_TRUE(w.pm.IsUpdateNeeded());
-    EXPECT_FALSE(UIIsRectEmpty(w.pm.GetInvalidRect()));
+    RECT pending = w.pm.GetInvalidRect();
+    EXPECT_FALSE(plat::IsRectEmpty(&pending));
     EXPECT_TRUE(w.pm.PaintOffscreen());
     EXPECT_FALSE(w.pm.IsUpdateNeeded());
-    EXPECT_TRUE(UIIsRectEmpty(w.pm.GetInvalidRect()));
+    pending = w.pm.GetInvalidRect();
+    EXPECT_TRUE(plat::IsRectEmpty(&pending));
     EXPECT_EQ(r->paints, 2);
 }
 

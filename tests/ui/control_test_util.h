@@ -4,12 +4,7 @@
 #pragma once
 
 #include "plat/gfx/gdi.h"
-#include "ui/UIButton.h"
-#include "ui/UIContainer.h"
-#include "ui/UIDlgBuilder.h"
-#include "ui/UILabel.h"
-#include "ui/UIManager.h"
-#include "ui/UIProgress.h"
+#include "ui/Veneer.h"
 
 #include <cstdint>
 #include <string>

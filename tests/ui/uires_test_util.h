@@ -112,14 +112,8 @@ inline int RunCommand(const std::string& cmd) {
 class Canvas {
 public:
     Canvas(int w, int h, uint32_t fill = 0xFFFFFFFF) : m_w(w), m_h(h) {
-        plat::BITMAPINFO bmi{};
-        bmi.bmiHeader.biSize = sizeof(plat::BITMAPINFOHEADER);
-        bmi.bmiHeader.biWidth = w;
-        bmi.bmiHeader.biHeight = -h;
-        bmi.bmiHeader.biPlanes = 1;
-        bmi.bmiHeader.biBitCount = 32;
         void* bits = nullptr;
-        m_bmp = plat::CreateDIBSection(nullptr, &bmi, plat::DIB_RGB_COLORS, &bits, nullptr, 0);
+        m_bmp = plat::CreateDIB32(w, h, &bits);
         m_bits = static_cast<uint32_t*>(bits);
         m_dc = plat::CreateCompatibleDC(nullptr);
         m_old = plat::SelectObject(m_dc, m_bmp);

@@ -3,6 +3,7 @@
 // standard buttons and the system close command.
 #include "host_test_util.h"
 
+#include "plat/backend/headless/headless.h"
 #include "plat/sys/text.h"
 #include "plat/win/dialog_answers.h"
 
@@ -152,6 +153,39 @@ TEST_F(WindowImpl, RoundedCornersSurviveAResize) {
     plat::SetWindowPos(w, nullptr, 0, 0, 600, 450, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     PumpNow();
     corners(600, 450);
+}
+
+TEST_F(WindowImpl, MaximisedClientAreaIsTheWorkAreaWhereverItBegins) {
+    // A desktop with a 30-pixel panel along the top.
+    struct WorkArea {
+        WorkArea() { plat::HeadlessSetWorkArea(RECT{0, 30, 1920, 1080}); }
+        ~WorkArea() { plat::HeadlessSetWorkArea(RECT{0, 0, 0, 0}); }
+    } panel;
+    SkinWindow w;
+    ASSERT_NE(w.Open(), nullptr);
+    ShowAndPaint(w);
+    plat::ShowWindow(w, SW_SHOWMAXIMIZED);
+    PumpNow();
+    RECT wr, cr;
+    plat::GetWindowRect(w, &wr);
+    plat::GetClientRect(w, &cr);
+    EXPECT_EQ(wr.top, 30);
+    EXPECT_EQ(wr.bottom, 1080);
+    EXPECT_EQ(cr.right, 1920);
+    EXPECT_EQ(cr.bottom, 1050);
+    POINT origin{0, 0};
+    plat::ClientToScreen(w, &origin);
+    EXPECT_EQ(origin.x, 0);
+    EXPECT_EQ(origin.y, 30) << "the client area starts below the panel";
+    plat::ShowWindow(w, SW_RESTORE);
+    PumpNow();
+    plat::GetClientRect(w, &cr);
+    EXPECT_EQ(cr.right, 560);
+    EXPECT_EQ(cr.bottom, 408);
+    origin = POINT{0, 0};
+    plat::ClientToScreen(w, &origin);
+    plat::GetWindowRect(w, &wr);
+    EXPECT_EQ(origin.y, wr.top);
 }
 
 TEST_F(WindowImpl, MissingLayoutEndsTheProcessWithTheMessageBox) {

@@ -47,14 +47,8 @@ void PushShadow(HWND owner) {
     RECT wr;
     GetWindowRect(owner, &wr);
     int w = wr.right - wr.left + 2 * kShadow, h = wr.bottom - wr.top + 2 * kShadow;
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bmp = CreateDIB32(w, h, &bits);
     auto* px = static_cast<uint32_t*>(bits);
     static const int kAlpha[kShadow + 1] = {0, 58, 46, 35, 23, 11};
     for (int y = 0; y < h; ++y)
@@ -78,14 +72,8 @@ void PushShadow(HWND owner) {
 }
 
 void PushLayered(HWND hwnd) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = kW;
-    bi.bmiHeader.biHeight = -kH;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bmp = CreateDIB32(kW, kH, &bits);
     auto* px = static_cast<uint32_t*>(bits);
     for (int y = 0; y < kH; ++y)
         for (int x = 0; x < kW; ++x)

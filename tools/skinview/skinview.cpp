@@ -1,10 +1,10 @@
 #include "tools/skinview/skinview.h"
 
 #include "plat/sys/text.h"
-#include "ui/UIButton.h"
 #include "ui/UIContainer.h"
 #include "ui/UIDlgBuilder.h"
 #include "ui/UIManager.h"
+#include "ui/UIOption.h"
 #include "ui/UIProgress.h"
 
 #include <cstdlib>

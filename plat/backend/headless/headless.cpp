@@ -11,6 +11,7 @@
 
 #include "plat/backend/backend.h"
 #include "plat/backend/headless/headless.h"
+#include "plat/sys/rect.h"
 
 namespace plat {
 namespace headless {
@@ -41,6 +42,7 @@ struct State {
     std::vector<SurfaceId> stack; // bottom to top
     SurfaceId next = 1;
     BackendCursor cursor = BackendCursor::Arrow;
+    RECT work{0, 0, kScreenW, kWorkH};
 };
 
 State& H() {
@@ -51,8 +53,11 @@ State& H() {
 void ScreenRect(RECT* screen, RECT* work) {
     if (screen)
         *screen = RECT{0, 0, kScreenW, kScreenH};
-    if (work)
-        *work = RECT{0, 0, kScreenW, kWorkH};
+    if (work) {
+        auto& s = H();
+        std::lock_guard<std::mutex> g(s.m);
+        *work = s.work;
+    }
 }
 
 SurfaceId CreateSurface(const SurfaceHints& hints, int x, int y, int w, int h) {
@@ -353,6 +358,17 @@ bool HeadlessSavePng(const HeadlessImage& image, const char* path) {
 
 void HeadlessCompose(HeadlessImage* out) {
     headless::Compose(out);
+}
+
+void HeadlessSetWorkArea(const RECT& work) {
+    using namespace headless;
+    const RECT screen{0, 0, kScreenW, kScreenH};
+    RECT r;
+    if (!IntersectRect(&r, &work, &screen))
+        r = RECT{0, 0, kScreenW, kWorkH};
+    auto& s = H();
+    std::lock_guard<std::mutex> g(s.m);
+    s.work = r;
 }
 
 } // namespace plat

@@ -36,5 +36,9 @@ void HeadlessCompose(HeadlessImage* out);
 bool HeadlessCaptureSurface(SurfaceId id, HeadlessImage* out);
 // Writes an image as a PNG file; false when it cannot be written.
 bool HeadlessSavePng(const HeadlessImage& image, const char* path);
+// For tests of desktops with panels: the work area within the screen. An
+// empty (or off-screen) rectangle brings back the usual 1920 x 1040 at the
+// top-left.
+void HeadlessSetWorkArea(const RECT& work);
 
 } // namespace plat

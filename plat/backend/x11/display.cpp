@@ -186,11 +186,7 @@ void ReadWorkArea() {
     RECT w{static_cast<LONG>(area[d * 4]), static_cast<LONG>(area[d * 4 + 1]),
            static_cast<LONG>(area[d * 4] + area[d * 4 + 2]),
            static_cast<LONG>(area[d * 4 + 1] + area[d * 4 + 3])};
-    w.left = std::max(w.left, x.screenRect.left);
-    w.top = std::max(w.top, x.screenRect.top);
-    w.right = std::min(w.right, x.screenRect.right);
-    w.bottom = std::min(w.bottom, x.screenRect.bottom);
-    if (w.right > w.left && w.bottom > w.top)
+    if (IntersectRect(&w, &w, &x.screenRect))
         x.workRect = w;
 }
 

@@ -211,9 +211,9 @@ void Present(SurfaceId id, const void* pixels, int w, int h, int stride, const R
     XSurface* s = FindSurface(id);
     if (!s || !s->win || !pixels || w <= 0 || h <= 0)
         return;
-    RECT r{std::max<LONG>(dirty.left, 0), std::max<LONG>(dirty.top, 0),
-           std::min<LONG>(dirty.right, w), std::min<LONG>(dirty.bottom, h)};
-    if (r.right <= r.left || r.bottom <= r.top)
+    const RECT all{0, 0, w, h};
+    RECT r;
+    if (!IntersectRect(&r, &dirty, &all))
         return;
     if (!EnsureImage(*s, w, h))
         return;

@@ -246,7 +246,7 @@ void ApplyShape(XSurface& s) {
             std::vector<XRectangle> xr;
             xr.reserve(bounding.size());
             for (const RECT& r : bounding) {
-                if (r.right <= r.left || r.bottom <= r.top)
+                if (IsRectEmpty(&r))
                     continue;
                 xr.push_back(XRectangle{static_cast<short>(r.left), static_cast<short>(r.top),
                                         static_cast<unsigned short>(r.right - r.left),

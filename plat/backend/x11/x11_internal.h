@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "plat/backend/backend.h"
+#include "plat/sys/rect.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>

@@ -60,6 +60,37 @@ TEST(GfxBitmap, TopDownDibHandsOutItsDrawingPixels) {
     DeleteObject(bm);
 }
 
+TEST(GfxBitmap, Dib32HelperMakesAClearTopDownBitmap) {
+    void* bits = reinterpret_cast<void*>(1);
+    HBITMAP bm = CreateDIB32(600, 400, &bits);
+    ASSERT_NE(bm, nullptr);
+    ASSERT_NE(bits, nullptr);
+    auto* p = static_cast<DWORD*>(bits);
+    size_t nonZero = 0;
+    for (size_t i = 0; i < 600u * 400u; ++i)
+        nonZero += p[i] != 0;
+    EXPECT_EQ(nonZero, 0u) << "all clear";
+    BITMAP b{};
+    ASSERT_EQ(GetObject(bm, sizeof b, &b), int(sizeof b));
+    EXPECT_EQ(b.bmWidth, 600);
+    EXPECT_EQ(b.bmHeight, 400);
+    EXPECT_EQ(b.bmBitsPixel, 32);
+    EXPECT_EQ(b.bmBits, bits);
+    // Row 1 follows row 0 in memory.
+    HDC dc = CreateCompatibleDC(nullptr);
+    SelectObject(dc, bm);
+    p[600 + 2] = 0xFF0000FFu;
+    EXPECT_EQ(GetPixel(dc, 2, 1), RGB(0, 0, 0xFF));
+    DeleteDC(dc);
+    DeleteObject(bm);
+    EXPECT_NE(CreateDIB32(1, 1, nullptr), nullptr) << "the pixels need not be asked for";
+    for (SIZE bad : {SIZE{0, 5}, SIZE{5, 0}, SIZE{-1, 5}, SIZE{5, -1}, SIZE{40000, 1}}) {
+        bits = reinterpret_cast<void*>(1);
+        EXPECT_EQ(CreateDIB32(bad.cx, bad.cy, &bits), nullptr) << bad.cx << " x " << bad.cy;
+        EXPECT_EQ(bits, nullptr);
+    }
+}
+
 TEST(GfxBitmap, BottomUpDibPresentsRowsBottomUp) {
     BITMAPINFO bi = info(3, 4);
     void* bits = nullptr;

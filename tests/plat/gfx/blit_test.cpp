@@ -46,6 +46,39 @@ TEST(GfxBlit, BitBltWithinOneBitmapHandlesOverlap) {
     EXPECT_EQ(c.px(4, 0), 0xFF000003u);
 }
 
+TEST(GfxBlit, BitBltFromABottomUpDibThroughAClip) {
+    // A 2 x 3 bottom-up DIB: picture row r is memory row 2 - r.
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = 2;
+    bi.bmiHeader.biHeight = 3;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bm = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_NE(bm, nullptr);
+    auto* p = static_cast<DWORD*>(bits);
+    for (int row = 0; row < 3; ++row)
+        for (int x = 0; x < 2; ++x)
+            p[(2 - row) * 2 + x] = 0xFF000000u | DWORD(row * 16 + x);
+    HDC src = CreateCompatibleDC(nullptr);
+    SelectObject(src, bm);
+    Canvas dst(4, 4, kOpaqueWhite);
+    // Only the destination's top two rows may be drawn.
+    HRGN clip = CreateRectRgn(0, 0, 4, 2);
+    SelectClipRgn(dst.dc, clip);
+    DeleteObject(clip);
+    ASSERT_TRUE(BitBlt(dst.dc, 1, 0, 2, 3, src, 0, 0, SRCCOPY));
+    EXPECT_EQ(dst.px(1, 0), 0xFF000000u);
+    EXPECT_EQ(dst.px(2, 0), 0xFF000001u);
+    EXPECT_EQ(dst.px(1, 1), 0xFF000010u);
+    EXPECT_EQ(dst.px(2, 1), 0xFF000011u);
+    EXPECT_EQ(dst.px(1, 2), kOpaqueWhite) << "outside the clip";
+    EXPECT_EQ(dst.countNot(kOpaqueWhite), 4);
+    DeleteDC(src);
+    DeleteObject(bm);
+}
+
 TEST(GfxBlit, PatBltRops) {
     Canvas c(3, 3);
     HBRUSH b = CreateSolidBrush(RGB(0, 0x80, 0));

@@ -20,15 +20,8 @@ constexpr DWORD kOpaqueWhite = 0xFFFFFFFFu;
 class Canvas {
 public:
     Canvas(int w, int h, DWORD fill = 0) : width(w), height(h) {
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
         void* p = nullptr;
-        bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
+        bmp = CreateDIB32(w, h, &p);
         bits = static_cast<DWORD*>(p);
         dc = CreateCompatibleDC(nullptr);
         old = SelectObject(dc, bmp);

@@ -8,8 +8,8 @@
 
 #include "helpers.h"
 #include "plat/win/commctrl.h"
-#include "plat/win/shell_dialogs.h"
 #include "plat/win/dialog_answers.h"
+#include "plat/win/shell_dialogs.h"
 
 using namespace wintest;
 
@@ -171,14 +171,8 @@ TEST_F(PaintTest, RoundedRegionCutsTheCorners) {
 
 // Pixels for a layered window: premultiplied, alpha rising left to right.
 HBITMAP MakeAlphaBitmap(int w, int h, BYTE alpha, COLORREF color, HDC* dcOut) {
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = w;
-    bmi.bmiHeader.biHeight = -h;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP bm = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bm = CreateDIB32(w, h, &bits);
     auto* px = static_cast<uint32_t*>(bits);
     auto pm = [&](int c) { return static_cast<uint32_t>(c * alpha / 255); };
     uint32_t v = (static_cast<uint32_t>(alpha) << 24) | (pm(GetRValue(color)) << 16) |

@@ -283,6 +283,61 @@ TEST_F(WindowTest, ResizeWithNoMoveNoZorderNoActivateGrowsAtTheBottomEdge) {
     (void)under;
 }
 
+TEST_F(WindowTest, SizeChangeAsksTheWindowForItsClientArea) {
+    HWND h = Make(100, 100, 200, 100);
+    PumpNow();
+    // The window keeps a 10-pixel frame of its own: it answers with the
+    // proposed rectangle shrunk, and notes what it was asked.
+    std::vector<NCCALCSIZE_PARAMS> asked;
+    std::vector<WINDOWPOS> pos;
+    LRESULT answer = 0;
+    SetHandler(h, [&](HWND, UINT msg, WPARAM wp, LPARAM lp, LRESULT* r) {
+        if (msg != WM_NCCALCSIZE || !wp)
+            return false;
+        auto* p = reinterpret_cast<NCCALCSIZE_PARAMS*>(lp);
+        asked.push_back(*p);
+        pos.push_back(*p->lppos);
+        InflateRect(&p->rgrc[0], -10, -10);
+        *r = answer;
+        return true;
+    });
+    ASSERT_TRUE(SetWindowPos(h, nullptr, 0, 0, 300, 150, SWP_NOMOVE | SWP_NOZORDER));
+    ASSERT_EQ(asked.size(), 1u);
+    RECT want0{100, 100, 400, 250}, want1{100, 100, 300, 200};
+    EXPECT_TRUE(EqualRect(&asked[0].rgrc[0], &want0)) << "the new window rectangle";
+    EXPECT_TRUE(EqualRect(&asked[0].rgrc[1], &want1)) << "the old window rectangle";
+    EXPECT_TRUE(EqualRect(&asked[0].rgrc[2], &want1)) << "the old client rectangle";
+    EXPECT_EQ(pos[0].cx, 300);
+    EXPECT_EQ(pos[0].cy, 150);
+    RECT c;
+    GetClientRect(h, &c);
+    EXPECT_EQ(c.right, 280);
+    EXPECT_EQ(c.bottom, 130);
+    POINT origin{0, 0};
+    ClientToScreen(h, &origin);
+    EXPECT_EQ(origin.x, 110);
+    EXPECT_EQ(origin.y, 110);
+    // The next change is told the client rectangle the window chose.
+    ASSERT_TRUE(SetWindowPos(h, nullptr, 0, 0, 320, 150, SWP_NOMOVE | SWP_NOZORDER));
+    ASSERT_EQ(asked.size(), 2u);
+    RECT oldClient{110, 110, 390, 240};
+    EXPECT_TRUE(EqualRect(&asked[1].rgrc[2], &oldClient));
+    // A move alone does not ask.
+    ASSERT_TRUE(SetWindowPos(h, nullptr, 50, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER));
+    EXPECT_EQ(asked.size(), 2u);
+    // A frame change asks even at the same size; WVR_REDRAW repaints it all.
+    PumpNow();
+    RECT upd;
+    ASSERT_FALSE(GetUpdateRect(h, &upd, FALSE));
+    answer = WVR_REDRAW;
+    ASSERT_TRUE(SetWindowPos(h, nullptr, 0, 0, 0, 0,
+                             SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED));
+    EXPECT_EQ(asked.size(), 3u);
+    ASSERT_TRUE(GetUpdateRect(h, &upd, FALSE));
+    EXPECT_EQ(upd.right, 300);
+    EXPECT_EQ(upd.bottom, 130);
+}
+
 TEST_F(WindowTest, OwnedWindowsStayAboveTheirOwner) {
     HWND owner = Make(0, 0, 100, 100);
     HWND owned = Make(0, 0, 50, 50, owner);
@@ -336,28 +391,6 @@ TEST_F(WindowTest, DestroyWindowOfAnotherThreadFails) {
     EXPECT_TRUE(IsWindow(theirs));
     done.set_value();
     t.join();
-}
-
-} // namespace
-
-namespace {
-
-TEST_F(WindowTest, CaretBelongsToItsWindowAndGoesWithIt) {
-    HWND h = Make(0, 0, 100, 100);
-    POINT p;
-    EXPECT_FALSE(SetCaretPos(1, 1)); // no caret yet
-    ASSERT_TRUE(CreateCaret(h, nullptr, 1, 14));
-    EXPECT_TRUE(SetCaretPos(20, 30));
-    ASSERT_TRUE(GetCaretPos(&p));
-    EXPECT_EQ(p.x, 20);
-    EXPECT_EQ(p.y, 30);
-    EXPECT_TRUE(ShowCaret(h));
-    EXPECT_FALSE(ShowCaret(reinterpret_cast<HWND>(0x4)));
-    EXPECT_GT(GetCaretBlinkTime(), 0u);
-    DestroyWindow(h);
-    EXPECT_FALSE(SetCaretPos(5, 5));
-    DestroyCaret();
-    EXPECT_FALSE(GetCaretPos(&p));
 }
 
 } // namespace

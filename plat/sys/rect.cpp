@@ -1,7 +1,7 @@
 // The rectangle helpers: Win32's meaning, right and bottom exclusive.
-#include <algorithm>
+#include "plat/sys/rect.h"
 
-#include "plat/win/winuser.h"
+#include <algorithm>
 
 namespace plat {
 
