@@ -8,7 +8,9 @@
 #include "plat/backend/input.h"
 #include "plat/gfx/gdi.h"
 #include "plat/sys/files.h"
+#include "plat/sys/pixel_memory.h"
 #include "plat/win/winuser.h"
+#include "ui/UIRender.h"
 #include "ui/UIShadow.h"
 #include "ui/UIWindowImpl.h"
 
@@ -59,6 +61,30 @@ void BM_CreateLayoutFirstPaint(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_CreateLayoutFirstPaint)->Unit(benchmark::kMillisecond);
+
+// The same for a window that finds nothing to reuse: no pixel memory kept
+// from the window before and no image decoded before, as the first window
+// of a program.
+void BM_CreateLayoutFirstPaintCold(benchmark::State& state) {
+    SetUpSkin();
+    for (auto _ : state) {
+        state.PauseTiming();
+        plat::TrimPixelMemory();
+        CRenderEngine::ReleaseDecodedImages();
+        state.ResumeTiming();
+        StartWindow w;
+        w.Create(nullptr, L"start", 0x96C80000, 0x100, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                 CW_USEDEFAULT);
+        w.CenterWindow();
+        PumpNow();
+        benchmark::DoNotOptimize(w.PM().GetOffscreenBitmap());
+        state.PauseTiming();
+        plat::DestroyWindow(w);
+        PumpNow();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_CreateLayoutFirstPaintCold)->Unit(benchmark::kMillisecond);
 
 void BM_ShadowCompute(benchmark::State& state) {
     CShadowUI shadow;

@@ -19,8 +19,11 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <cwchar>
+#include <mutex>
+#include <vector>
 
 namespace Veneer {
 
@@ -151,10 +154,111 @@ DWORD CRenderEngine::AdjustColor(DWORD dwColor, short H, short S, short L) {
 /////////////////////////////////////////////////////////////////////////////
 // 3. Image loading
 
+namespace {
+
+TImageInfo* MakeImageInfo(HBITMAP hBitmap, int x, int y, bool bAlphaChannel) {
+    TImageInfo* data = new TImageInfo();
+    data->hBitmap = hBitmap;
+    data->nX = x;
+    data->nY = y;
+    data->alphaChannel = bAlphaChannel;
+    return data;
+}
+
+// Images decoded before, by their encoded bytes and mask: every window has
+// its own image cache, but windows opened one after another (or the same
+// window again) mostly show the same artwork, and decoding it is the
+// costliest part of opening a window. Up to kDecodedMax bytes of pixels are
+// kept; the least recently used go first.
+class DecodedImages {
+public:
+    struct Image {
+        std::vector<BYTE> encoded;
+        DWORD mask = 0;
+        int x = 0, y = 0;
+        bool alpha = false;
+        std::vector<DWORD> pixels; // premultiplied BGRA, top-down
+        uint64_t used = 0;
+    };
+
+    // A new bitmap with the pixels of an earlier decoding of these bytes;
+    // null when there was none (or the bitmap cannot be made).
+    TImageInfo* Find(const BYTE* pData, DWORD dwSize, DWORD mask) {
+        std::lock_guard<std::mutex> g(m_m);
+        for (Image& im : m_images) {
+            if (im.mask != mask || im.encoded.size() != dwSize ||
+                std::memcmp(im.encoded.data(), pData, dwSize) != 0)
+                continue;
+            im.used = ++m_clock;
+            void* pvBits = nullptr;
+            HBITMAP hBitmap = plat::CreateDIB32(im.x, im.y, &pvBits);
+            if (!hBitmap || !pvBits)
+                return nullptr;
+            std::memcpy(pvBits, im.pixels.data(), im.pixels.size() * 4);
+            return MakeImageInfo(hBitmap, im.x, im.y, im.alpha);
+        }
+        return nullptr;
+    }
+
+    void Add(const BYTE* pData, DWORD dwSize, DWORD mask, int x, int y, bool alpha,
+             const DWORD* pixels) {
+        const size_t bytes = static_cast<size_t>(x) * y * 4;
+        if (bytes > kDecodedMax)
+            return;
+        std::lock_guard<std::mutex> g(m_m);
+        while (m_bytes + bytes > kDecodedMax && !m_images.empty()) {
+            auto oldest =
+                std::min_element(m_images.begin(), m_images.end(),
+                                 [](const Image& a, const Image& b) { return a.used < b.used; });
+            m_bytes -= oldest->pixels.size() * 4;
+            m_images.erase(oldest);
+        }
+        Image im;
+        im.encoded.assign(pData, pData + dwSize);
+        im.mask = mask;
+        im.x = x;
+        im.y = y;
+        im.alpha = alpha;
+        im.pixels.assign(pixels, pixels + static_cast<size_t>(x) * y);
+        im.used = ++m_clock;
+        m_images.push_back(std::move(im));
+        m_bytes += bytes;
+    }
+
+    int Count() {
+        std::lock_guard<std::mutex> g(m_m);
+        return static_cast<int>(m_images.size());
+    }
+
+    void Clear() {
+        std::lock_guard<std::mutex> g(m_m);
+        m_images.clear();
+        m_bytes = 0;
+    }
+
+private:
+    static constexpr size_t kDecodedMax = 16 * 1024 * 1024;
+    std::mutex m_m;
+    std::vector<Image> m_images;
+    size_t m_bytes = 0;
+    uint64_t m_clock = 0;
+};
+
+DecodedImages& Decoded() {
+    // Never destroyed: images may be loaded while the program ends.
+    static auto* d = new DecodedImages;
+    return *d;
+}
+
+} // namespace
+
 TImageInfo* CRenderEngine::LoadImageFromMemory(const BYTE* pData, DWORD dwSize, DWORD mask) {
     if (!pData || dwSize == 0 || dwSize > static_cast<DWORD>(INT_MAX))
         return nullptr;
+    if (TImageInfo* known = Decoded().Find(pData, dwSize, mask))
+        return known;
     int x = 0, y = 0, n = 0;
+    bool bAlphaChannel = false;
     stbi_uc* pImage = stbi_load_from_memory(pData, static_cast<int>(dwSize), &x, &y, &n, 4);
     if (!pImage)
         return nullptr;
@@ -166,7 +270,6 @@ TImageInfo* CRenderEngine::LoadImageFromMemory(const BYTE* pData, DWORD dwSize, 
         stbi_image_free(pImage);
         return nullptr;
     }
-    bool bAlphaChannel = false;
     BYTE* pDest = static_cast<BYTE*>(pvBits);
     size_t count = static_cast<size_t>(x) * static_cast<size_t>(y);
     for (size_t i = 0; i < count; ++i) {
@@ -192,12 +295,16 @@ TImageInfo* CRenderEngine::LoadImageFromMemory(const BYTE* pData, DWORD dwSize, 
         }
     }
     stbi_image_free(pImage);
-    TImageInfo* data = new TImageInfo();
-    data->hBitmap = hBitmap;
-    data->nX = x;
-    data->nY = y;
-    data->alphaChannel = bAlphaChannel;
-    return data;
+    Decoded().Add(pData, dwSize, mask, x, y, bAlphaChannel, static_cast<const DWORD*>(pvBits));
+    return MakeImageInfo(hBitmap, x, y, bAlphaChannel);
+}
+
+int CRenderEngine::GetDecodedImageCount() {
+    return Decoded().Count();
+}
+
+void CRenderEngine::ReleaseDecodedImages() {
+    Decoded().Clear();
 }
 
 TImageInfo* CRenderEngine::LoadImageW(STRINGorID bitmap, LPCTSTR type, DWORD mask) {

@@ -63,8 +63,14 @@ public:
     static TImageInfo* LoadImage(STRINGorID bitmap, LPCTSTR type = nullptr, DWORD mask = 0) {
         return LoadImageW(bitmap, type, mask);
     }
-    // Decodes encoded image bytes the same way (no lookup).
+    // Decodes encoded image bytes the same way (no lookup). Bytes decoded
+    // before with the same mask are not decoded again: the process keeps
+    // recent decodings (16 MB of pixels at most) and every call still gets
+    // a bitmap of its own.
     static TImageInfo* LoadImageFromMemory(const BYTE* pData, DWORD dwSize, DWORD mask = 0);
+    // The decodings kept, and letting go of them.
+    static int GetDecodedImageCount();
+    static void ReleaseDecodedImages();
     // Releases the bitmap and the record (null is ignored).
     static void FreeImage(const TImageInfo* bitmap);
 

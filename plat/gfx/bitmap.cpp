@@ -1,6 +1,7 @@
 // Bitmaps and device contexts: DIB sections (top-down and bottom-up),
 // memory and surface DCs, the SaveDC stack, DC attributes, pixels and PNG.
 #include "plat/gfx/gdi_internal.h"
+#include "plat/sys/pixel_memory.h"
 
 #include <cstring>
 
@@ -10,6 +11,7 @@ namespace gfx {
 Bitmap::~Bitmap() {
     if (surface)
         cairo_surface_destroy(surface);
+    ReleasePixelMemory(ownedPixels, ownedBytes);
 }
 
 void Bitmap::pull() {
@@ -36,20 +38,28 @@ void Bitmap::push() {
 std::shared_ptr<Bitmap> makeBitmap(int width, int height) {
     if (width <= 0 || height <= 0 || width > 32767 || height > 32767)
         return nullptr;
-    // A new image surface is all zero already: its pages are touched only
-    // when something draws.
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    // The pixels come from plat's pixel memory, so that a window's buffers
+    // reuse those of the window before.
+    const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width);
+    if (stride <= 0)
+        return nullptr;
+    auto bm = std::make_shared<Bitmap>();
+    bm->ownedBytes = size_t(stride) * size_t(height);
+    bm->ownedPixels = AcquirePixelMemory(bm->ownedBytes);
+    if (!bm->ownedPixels)
+        return nullptr;
+    std::memset(bm->ownedPixels, 0, bm->ownedBytes);
+    cairo_surface_t* s = cairo_image_surface_create_for_data(
+        static_cast<unsigned char*>(bm->ownedPixels), CAIRO_FORMAT_ARGB32, width, height, stride);
     if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(s);
         return nullptr;
     }
-    auto bm = std::make_shared<Bitmap>();
     bm->surface = s;
-    cairo_surface_flush(s);
-    bm->pixels = cairo_image_surface_get_data(s);
+    bm->pixels = static_cast<BYTE*>(bm->ownedPixels);
     bm->width = width;
     bm->height = height;
-    bm->stride = cairo_image_surface_get_stride(s);
+    bm->stride = stride;
     return bm;
 }
 

@@ -40,6 +40,10 @@ struct Bitmap : Object {
     bool bottomUp = false;
     std::unique_ptr<BYTE[]> userBits; // bottom-up DIBs only
     bool surfaceDC = false;           // wraps a CreateSurfaceDC caller's pixels
+    // The pixel block under `surface` when the bitmap made it (plat's pixel
+    // memory, given back when the bitmap goes).
+    void* ownedPixels = nullptr;
+    size_t ownedBytes = 0;
 
     void pull();
     void push();

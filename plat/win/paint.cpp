@@ -15,7 +15,7 @@ namespace {
 // DCs handed out for windows: which window, and the pixels they draw into.
 struct WindowDC {
     HWND hwnd;
-    std::shared_ptr<std::vector<uint32_t>> buffer;
+    std::shared_ptr<PixelVector<uint32_t>> buffer;
     bool paint;
 };
 std::map<HDC, WindowDC>& DCs() {

@@ -84,7 +84,7 @@ void ResizeSurfaceLocked(Wnd& w) {
         needH = std::max<int>(needH, screen.bottom - screen.top);
     }
     if (!w.buffer || needW > w.capW || needH > w.capH) {
-        auto buf = std::make_shared<std::vector<uint32_t>>(static_cast<size_t>(needW) * needH,
+        auto buf = std::make_shared<PixelVector<uint32_t>>(static_cast<size_t>(needW) * needH,
                                                            0xFFFFFFFFu);
         // Keep what was drawn where it still fits.
         if (w.buffer)

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "plat/backend/backend.h"
+#include "plat/sys/pixel_memory.h"
 #include "plat/win/observe.h"
 #include "plat/win/winuser.h"
 
@@ -74,7 +75,7 @@ struct Wnd {
     // Window surface, premultiplied BGRA, top-down rows of capW pixels. The
     // buffer is shared with the DCs drawing into it, so a DC that outlives a
     // reallocation (or the window) never writes into freed memory.
-    std::shared_ptr<std::vector<uint32_t>> buffer;
+    std::shared_ptr<PixelVector<uint32_t>> buffer;
     int capW = 0;
     int capH = 0;
     int surfW = 0;

@@ -419,6 +419,43 @@ TEST_F(SkinConfigTest, DecodingPremultipliesAndAppliesTheMask) {
     CRenderEngine::FreeImage(plain);
 }
 
+TEST_F(SkinConfigTest, BytesDecodedBeforeGiveABitmapOfTheirOwn) {
+    CRenderEngine::ReleaseDecodedImages();
+    std::vector<uint8_t> png = SolidPng(4, 3, {10, 20, 30, 255});
+    TImageInfo* a = CRenderEngine::LoadImageFromMemory(png.data(), png.size(), 0);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(CRenderEngine::GetDecodedImageCount(), 1);
+    TImageInfo* b = CRenderEngine::LoadImageFromMemory(png.data(), png.size(), 0);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(CRenderEngine::GetDecodedImageCount(), 1) << "decoded once";
+    EXPECT_NE(a->hBitmap, b->hBitmap);
+    EXPECT_EQ(b->nX, 4);
+    EXPECT_EQ(b->nY, 3);
+    EXPECT_FALSE(b->alphaChannel);
+    EXPECT_EQ(ImagePixel(b, 3, 2), 0xFF0A141Eu);
+    // Drawing into one leaves the other as decoded.
+    HDC dc = plat::CreateCompatibleDC(nullptr);
+    HGDIOBJ old = plat::SelectObject(dc, a->hBitmap);
+    plat::SetPixel(dc, 3, 2, RGB(255, 255, 255));
+    plat::SelectObject(dc, old);
+    plat::DeleteDC(dc);
+    EXPECT_EQ(ImagePixel(a, 3, 2), 0xFFFFFFFFu);
+    EXPECT_EQ(ImagePixel(b, 3, 2), 0xFF0A141Eu);
+    TImageInfo* c = CRenderEngine::LoadImageFromMemory(png.data(), png.size(), 0);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(ImagePixel(c, 3, 2), 0xFF0A141Eu);
+    // Other bytes are other images.
+    std::vector<uint8_t> other = SolidPng(4, 3, {10, 20, 31, 255});
+    TImageInfo* d = CRenderEngine::LoadImageFromMemory(other.data(), other.size(), 0);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(ImagePixel(d, 0, 0), 0xFF0A141Fu);
+    EXPECT_EQ(CRenderEngine::GetDecodedImageCount(), 2);
+    for (TImageInfo* p : {a, b, c, d})
+        CRenderEngine::FreeImage(p);
+    CRenderEngine::ReleaseDecodedImages();
+    EXPECT_EQ(CRenderEngine::GetDecodedImageCount(), 0);
+}
+
 TEST_F(SkinConfigTest, NotAnImageGivesNull) {
     std::vector<uint8_t> zip = MakeZip(
         {{"fake.png", Bytes("this is not a picture")}, {"cut.png", [] {

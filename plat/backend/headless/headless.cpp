@@ -11,6 +11,7 @@
 
 #include "plat/backend/backend.h"
 #include "plat/backend/headless/headless.h"
+#include "plat/sys/pixel_memory.h"
 #include "plat/sys/rect.h"
 
 namespace plat {
@@ -26,7 +27,7 @@ struct Surface {
     SurfaceHints hints;
     int x = 0, y = 0, w = 0, h = 0;
     bool visible = false;
-    std::vector<uint32_t> px; // w x h, premultiplied ARGB
+    PixelVector<uint32_t> px; // w x h, premultiplied ARGB
     bool shaped = false;
     std::vector<RECT> shape;
     bool perPixel = false;
@@ -103,7 +104,7 @@ void MoveResizeSurface(SurfaceId id, int x, int y, int w, int h) {
     h = std::max(h, 0);
     if (w == sf.w && h == sf.h)
         return;
-    std::vector<uint32_t> px(static_cast<size_t>(w) * h, 0xFFFFFFFFu);
+    PixelVector<uint32_t> px(static_cast<size_t>(w) * h, 0xFFFFFFFFu);
     for (int row = 0; row < std::min(h, sf.h); ++row)
         std::copy_n(sf.px.begin() + static_cast<long>(row) * sf.w, std::min(w, sf.w),
                     px.begin() + static_cast<long>(row) * w);
