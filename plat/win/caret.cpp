@@ -93,8 +93,8 @@ void BlinkProc(HWND hwnd, UINT, UINT_PTR, DWORD) {
 }
 
 // What a change asks of the blink timer, done once the lock is released
-// (the timer lives under the queue's lock).
-enum class Blink { Keep, Restart, Stop };
+// (the timer lives under the queue's lock); Refuse: the change was refused.
+enum class Blink { Keep, Restart, Stop, Refuse };
 
 void ApplyBlink(HWND owner, Blink b) {
     if (!owner || b == Blink::Keep)
@@ -128,30 +128,44 @@ std::vector<uint32_t> PatternOf(HBITMAP bitmap, SIZE* size) {
     return out;
 }
 
-// ShowCaret and HideCaret: one hide less (never below none) or one more.
-// The caret is drawn when the last hide goes and taken off with the first.
-BOOL ChangeHideCount(HWND hwnd, bool show) {
+// Runs `change` on the calling thread's caret under the lock, then starts or
+// stops the blink as it asks. FALSE without a caret or when refused.
+template <class Change> BOOL ChangeCaret(Change change) {
     HWND owner;
-    Blink blink = Blink::Keep;
+    Blink blink;
     {
         Lock lk(S().mu);
         Caret* c = ThreadCaretLocked();
-        if (!c || (hwnd && hwnd != c->owner)) {
-            SetLastError(ERROR_ACCESS_DENIED);
+        if (!c)
             return FALSE;
-        }
         owner = c->owner;
-        if (show && c->hideCount > 0 && --c->hideCount == 0) {
-            if (c->Visible() && !c->on)
-                InvertLocked(*c);
-            blink = Blink::Restart;
-        } else if (!show && c->hideCount++ == 0) {
-            EraseLocked(*c);
-            blink = Blink::Stop;
-        }
+        blink = change(*c);
     }
+    if (blink == Blink::Refuse)
+        return FALSE;
     ApplyBlink(owner, blink);
     return TRUE;
+}
+
+// ShowCaret and HideCaret: one hide less (never below none) or one more.
+// The caret is drawn when the last hide goes and taken off with the first.
+BOOL ChangeHideCount(HWND hwnd, bool show) {
+    return ChangeCaret([&](Caret& c) {
+        if (hwnd && hwnd != c.owner) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return Blink::Refuse;
+        }
+        if (show && c.hideCount > 0 && --c.hideCount == 0) {
+            if (c.Visible() && !c.on)
+                InvertLocked(c);
+            return Blink::Restart;
+        }
+        if (!show && c.hideCount++ == 0) {
+            EraseLocked(c);
+            return Blink::Stop;
+        }
+        return Blink::Keep;
+    });
 }
 
 } // namespace
@@ -231,39 +245,25 @@ BOOL CreateCaret(HWND hwnd, HBITMAP bitmap, int width, int height) {
 }
 
 BOOL DestroyCaret() {
-    HWND owner;
-    {
-        Lock lk(S().mu);
-        Caret* c = ThreadCaretLocked();
-        if (!c)
-            return FALSE;
-        EraseLocked(*c);
-        owner = c->owner;
+    return ChangeCaret([](Caret& c) {
+        EraseLocked(c);
         Carets().erase(CurrentTid());
-    }
-    ApplyBlink(owner, Blink::Stop);
-    return TRUE;
+        return Blink::Stop;
+    });
 }
 
 BOOL SetCaretPos(int x, int y) {
-    HWND owner;
-    Blink blink = Blink::Keep;
-    {
-        Lock lk(S().mu);
-        Caret* c = ThreadCaretLocked();
-        if (!c || !FindLocked(c->owner))
-            return FALSE;
-        EraseLocked(*c);
-        c->pos = POINT{x, y};
-        owner = c->owner;
-        if (c->Visible()) {
-            // Drawn at once in its new place; the blink starts over.
-            InvertLocked(*c);
-            blink = Blink::Restart;
-        }
-    }
-    ApplyBlink(owner, blink);
-    return TRUE;
+    return ChangeCaret([&](Caret& c) {
+        if (!FindLocked(c.owner))
+            return Blink::Refuse;
+        EraseLocked(c);
+        c.pos = POINT{x, y};
+        if (!c.Visible())
+            return Blink::Keep;
+        // Drawn at once in its new place; the blink starts over.
+        InvertLocked(c);
+        return Blink::Restart;
+    });
 }
 
 BOOL GetCaretPos(LPPOINT pt) {
@@ -291,17 +291,13 @@ BOOL SetCaretBlinkTime(UINT ms) {
     g_blinkTime = ms;
     // The calling thread's shown caret blinks at the new pace from now on;
     // one that no longer blinks stays drawn.
-    HWND owner = nullptr;
-    {
-        Lock lk(S().mu);
-        Caret* c = ThreadCaretLocked();
-        if (!c || c->hideCount != 0)
-            return TRUE;
-        owner = c->owner;
-        if (ms == INFINITE && c->Visible() && !c->on)
-            InvertLocked(*c);
-    }
-    ApplyBlink(owner, Blink::Restart);
+    ChangeCaret([&](Caret& c) {
+        if (c.hideCount != 0)
+            return Blink::Keep;
+        if (ms == INFINITE && c.Visible() && !c.on)
+            InvertLocked(c);
+        return Blink::Restart;
+    });
     return TRUE;
 }
 
