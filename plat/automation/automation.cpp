@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <system_error>
 #include <thread>
@@ -37,6 +38,19 @@ struct Server {
     std::atomic<bool> running{false};
     int listenFd = -1;
     std::string path;
+    // The socket file this process made: a program it started with the same
+    // PLAT_AUTOMATION (an installer starting the installed product) takes
+    // the path over, and this process must not remove that one's socket
+    // when it ends.
+    dev_t fileDevice = 0;
+    ino_t fileInode = 0;
+
+    void RemoveOwnFile() {
+        struct stat st {};
+        if (!path.empty() && lstat(path.c_str(), &st) == 0 && st.st_dev == fileDevice &&
+            st.st_ino == fileInode)
+            unlink(path.c_str());
+    }
 
     ~Server() {
         stop = true;
@@ -44,8 +58,7 @@ struct Server {
             thread.join();
         if (listenFd >= 0)
             close(listenFd);
-        if (!path.empty())
-            unlink(path.c_str());
+        RemoveOwnFile();
     }
 };
 
@@ -422,8 +435,15 @@ bool AutomationStart(const char* socketPath) {
         close(fd);
         return false;
     }
+    struct stat st {};
+    if (lstat(socketPath, &st) != 0) {
+        close(fd);
+        return false;
+    }
     s.listenFd = fd;
     s.path = socketPath;
+    s.fileDevice = st.st_dev;
+    s.fileInode = st.st_ino;
     try {
         s.thread = std::thread(Run);
     } catch (const std::system_error&) {
@@ -460,7 +480,7 @@ void AutomationStop() {
         s.thread.join();
     close(s.listenFd);
     s.listenFd = -1;
-    unlink(s.path.c_str());
+    s.RemoveOwnFile();
     s.path.clear();
     s.running = false;
     s.stop = false;

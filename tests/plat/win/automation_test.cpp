@@ -10,8 +10,8 @@
 #include <filesystem>
 
 #include "helpers.h"
-#include "plat/win/shell_dialogs.h"
 #include "plat/win/dialog_answers.h"
+#include "plat/win/shell_dialogs.h"
 
 using namespace wintest;
 
@@ -150,6 +150,34 @@ TEST_F(AutomationTest, InputCommandsReplyOnceHandled) {
         if (r.hwnd == h && r.msg == WM_CHAR)
             chars.push_back(static_cast<wchar_t>(r.wParam));
     EXPECT_EQ(chars, L"Ahi");
+}
+
+// A program started with the same PLAT_AUTOMATION (the installer starting the
+// installed product) binds the path anew. When the first program stops, the
+// second one's socket must stay reachable.
+TEST_F(AutomationTest, StoppingLeavesASocketThatTookThePathOver) {
+    ASSERT_EQ(unlink(sock.c_str()), 0);
+    int other = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(other, 0);
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    std::strncpy(a.sun_path, sock.c_str(), sizeof a.sun_path - 1);
+    ASSERT_EQ(bind(other, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(other, 1), 0);
+
+    AutomationStop();
+    EXPECT_TRUE(std::filesystem::exists(sock));
+    LineClient client(sock);
+    EXPECT_GE(client.fd, 0) << "the newer socket is no longer reachable";
+    close(other);
+    unlink(sock.c_str());
+}
+
+// Its own socket file goes when it stops.
+TEST_F(AutomationTest, StoppingRemovesItsOwnSocket) {
+    ASSERT_TRUE(std::filesystem::exists(sock));
+    AutomationStop();
+    EXPECT_FALSE(std::filesystem::exists(sock));
 }
 
 } // namespace
