@@ -1,5 +1,6 @@
-// A client of the automation socket and a child process that a test
-// starts with PLAT_AUTOMATION, for end-to-end tests of real executables.
+// A client of the automation socket (PROTOCOL.md beside this file) and a
+// child process started with PLAT_AUTOMATION: what drives a real executable
+// from outside, in end-to-end tests and in the demo's "user".
 #pragma once
 
 #include <chrono>
@@ -17,7 +18,7 @@
 
 extern char** environ;
 
-namespace autotest {
+namespace plat::automation {
 
 class Client {
 public:
@@ -118,4 +119,4 @@ inline bool StartWithAutomation(Process* proc, const std::string& exe,
     return posix_spawn(&proc->pid, path.c_str(), nullptr, nullptr, argv, envp.data()) == 0;
 }
 
-} // namespace autotest
+} // namespace plat::automation

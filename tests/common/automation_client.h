@@ -1,0 +1,10 @@
+// The automation client for end-to-end tests of real executables.
+#pragma once
+
+#include "plat/automation/client.h"
+
+namespace autotest {
+using plat::automation::Client;
+using plat::automation::Process;
+using plat::automation::StartWithAutomation;
+} // namespace autotest
