@@ -5,10 +5,13 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace distd {
@@ -91,7 +94,8 @@ bool TagListMatches(const std::string& list, const std::string& tag) {
     return false;
 }
 
-void Serve(CatalogueHolder& catalogues, const httplib::Request& req, httplib::Response& res) {
+void Serve(CatalogueHolder& catalogues, uint64_t bytesPerSecond, const httplib::Request& req,
+           httplib::Response& res) {
     const std::shared_ptr<const Catalogue> catalogue = catalogues.Get();
     const std::string name = req.matches[1];
     std::string path;
@@ -164,11 +168,24 @@ void Serve(CatalogueHolder& catalogues, const httplib::Request& req, httplib::Re
     }
     const uint64_t length = last - first + 1;
     const uint64_t base = first;
+    // A paced answer goes out in chunks of about an eighth of a second, each
+    // when the bytes before it are due.
+    const size_t chunk =
+        bytesPerSecond == 0
+            ? kChunkBytes
+            : static_cast<size_t>(std::clamp<uint64_t>(bytesPerSecond / 8, 1024, kChunkBytes));
+    const auto started = std::chrono::steady_clock::now();
     res.set_content_provider(
         static_cast<size_t>(length), "application/octet-stream",
-        [open, base](size_t offset, size_t remaining, httplib::DataSink& sink) {
+        [open, base, chunk, bytesPerSecond, started](size_t offset, size_t remaining,
+                                                     httplib::DataSink& sink) {
             thread_local std::vector<char> buffer(kChunkBytes);
-            const size_t want = remaining < buffer.size() ? remaining : buffer.size();
+            if (bytesPerSecond != 0) {
+                const auto due = std::chrono::microseconds(
+                    static_cast<int64_t>(double(offset) * 1e6 / double(bytesPerSecond)));
+                std::this_thread::sleep_until(started + due);
+            }
+            const size_t want = std::min(remaining, chunk);
             ssize_t got;
             do {
                 got = ::pread(open->fd, buffer.data(), want, static_cast<off_t>(base + offset));
@@ -278,10 +295,11 @@ bool ParseHttpDate(const std::string& text, int64_t& secondsSince1970) {
     return true;
 }
 
-void AddDownloadRoutes(httplib::Server& server, CatalogueHolder& catalogues) {
+void AddDownloadRoutes(httplib::Server& server, CatalogueHolder& catalogues,
+                       uint64_t bytesPerSecond) {
     server.Get(R"(/download/([^/]+))",
-               [&catalogues](const httplib::Request& req, httplib::Response& res) {
-                   Serve(catalogues, req, res);
+               [&catalogues, bytesPerSecond](const httplib::Request& req, httplib::Response& res) {
+                   Serve(catalogues, bytesPerSecond, req, res);
                });
 }
 

@@ -29,6 +29,9 @@ RangeKind ParseByteRange(const std::string& header, uint64_t size, uint64_t& fir
 std::string HttpDate(int64_t secondsSince1970);
 bool ParseHttpDate(const std::string& text, int64_t& secondsSince1970);
 
-void AddDownloadRoutes(httplib::Server& server, CatalogueHolder& catalogues);
+// With `bytesPerSecond` above 0 each answer's body is paced to at most that
+// rate (a download then holds its worker for as long as it lasts).
+void AddDownloadRoutes(httplib::Server& server, CatalogueHolder& catalogues,
+                       uint64_t bytesPerSecond = 0);
 
 } // namespace distd

@@ -2,7 +2,7 @@
 // collector with its dashboard.
 //
 //   distd serve [--listen HOST:PORT] --catalogue FILE [--store STORE] [--workers N]
-//               [--backlog N]
+//               [--backlog N] [--download-rate RATE]
 //   distd check FILE
 //   distd stats [--store STORE]
 #include "server/dashboard.h"
@@ -11,6 +11,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,7 +22,7 @@ namespace {
 
 const char* const kUsage =
     "usage: distd serve [--listen HOST:PORT] --catalogue FILE [--store STORE] [--workers N]\n"
-    "                   [--backlog N]\n"
+    "                   [--backlog N] [--download-rate RATE]\n"
     "       distd check FILE\n"
     "       distd stats [--store STORE]\n"
     "\n"
@@ -37,7 +38,9 @@ const char* const kUsage =
     "       postgresql://USER@HOST:PORT/DATABASE: a PostgreSQL database that\n"
     "       several instances may share.\n"
     "--backlog N  reports held while the store is slow or out of reach\n"
-    "       (default 4096); past it reports are dropped and counted.\n";
+    "       (default 4096); past it reports are dropped and counted.\n"
+    "--download-rate RATE  paces each download to RATE bytes per second (a\n"
+    "       number, or with K or M for KiB or MiB); unlimited by default.\n";
 
 int Usage(const char* problem) {
     if (problem != nullptr) {
@@ -65,6 +68,23 @@ bool SplitListen(const std::string& text, std::string& host, int& port) {
     return port <= 65535;
 }
 
+// "300", "512K", "2M": bytes per second, at least 1.
+bool ParseRate(const std::string& text, uint64_t& bytesPerSecond) {
+    size_t digits = 0;
+    while (digits < text.size() && digits < 12 && text[digits] >= '0' && text[digits] <= '9') {
+        ++digits;
+    }
+    const std::string unit = text.substr(digits);
+    if (digits == 0 || (unit != "" && unit != "K" && unit != "M")) {
+        return false;
+    }
+    bytesPerSecond =
+        std::strtoull(text.substr(0, digits).c_str(), nullptr, 10) * (unit == "K"   ? 1024
+                                                                      : unit == "M" ? 1024 * 1024
+                                                                                    : 1);
+    return bytesPerSecond > 0;
+}
+
 int Serve(int argc, char** argv) {
     distd::ServiceOptions options;
     for (int i = 2; i < argc; ++i) {
@@ -78,6 +98,10 @@ int Serve(int argc, char** argv) {
             options.catalogue = argv[++i];
         } else if (arg == "--store" && hasValue) {
             options.store = argv[++i];
+        } else if (arg == "--download-rate" && hasValue) {
+            if (!ParseRate(argv[++i], options.downloadRate)) {
+                return Usage("--download-rate wants bytes per second: N, NK or NM");
+            }
         } else if (arg == "--workers" && hasValue) {
             const int workers = std::atoi(argv[++i]);
             if (workers < 1 || workers > 256) {

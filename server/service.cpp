@@ -105,7 +105,7 @@ bool Service::ReloadCatalogue(std::string& message) {
 void Service::AddRoutes() {
     LimitedServer& server = *m_server;
     AddConfigRoutes(server, m_catalogues);
-    AddDownloadRoutes(server, m_catalogues);
+    AddDownloadRoutes(server, m_catalogues, m_options.downloadRate);
     m_intake->AddRoutes(server);
     server.SetOversizedHandler(
         [this](const OversizedRequest& request) { m_intake->ReceiveOversized(request); });

@@ -27,6 +27,7 @@ struct ServiceOptions {
     ConnectionLimits limits;
     size_t ingestCapacity = 4096; // the backlog's bound
     std::chrono::milliseconds stopGrace{10000};
+    uint64_t downloadRate = 0; // bytes per second of each download; 0: no limit
     // The receive clock (seconds since 1970); tests may set their own.
     std::function<int64_t()> clock;
 };

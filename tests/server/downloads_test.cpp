@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+#include <chrono>
+
 #include "tests/server/distd_test_util.h"
 
 using namespace distd_test;
@@ -196,4 +198,31 @@ TEST_F(Downloads, LicencePageIsAChinesePageInUtf8) {
     EXPECT_NE(res->body.find("<html lang=\"zh-CN\">"), std::string::npos);
     EXPECT_NE(res->body.find("软件许可协议"), std::string::npos);
     EXPECT_NE(res->body.find("TarvexPDFConver"), std::string::npos);
+}
+
+// With a download rate, each answer's body comes out paced: whole, but no
+// sooner than the rate allows; a range is paced from its own start.
+TEST(PacedDownloads, ComeWholeAtNoMoreThanTheRate) {
+    CatalogueFolder folder;
+    RunningService service(
+        folder, [](distd::ServiceOptions& options) { options.downloadRate = 128 * 1024; });
+    httplib::Client client = service.Client();
+
+    auto started = std::chrono::steady_clock::now();
+    auto res = client.Get("/download/setup.exe");
+    const auto whole = std::chrono::steady_clock::now() - started;
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200);
+    EXPECT_EQ(res->body, CatalogueFolder::Bytes(200000, 7));
+    // 200000 bytes in chunks of 16 KiB: the last one is due after 1.5 s.
+    EXPECT_GE(whole, std::chrono::milliseconds(1450));
+
+    started = std::chrono::steady_clock::now();
+    res = client.Get("/download/setup.exe", {{"Range", "bytes=100000-149151"}});
+    const auto part = std::chrono::steady_clock::now() - started;
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 206);
+    EXPECT_EQ(res->body, CatalogueFolder::Bytes(200000, 7).substr(100000, 49152));
+    EXPECT_GE(part, std::chrono::milliseconds(240)); // 3 chunks: the last due at 0.25 s
+    EXPECT_LT(part, whole);
 }

@@ -268,4 +268,13 @@ TEST(DistdCommands, CheckAndStats) {
     const std::string usage = testutil::Run(std::string(DISTD_PATH) + " frobnicate 2>&1", rc);
     EXPECT_EQ(rc, 2);
     EXPECT_NE(usage.find("usage: distd serve"), std::string::npos);
+
+    for (const char* rate : {"0", "12X", "K", "-5", "1234567890123"}) {
+        const std::string refused =
+            testutil::Run(std::string(DISTD_PATH) + " serve --catalogue '" + folder.Catalogue() +
+                              "' --download-rate " + rate + " 2>&1",
+                          rc);
+        EXPECT_EQ(rc, 2) << rate;
+        EXPECT_NE(refused.find("--download-rate wants"), std::string::npos) << refused;
+    }
 }
