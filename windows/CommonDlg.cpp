@@ -70,6 +70,11 @@ void CommonDlg::ShowYesNoBox(LPCTSTR title, LPCTSTR text) {
         m_pMsgYnText->SetText(text);
     if (m_pTabModule != nullptr)
         m_pTabModule->SelectItem(1);
+    // Selecting the page hands the focus to it, and the tab order would go
+    // on to the confirm button: Enter on a fresh question would quit. The
+    // first paint focuses the first tab stop, the close button, instead.
+    if (m_pCloseBtn != nullptr)
+        m_PaintManager.SetFocusNeeded(m_pCloseBtn);
     CentreAndRun();
 }
 

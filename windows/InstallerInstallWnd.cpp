@@ -105,6 +105,13 @@ void InstallerInstallWnd::ApplyProgress(int value) {
 }
 
 void InstallerInstallWnd::ApplyFailure(const std::wstring& text) {
+    // The failure display: the text, and the bar at its last value. A
+    // failure after the downloads (the packages did not install) also stops
+    // the installing animation, which would tell otherwise.
+    if (m_pInstallGif != nullptr)
+        m_pInstallGif->SetVisible(false);
+    if (m_pDownProgress != nullptr)
+        m_pDownProgress->SetVisible(true);
     if (m_pDownLabel != nullptr)
         m_pDownLabel->SetVisible(false);
     if (m_pDownText != nullptr)

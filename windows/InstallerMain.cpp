@@ -2,6 +2,7 @@
 // sequence and the end of the run.
 #include "windows/InstallerMain.h"
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <new>
@@ -88,6 +89,39 @@ void RunWindows() {
     RunModal(finish.get(), L"InstallerFinishWnd");
 }
 
+// Waits, at most kExitWaitMs, until no report is in flight and the worker
+// (stopping after a quit) has ended, then releases the install window when
+// its worker is gone. No window is left by now; the thread's queue is still
+// emptied meanwhile, so that nothing waits on this thread in vain.
+void WaitForTheEnd(ns_zr_stat::ZrStat* stat) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kExitWaitMs);
+    for (;;) {
+        MSG msg;
+        while (plat::PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message != WM_QUIT) {
+                plat::TranslateMessage(&msg);
+                plat::DispatchMessage(&msg);
+            }
+        }
+        const bool reportsDone = stat == nullptr || stat->ReportsInFlight() == 0;
+        const bool workerDone = g_pInstallWnd == nullptr || g_pInstallWnd->WaitForWorker(0);
+        const auto now = std::chrono::steady_clock::now();
+        if ((reportsDone && workerDone) || now >= deadline)
+            break;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+        const unsigned long step =
+            static_cast<unsigned long>(std::min<long long>(left.count(), 20));
+        if (!reportsDone)
+            stat->WaitForReports(step);
+        else
+            g_pInstallWnd->WaitForWorker(step);
+    }
+    if (g_pInstallWnd != nullptr && g_pInstallWnd->WaitForWorker(0)) {
+        delete g_pInstallWnd;
+        g_pInstallWnd = nullptr;
+    }
+}
+
 } // namespace
 
 } // namespace installer
@@ -114,21 +148,8 @@ int wWinMain(plat::HINSTANCE hInstance, plat::HINSTANCE /*hPrevInstance*/, wchar
 
     RunWindows();
 
-    // The exit report leaves on its own thread; the process waits for it
-    // (and for a worker that is stopping after a quit), within one limit.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kExitWaitMs);
-    auto msLeft = [&deadline] {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        return static_cast<unsigned long>(left.count() > 0 ? left.count() : 0);
-    };
-    if (stat != nullptr) {
+    if (stat != nullptr)
         stat->CollectAppExitInfo();
-        stat->WaitForReports(msLeft());
-    }
-    if (g_pInstallWnd != nullptr && g_pInstallWnd->WaitForWorker(msLeft())) {
-        delete g_pInstallWnd;
-        g_pInstallWnd = nullptr;
-    }
+    WaitForTheEnd(stat);
     return 1;
 }
