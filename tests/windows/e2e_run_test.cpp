@@ -113,7 +113,7 @@ TEST(InstallerRun, InstallsDotNetFirstThenTheProductStartsItAndReportsThreeTimes
 TEST(InstallerRun, WithDotNetPresentOnlyTheProductIsFetchedAndTheBarRunsToTheEnd) {
     Peer peer;
     ASSERT_TRUE(peer.Running());
-    const std::string product = ProbePackage("product", 400000);
+    const std::string product = ProbePackage("product", 400000, 0, true);
     const size_t hold = product.size() * 37 / 100 + 100;
     peer.AddPackage(kProductName, {product, hold});
     peer.SetConfig(ConfigJson(peer, kProductName, product, kDotNetName, "unused"));
@@ -133,6 +133,9 @@ TEST(InstallerRun, WithDotNetPresentOnlyTheProductIsFetchedAndTheBarRunsToTheEnd
     ExpectWindow(s, install, DownloadingPicture(HeldPercent(hold, product.size())),
                  "single download");
     peer.Release(kProductName);
+    // The package runs (and waits): the installing display.
+    ExpectInstalling(s, install);
+    s.Go();
     ASSERT_FALSE(s.Wait(kFinishClass, 60000).cls.empty()) << s.Errors();
     EXPECT_EQ(peer.Requests(kDotNetName), 0);
     EXPECT_EQ(s.ProbeLog(),

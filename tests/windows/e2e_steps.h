@@ -89,6 +89,14 @@ inline HeadlessImage FailurePicture(const std::string& text, int percent) {
                    "down_progress=" + std::to_string(percent)});
 }
 
+// The install window while the packages install: its animation plays, so
+// the 500 x 5 strip it covers is left out of comparisons.
+inline HeadlessImage InstallingPicture() {
+    return Render(kInstall, kWndW, kWndH,
+                  {"--hide", "down_label", "--hide", "down_text", "--hide", "down_progress",
+                   "--show", "install_text", "--show", "installgif"});
+}
+
 inline HeadlessImage FinishPicture() {
     return Render(kFinish, kWndW, kWndH);
 }
@@ -105,6 +113,19 @@ inline void ExpectWindow(Session& session, const WindowInfo& w, const HeadlessIm
     Scene scene;
     scene.AddWindow(picture, w.rect.left, w.rect.top);
     ExpectScene(session, scene, WithShadow(w.rect), what);
+}
+
+// The same for the installing display, its animation strip left out.
+inline void ExpectInstalling(Session& session, const WindowInfo& w) {
+    Scene scene;
+    scene.AddWindow(InstallingPicture(), w.rect.left, w.rect.top);
+    const RECT gif = ControlRect(kInstall, "installgif", kWndW, kWndH, {"--show", "installgif"});
+    EXPECT_EQ(gif.right - gif.left, 500);
+    EXPECT_EQ(gif.bottom - gif.top, 5);
+    const RECT strip = {w.rect.left + gif.left, w.rect.top + gif.top, w.rect.left + gif.right,
+                        w.rect.top + gif.bottom};
+    const Difference d = WaitForScene(session, scene, WithShadow(w.rect), 15000, strip);
+    EXPECT_EQ(d.differing, 0) << "installing display: first difference " << d.first;
 }
 
 // Grows the start window, picks `folder` in the folder chooser and shrinks

@@ -284,9 +284,15 @@ inline std::string ConfigJson(const Peer& peer, const std::string& productName,
 
 // A package script that runs the probe under `name` (the probe appends a
 // line to $PROBE_LOG) and exits with `exitCode`, padded to `bytes`.
-inline std::string ProbePackage(const std::string& name, size_t bytes, int exitCode = 0) {
-    std::string script = "#!/bin/sh\n\"" + std::string(TARVEX_PACKAGE_PROBE) + "\" " + name +
-                         " \"$@\"\nexit " + std::to_string(exitCode) + "\n";
+// With `waitForGo` it first waits (at most 60 s) until Session::Go.
+inline std::string ProbePackage(const std::string& name, size_t bytes, int exitCode = 0,
+                                bool waitForGo = false) {
+    std::string script = "#!/bin/sh\n";
+    if (waitForGo)
+        script += "i=0\nwhile [ ! -e \"$PROBE_LOG.go\" ] && [ $i -lt 1200 ]; do sleep 0.05; "
+                  "i=$((i+1)); done\n";
+    script += "\"" + std::string(TARVEX_PACKAGE_PROBE) + "\" " + name + " \"$@\"\nexit " +
+              std::to_string(exitCode) + "\n";
     while (script.size() < bytes)
         script += "# padding padding padding padding padding padding padding padding\n";
     return script;
@@ -322,6 +328,8 @@ public:
     std::string ProbeLog() const { return testutil::ReadAll(m_root / "probe.log"); }
     std::string Output() const { return testutil::ReadAll(m_root / "out.txt"); }
     std::string Opened() const { return testutil::ReadAll(m_root / "opened.txt"); }
+    // Lets a package made with ProbePackage(..., waitForGo) go on.
+    void Go() const { testutil::WriteAll(m_root / "probe.log.go", "go"); }
 
     // Starts `exe` with `args`; `prefix` (e.g. prlimit and its options) runs
     // in front of it. Connects the automation client.
@@ -590,9 +598,9 @@ struct Difference {
 };
 
 // Compares the screen with the scene inside `area` (the windows and their
-// shadows).
+// shadows), leaving out `skip` (a part that changes by itself).
 inline Difference Compare(const HeadlessImage& screen, const HeadlessImage& expected,
-                          const RECT& area) {
+                          const RECT& area, const RECT& skip = RECT{0, 0, 0, 0}) {
     Difference d;
     if (screen.width != expected.width || screen.height != expected.height) {
         d.differing = -1;
@@ -601,7 +609,8 @@ inline Difference Compare(const HeadlessImage& screen, const HeadlessImage& expe
     }
     for (int y = area.top; y < area.bottom; ++y)
         for (int x = area.left; x < area.right; ++x)
-            if (screen.At(x, y) != expected.At(x, y) && d.differing++ == 0) {
+            if (!(x >= skip.left && x < skip.right && y >= skip.top && y < skip.bottom) &&
+                screen.At(x, y) != expected.At(x, y) && d.differing++ == 0) {
                 char buf[96];
                 std::snprintf(buf, sizeof buf, "%d,%d screen=%08X expected=%08X", x, y,
                               screen.At(x, y), expected.At(x, y));
@@ -620,11 +629,11 @@ inline RECT WithShadow(const RECT& rc) {
 // On failure both pictures are written next to the test
 // (e2e-<pid>-<n>-screen.png and -expected.png) and named in the result.
 inline Difference WaitForScene(Session& session, const Scene& scene, const RECT& area,
-                               int timeoutMs = 15000) {
+                               int timeoutMs = 15000, const RECT& skip = RECT{0, 0, 0, 0}) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         const HeadlessImage screen = session.Screen();
-        Difference d = Compare(screen, scene.Image(), area);
+        Difference d = Compare(screen, scene.Image(), area, skip);
         if (d.differing == 0)
             return d;
         if (std::chrono::steady_clock::now() >= deadline) {
