@@ -73,6 +73,14 @@ TEST(QuitAtStart, DecliningDismissingAndAltF4OnTheQuestionKeepTheStartWindow) {
     EXPECT_TRUE(s.Has(kDialogClass));
     EXPECT_TRUE(s.Has(kStartClass));
 
+    // Alt+F4 on the first question of the run is no answer: the installer
+    // stays (no earlier answer is taken for a confirmation).
+    ASSERT_TRUE(s.Key("alt+f4"));
+    ASSERT_TRUE(s.WaitGone(kDialogClass));
+    EXPECT_TRUE(s.Running());
+    ASSERT_TRUE(s.Has(kStartClass));
+
+    ASSERT_TRUE(ClickClose(s, start, kStart));
     ASSERT_TRUE(ClickDialog(s, "msgyncancelbtn"));
     ASSERT_TRUE(s.WaitGone(kDialogClass));
     ASSERT_TRUE(s.Has(kStartClass));
@@ -80,14 +88,6 @@ TEST(QuitAtStart, DecliningDismissingAndAltF4OnTheQuestionKeepTheStartWindow) {
     ASSERT_TRUE(ClickClose(s, start, kStart));
     ASSERT_TRUE(ClickDialog(s, "closebtn"));
     ASSERT_TRUE(s.WaitGone(kDialogClass));
-    ASSERT_TRUE(s.Has(kStartClass));
-
-    // Alt+F4 on the question is no answer: the installer stays.
-    ASSERT_TRUE(ClickClose(s, start, kStart));
-    ASSERT_FALSE(s.Wait(kDialogClass).cls.empty());
-    ASSERT_TRUE(s.Key("alt+f4"));
-    ASSERT_TRUE(s.WaitGone(kDialogClass));
-    EXPECT_TRUE(s.Running());
     ASSERT_TRUE(s.Has(kStartClass));
     ExpectWindow(s, start, StartPicture(StartState{}), "start window after the questions");
 
@@ -145,17 +145,18 @@ TEST(QuitDuringDownload, DeclinedOrDismissedTheDownloadGoesOnToTheFinishWindow) 
     ASSERT_FALSE(install.cls.empty());
     ASSERT_TRUE(peer.WaitHeld(kProductName));
 
+    // Alt+F4 on the install window asks too; Alt+F4 on the question (the
+    // first of the run) is no answer.
+    ASSERT_TRUE(s.Key("alt+f4"));
+    ASSERT_FALSE(s.Wait(kDialogClass).cls.empty());
+    ASSERT_TRUE(s.Key("alt+f4"));
+    ASSERT_TRUE(s.WaitGone(kDialogClass));
+    ASSERT_TRUE(s.Has(kInstallClass));
     ASSERT_TRUE(ClickClose(s, install, kInstall));
     ASSERT_TRUE(ClickDialog(s, "msgyncancelbtn"));
     ASSERT_TRUE(s.WaitGone(kDialogClass));
     ASSERT_TRUE(ClickClose(s, install, kInstall));
     ASSERT_TRUE(ClickDialog(s, "closebtn"));
-    ASSERT_TRUE(s.WaitGone(kDialogClass));
-    // Alt+F4 on the install window asks too; Alt+F4 on the question is no
-    // answer.
-    ASSERT_TRUE(s.Key("alt+f4"));
-    ASSERT_FALSE(s.Wait(kDialogClass).cls.empty());
-    ASSERT_TRUE(s.Key("alt+f4"));
     ASSERT_TRUE(s.WaitGone(kDialogClass));
     ASSERT_TRUE(s.Has(kInstallClass));
     ExpectWindow(s, install, DownloadingPicture(ThirdPercent(product)), "download goes on");
