@@ -66,11 +66,16 @@ void RefreshShell() {
 } // namespace
 
 int CLibcurlCallbackEx::OnProgress(void* userData, double total, double received) {
-    if (total == 0) {
+    auto* package = static_cast<InstallPackage*>(userData);
+    if (package == nullptr || package->owner == nullptr) {
         return 0;
     }
-    auto* package = static_cast<InstallPackage*>(userData);
-    if (package == nullptr || package->owner == nullptr || g_packageCount <= 0) {
+    // libcurl calls this about once a second even while nothing arrives, so
+    // a quit also ends a stalled transfer.
+    if (package->owner->IsCancelled()) {
+        return 1;
+    }
+    if (total == 0 || g_packageCount <= 0) {
         return 0;
     }
     const int percent = static_cast<int>(received / total * 100.0);
@@ -181,6 +186,9 @@ bool PreparePackages(IInstallView* view) {
     // off: whatever part of it arrived is not the server's configuration.
     const bool cutOff = result == CURLE_WRITE_ERROR;
 
+    if (view->IsCancelled()) {
+        return false;
+    }
     InstallConfig config;
     const bool invalid = cutOff || text.empty() || ParseInstallConfig(text, config);
     if (invalid) {
@@ -199,11 +207,20 @@ bool PreparePackages(IInstallView* view) {
     g_finishedDownloads = 0;
 
     for (InstallPackage& package : g_packages) {
+        if (view->IsCancelled()) {
+            break;
+        }
         const std::string url = WideToChsMultiByte(package.downloadUrl);
         const std::string path = WideToChsMultiByte(package.localPath);
         DownloadPackage(&package, url, path);
         ++g_finishedDownloads;
         g_progressBase = (100 / g_packageCount) * g_finishedDownloads;
+    }
+    if (view->IsCancelled()) {
+        for (InstallPackage& package : g_packages) {
+            ClosePackageFile(package);
+        }
+        return false;
     }
     view->SetProgress(100);
     return true;
@@ -215,6 +232,10 @@ void InstallThread(IInstallView* view) {
     }
     bool productInstalled = false;
     for (InstallPackage& package : g_packages) {
+        if (view->IsCancelled()) {
+            ClosePackageFile(package);
+            continue;
+        }
         // Hashed and started through the handle kept since the download:
         // the bytes that run are the bytes that were checked.
         const std::wstring actual = ToLower(FileMd5Hex(package.file));
@@ -225,16 +246,21 @@ void InstallThread(IInstallView* view) {
             ClosePackageFile(package);
             continue;
         }
-        plat::DWORD exitCode = kExitUnobserved;
-        const bool launched =
-            RunAndWait(plat::GetFileHandlePath(package.file), package.parameters, &exitCode);
+        // Started only while the user has not quit; a quit during the
+        // start waits for it, and nothing starts after the quit.
+        bool launched = false;
+        plat::HANDLE process = nullptr;
+        const std::wstring runPath = plat::GetFileHandlePath(package.file);
+        view->StartUnlessCancelled(
+            [&] { launched = StartHidden(runPath, package.parameters, &process); });
+        const plat::DWORD exitCode = WaitAndClose(process);
         ClosePackageFile(package);
         if (package.type == L"1" && launched && exitCode == 0) {
             productInstalled = true;
             ReportInstallSuccess();
         }
     }
-    if (view->GetConfigOk() == 0) {
+    if (view->GetConfigOk() == 0 || view->IsCancelled()) {
         return;
     }
     if (!productInstalled) {

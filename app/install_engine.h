@@ -8,6 +8,8 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
+#include <mutex>
 #include <string>
 
 #include "app/install_config.h"
@@ -40,6 +42,27 @@ public:
     int GetConfigOk() const { return m_bConfigOk.load(std::memory_order_acquire); }
     void SetConfigOk(int value) { m_bConfigOk.store(value, std::memory_order_release); }
 
+    // The user quit: the download in progress is aborted and no package is
+    // started any more. Called on the window's thread; once it has returned,
+    // no package start can follow (a start already under way has returned
+    // before it).
+    void Cancel() {
+        std::lock_guard<std::mutex> guard(m_launchMutex);
+        m_bCancelled.store(true, std::memory_order_release);
+    }
+    bool IsCancelled() const { return m_bCancelled.load(std::memory_order_acquire); }
+    // Runs `start` (the launch of a package) unless the engine was
+    // cancelled, and tells whether it ran. A Cancel cannot come between the
+    // check and the launch.
+    bool StartUnlessCancelled(const std::function<void()>& start) {
+        std::lock_guard<std::mutex> guard(m_launchMutex);
+        if (IsCancelled()) {
+            return false;
+        }
+        start();
+        return true;
+    }
+
 protected:
     IInstallView() = default;
     ~IInstallView() = default;
@@ -48,6 +71,8 @@ protected:
 
 private:
     std::atomic<int> m_bConfigOk{1};
+    std::atomic<bool> m_bCancelled{false};
+    std::mutex m_launchMutex;
 };
 
 // Failure texts the engine shows.
@@ -66,7 +91,8 @@ extern int g_finishedDownloads;
 class CLibcurlCallbackEx : public CLibcurlCallback {
 public:
     // `userData` is the InstallPackage being downloaded. Does nothing while
-    // `total` is 0 (size not yet known). Returns 0.
+    // `total` is 0 (size not yet known). Returns 0, or 1 (abort the
+    // transfer) once the package's owner has been cancelled.
     int OnProgress(void* userData, double total, double received) override;
 };
 
@@ -81,13 +107,18 @@ public:
 // 0 and no WM_INSTALL_DONE follows. After a successful installation the shell
 // is refreshed and the window gets WM_INSTALL_DONE. When no configuration was
 // obtained the worker just ends (the failure is already shown).
+// Once the view is cancelled the worker stops where it is: the download
+// under way is aborted, nothing more is downloaded, no package is started,
+// nothing is shown and no WM_INSTALL_DONE is sent.
 void InstallThread(IInstallView* view);
 
 // First phase: fetch g_configUrl, parse it, show "获取信息失败！" and clear the
 // view's config flag when it is empty or invalid (nothing written, downloaded
 // or run); otherwise set g_productExePath, write the installPath registry
 // value, build g_packages and download each package, then SetProgress(100).
-// Returns true when a valid configuration was obtained.
+// Returns true when a valid configuration was obtained and the view was not
+// cancelled meanwhile (a cancel before the configuration arrived leaves the
+// registry alone).
 bool PreparePackages(IInstallView* view);
 
 // One download of `package` from `url` into `path` with a progress sink.

@@ -153,10 +153,9 @@ bool IsDotNet4Installed() {
            InstallFlagSet(L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4\\Client");
 }
 
-bool RunAndWait(const std::wstring& filePath, const std::wstring& parameters,
-                plat::DWORD* exitCode) {
-    if (exitCode != nullptr)
-        *exitCode = kExitUnobserved;
+bool StartHidden(const std::wstring& filePath, const std::wstring& parameters,
+                 plat::HANDLE* process) {
+    *process = nullptr;
     // The path is converted here (not by boost's locale-dependent
     // conversion, which can throw for characters the locale lacks).
     boost::system::error_code error;
@@ -174,14 +173,29 @@ bool RunAndWait(const std::wstring& filePath, const std::wstring& parameters,
     info.lpParameters = parameters.c_str();
     info.lpDirectory = nullptr;
     info.nShow = plat::SW_HIDE;
-    bool started = plat::ShellExecuteEx(&info) != plat::FALSE;
-    if (info.hProcess != nullptr) {
-        plat::DWORD code = plat::STILL_ACTIVE;
-        if (plat::WaitForSingleObject(info.hProcess, plat::INFINITE) == plat::WAIT_OBJECT_0 &&
-            plat::GetExitCodeProcess(info.hProcess, &code) && code != plat::STILL_ACTIVE &&
-            exitCode != nullptr)
-            *exitCode = code;
-        plat::CloseHandle(info.hProcess);
-    }
+    const bool started = plat::ShellExecuteEx(&info) != plat::FALSE;
+    *process = info.hProcess;
+    return started;
+}
+
+plat::DWORD WaitAndClose(plat::HANDLE process) {
+    if (process == nullptr)
+        return kExitUnobserved;
+    plat::DWORD code = plat::STILL_ACTIVE;
+    plat::DWORD result = kExitUnobserved;
+    if (plat::WaitForSingleObject(process, plat::INFINITE) == plat::WAIT_OBJECT_0 &&
+        plat::GetExitCodeProcess(process, &code) && code != plat::STILL_ACTIVE)
+        result = code;
+    plat::CloseHandle(process);
+    return result;
+}
+
+bool RunAndWait(const std::wstring& filePath, const std::wstring& parameters,
+                plat::DWORD* exitCode) {
+    plat::HANDLE process = nullptr;
+    const bool started = StartHidden(filePath, parameters, &process);
+    const plat::DWORD code = WaitAndClose(process);
+    if (exitCode != nullptr)
+        *exitCode = code;
     return started;
 }

@@ -68,3 +68,15 @@ constexpr plat::DWORD kExitUnobserved = 0xFFFFFFFF;
 // exit nobody observed never reads as success.
 bool RunAndWait(const std::wstring& filePath, const std::wstring& parameters,
                 plat::DWORD* exitCode = nullptr);
+
+// RunAndWait in two steps, so that a caller can decide on the start under a
+// lock of its own. StartHidden starts as RunAndWait does, without waiting:
+// false, starting nothing, when nothing exists at the path; otherwise
+// whether the start succeeded. `process` gets the handle to wait on (null
+// when there is none).
+bool StartHidden(const std::wstring& filePath, const std::wstring& parameters,
+                 plat::HANDLE* process);
+// Waits without a time limit for a process StartHidden started, closes its
+// handle and returns its exit status, or kExitUnobserved when its end was
+// not seen (also for a null handle).
+plat::DWORD WaitAndClose(plat::HANDLE process);

@@ -77,7 +77,9 @@ int DownloadProgressCallback(void* userp, double dltotal, double dlnow, double /
                              double /*ulnow*/) {
     auto* downloader = static_cast<CLibcurlDownloader*>(userp);
     if (downloader != nullptr && downloader->callback != nullptr) {
-        downloader->callback->OnProgress(downloader->userData, dltotal, dlnow);
+        // A sink that answers non-zero ends the transfer
+        // (CURLE_ABORTED_BY_CALLBACK): the user quit.
+        return downloader->callback->OnProgress(downloader->userData, dltotal, dlnow) != 0 ? 1 : 0;
     }
     return 0;
 }

@@ -16,7 +16,8 @@ typedef void CURL;
 // A progress sink. OnProgress is called on the transferring thread, inside the
 // download, with the user data the caller put into the downloader, the number
 // of bytes expected in all (0 while the size is not known) and the number
-// received so far. Its result is not examined.
+// received so far. A non-zero result aborts the transfer (the download then
+// fails with CURLE_ABORTED_BY_CALLBACK); a sink answers 0 to let it go on.
 class CLibcurlCallback {
 public:
     virtual ~CLibcurlCallback() = default;
@@ -78,6 +79,7 @@ size_t TextWriteCallback(char* data, size_t size, size_t count, void* userp);
 // returns the bytes written, 0 when there is no file or the write fails.
 size_t FileWriteCallback(char* data, size_t size, size_t count, void* userp);
 // Progress callback (`userp` = a CLibcurlDownloader): forwards the download
-// total and count to the sink if there is one; always 0 (never aborts).
+// total and count to the sink if there is one; 1 (abort) when the sink
+// answers non-zero, else 0.
 int DownloadProgressCallback(void* userp, double dltotal, double dlnow, double ultotal,
                              double ulnow);

@@ -27,8 +27,8 @@
 #include "app/stat_globals.h"
 #include "app/system_queries.h"
 #include "app_test_util.h"
-#include "plat/win/observe.h"
 #include "plat/sys/files.h"
+#include "plat/win/observe.h"
 #include "plat/win/winuser.h"
 #include "stat/IZrStat.h"
 #include "stat/ReportDecode.h"
@@ -645,6 +645,96 @@ TEST_F(InstallEngine, DownloadWithoutLengthShowsOnlyTheFinalHundred) {
     EXPECT_EQ(view.doneCount, 1);
 }
 
+TEST_F(InstallEngine, QuitDuringTheDownloadAbortsItAndStartsNothing) {
+    g_dotNetInstalled = 1;
+    m_paced = true;
+    // Large enough that the download is far from its end when the quit
+    // comes at a tenth.
+    const std::string md5 = AddPackage("p.sh", "product", 0, 16 * 1024 * 1024);
+    SetConfig("\"pdfver\":\"2.0.1\",\"pdfname\":\"p.sh\",\"pdfdlurl\":\"" + PackageUrl("p.sh") +
+              "\",\"pdfmd5\":\"" + md5 + "\"");
+    RecordingView view;
+    view.onProgress = [&view](int value) {
+        if (value >= 10) {
+            view.Cancel();
+        }
+    };
+    InstallThread(&view);
+
+    // The transfer stopped short, nothing ran, nothing was reported, and
+    // the engine showed nothing more (no failure, no installing display).
+    EXPECT_LT(fs::file_size(m_dir / "tmp" / "p.sh"), m_packages["p.sh"].size());
+    EXPECT_TRUE(ProbeLines().empty());
+    EXPECT_TRUE(ReportDocuments().empty());
+    EXPECT_TRUE(view.failures.empty());
+    EXPECT_EQ(view.doneCount, 0);
+    ASSERT_FALSE(view.progress.empty());
+    EXPECT_LT(view.progress.back(), 100);
+    ExpectShellRefreshed(false);
+}
+
+TEST_F(InstallEngine, AQuitAfterTheLastDownloadEndedStillStartsNothing) {
+    g_dotNetInstalled = 0;
+    const std::string dotnetMd5 = AddPackage("d.sh", "dotnet");
+    const std::string productMd5 = AddPackage("p.sh", "product");
+    SetConfig("\"pdfver\":\"2.0.1\",\"pdfname\":\"p.sh\",\"pdfdlurl\":\"" + PackageUrl("p.sh") +
+              "\",\"pdfmd5\":\"" + productMd5 +
+              "\",\"dotnetname\":\"d.sh\",\"dotnetparam\":\"/q\",\"dotnetdlurl\":\"" +
+              PackageUrl("d.sh") + "\",\"dotnetmd5\":\"" + dotnetMd5 + "\"");
+    RecordingView view;
+    // The user quits just as the downloads have finished (the window is
+    // told 100): both packages are complete and verified, and none runs.
+    view.onProgress = [&view](int value) {
+        if (value >= 100) {
+            view.Cancel();
+        }
+    };
+    InstallThread(&view);
+    EXPECT_EQ(Downloads(), 2u);
+    EXPECT_EQ(ReadText(m_dir / "tmp" / "p.sh"), m_packages["p.sh"]);
+    EXPECT_TRUE(ProbeLines().empty());
+    EXPECT_TRUE(ReportDocuments().empty());
+    EXPECT_TRUE(view.failures.empty());
+    EXPECT_EQ(view.doneCount, 0);
+}
+
+TEST_F(InstallEngine, AQuitBeforeTheConfigurationArrivesLeavesEverythingAlone) {
+    g_dotNetInstalled = 1;
+    OfferProduct();
+    RecordingView view;
+    view.Cancel();
+    InstallThread(&view);
+    EXPECT_EQ(tarvex_test::ReadInstallPath(), L"<missing>");
+    EXPECT_EQ(Downloads(), 0u);
+    EXPECT_TRUE(view.failures.empty());
+    EXPECT_TRUE(view.progress.empty());
+    EXPECT_EQ(view.doneCount, 0);
+}
+
+TEST_F(InstallEngine, ACancelWaitsForALaunchUnderWayAndNoneFollowsIt) {
+    RecordingView view;
+    std::atomic<bool> inStart{false};
+    std::atomic<bool> cancelReturned{false};
+    std::thread launcher([&] {
+        EXPECT_TRUE(view.StartUnlessCancelled([&] {
+            inStart = true;
+            // A cancel arriving now must wait until this start is over.
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            EXPECT_FALSE(cancelReturned.load());
+        }));
+    });
+    while (!inStart) {
+        std::this_thread::yield();
+    }
+    view.Cancel();
+    cancelReturned = true;
+    launcher.join();
+    EXPECT_TRUE(view.IsCancelled());
+    bool ran = false;
+    EXPECT_FALSE(view.StartUnlessCancelled([&] { ran = true; }));
+    EXPECT_FALSE(ran);
+}
+
 // The progress sink's arithmetic, fed directly.
 class ProgressSink : public ::testing::Test {
 protected:
@@ -697,6 +787,21 @@ TEST_F(ProgressSink, IgnoresCallsWithoutAPackage) {
     EXPECT_EQ(sink.OnProgress(nullptr, 100, 50), 0);
     InstallPackage orphan; // no owner
     EXPECT_EQ(sink.OnProgress(&orphan, 100, 50), 0);
+}
+
+TEST_F(ProgressSink, ACancelledOwnerAbortsEvenBeforeTheSizeIsKnown) {
+    g_packageCount = 1;
+    RecordingView view;
+    InstallPackage product;
+    product.type = L"1";
+    product.owner = &view;
+    CLibcurlCallbackEx sink;
+    EXPECT_EQ(sink.OnProgress(&product, 100, 50), 0);
+    view.Cancel();
+    EXPECT_EQ(sink.OnProgress(&product, 100, 60), 1);
+    EXPECT_EQ(sink.OnProgress(&product, 0, 0), 1);
+    // Nothing more is shown once cancelled.
+    EXPECT_EQ(view.progress, std::vector<int>{50});
 }
 
 class Md5 : public ::testing::Test {

@@ -29,9 +29,11 @@ public:
     };
     int OnProgress(void* userData, double total, double received) override {
         calls.push_back({userData, total, received});
-        return 0;
+        return abortFrom != 0 && calls.size() >= abortFrom ? 1 : 0;
     }
     std::vector<Call> calls;
+    // From this call on (counting from 1) the sink answers 1: abort.
+    size_t abortFrom = 0;
 };
 
 std::string ReadFile(const fs::path& path) {
@@ -406,6 +408,29 @@ TEST_F(HttpTransfer, StalledDownloadIsAbandoned) {
     m_server.ReleaseWaiters();
     EXPECT_LT(elapsed, std::chrono::seconds(10));
     EXPECT_EQ(ReadFile(m_dir / "s.bin"), "0123456789");
+}
+
+TEST_F(HttpTransfer, ASinkThatAnswersNonZeroEndsEvenAStalledDownload) {
+    m_server.server().Get("/held", [this](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(1000, "application/octet-stream",
+                                 [this](size_t offset, size_t, httplib::DataSink& sink) {
+                                     if (offset == 0) {
+                                         return sink.write("0123456789", 10);
+                                     }
+                                     m_server.WaitForRelease(std::chrono::seconds(60));
+                                     return false;
+                                 });
+    });
+    ASSERT_TRUE(m_server.Start());
+    // Nothing more arrives after the first ten bytes, and the stall limit
+    // is far away: only the sink's answer can end the transfer.
+    g_downloader.stallSeconds = 60;
+    RecordingSink sink;
+    sink.abortFrom = 1;
+    EXPECT_FALSE(Download(m_server.Url("/held"), "h.bin", &sink));
+    m_server.ReleaseWaiters();
+    ASSERT_FALSE(sink.calls.empty());
+    EXPECT_LT(ReadFile(m_dir / "h.bin").size(), 1000u);
 }
 
 } // namespace
