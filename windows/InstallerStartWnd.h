@@ -6,6 +6,7 @@
 #pragma once
 
 #include "ui/UIButton.h"
+#include "ui/UIOption.h"
 #include "windows/InstallerFrame.h"
 
 namespace installer {
