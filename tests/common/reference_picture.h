@@ -22,6 +22,26 @@
 
 namespace reftest {
 
+// A PNG file as premultiplied ARGB; empty when it cannot be read.
+inline plat::HeadlessImage LoadPngPremultiplied(const std::string& path) {
+    plat::HeadlessImage img;
+    int w = 0, h = 0, n = 0;
+    unsigned char* rgba = stbi_load(path.c_str(), &w, &h, &n, 4);
+    if (rgba == nullptr)
+        return img;
+    img.width = w;
+    img.height = h;
+    img.pixels.resize(static_cast<size_t>(w) * h);
+    for (size_t i = 0; i < img.pixels.size(); ++i) {
+        const uint32_t r = rgba[i * 4], g = rgba[i * 4 + 1], b = rgba[i * 4 + 2],
+                       a = rgba[i * 4 + 3];
+        auto pre = [a](uint32_t c) { return (c * a + 127) / 255; };
+        img.pixels[i] = a << 24 | pre(r) << 16 | pre(g) << 8 | pre(b);
+    }
+    stbi_image_free(rgba);
+    return img;
+}
+
 // Renders with skinview (arguments as on its command line, without --out)
 // and returns the picture, premultiplied ARGB; empty (and the tool's
 // messages in *error) when skinview fails.
@@ -40,24 +60,10 @@ inline plat::HeadlessImage SkinviewPicture(std::vector<std::string> args,
             *error = "skinview exit " + std::to_string(status) + ": " + err.str();
         return img;
     }
-    int w = 0, h = 0, n = 0;
-    unsigned char* rgba = stbi_load(png.c_str(), &w, &h, &n, 4);
+    img = LoadPngPremultiplied(png);
     std::remove(png.c_str());
-    if (rgba == nullptr) {
-        if (error != nullptr)
-            *error = "cannot read " + png;
-        return img;
-    }
-    img.width = w;
-    img.height = h;
-    img.pixels.resize(static_cast<size_t>(w) * h);
-    for (size_t i = 0; i < img.pixels.size(); ++i) {
-        const uint32_t r = rgba[i * 4], g = rgba[i * 4 + 1], b = rgba[i * 4 + 2],
-                       a = rgba[i * 4 + 3];
-        auto pre = [a](uint32_t c) { return (c * a + 127) / 255; };
-        img.pixels[i] = a << 24 | pre(r) << 16 | pre(g) << 8 | pre(b);
-    }
-    stbi_image_free(rgba);
+    if (img.width == 0 && error != nullptr)
+        *error = "cannot read " + png;
     return img;
 }
 

@@ -453,21 +453,8 @@ public:
         const std::string png = m_root / ("screen" + std::to_string(m_shots++) + ".png");
         if (Ask("screenshot " + png) != "ok")
             return image;
-        int w = 0, h = 0, n = 0;
-        unsigned char* rgba = stbi_load(png.c_str(), &w, &h, &n, 4);
+        image = reftest::LoadPngPremultiplied(png);
         std::remove(png.c_str());
-        if (rgba == nullptr)
-            return image;
-        image.width = w;
-        image.height = h;
-        image.pixels.resize(static_cast<size_t>(w) * h);
-        for (size_t i = 0; i < image.pixels.size(); ++i) {
-            const uint32_t r = rgba[i * 4], g = rgba[i * 4 + 1], b = rgba[i * 4 + 2],
-                           a = rgba[i * 4 + 3];
-            auto pre = [a](uint32_t c) { return (c * a + 127) / 255; };
-            image.pixels[i] = a << 24 | pre(r) << 16 | pre(g) << 8 | pre(b);
-        }
-        stbi_image_free(rgba);
         return image;
     }
 
