@@ -13,12 +13,6 @@
 //
 // The whole run uses the installer with its test seams (the hosts point at
 // a server in this program); the start figure uses the shipped program.
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -37,66 +31,13 @@
 #include <cryptopp/md5.h>
 #include <httplib.h>
 
-extern char** environ;
+#include "plat/automation/client.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// One automation connection, polled tightly so that connecting adds no
-// noticeable time to what is measured.
-class Automation {
-public:
-    ~Automation() {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    bool Connect(const std::string& path, int timeoutMs) {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (Clock::now() < deadline) {
-            int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-            sockaddr_un addr{};
-            addr.sun_family = AF_UNIX;
-            std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
-            if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-                m_fd = fd;
-                return true;
-            }
-            close(fd);
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        }
-        return false;
-    }
-    std::string Ask(const std::string& command, int timeoutMs = 30000) {
-        const std::string line = command + "\n";
-        if (send(m_fd, line.data(), line.size(), MSG_NOSIGNAL) != ssize_t(line.size()))
-            return "";
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        for (;;) {
-            const size_t nl = m_buf.find('\n');
-            if (nl != std::string::npos) {
-                std::string out = m_buf.substr(0, nl);
-                m_buf.erase(0, nl + 1);
-                return out;
-            }
-            const int left =
-                int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
-                        .count());
-            pollfd p{m_fd, POLLIN, 0};
-            if (left <= 0 || poll(&p, 1, left) <= 0)
-                return "";
-            char chunk[4096];
-            const ssize_t n = read(m_fd, chunk, sizeof chunk);
-            if (n <= 0)
-                return "";
-            m_buf.append(chunk, size_t(n));
-        }
-    }
-
-private:
-    int m_fd = -1;
-    std::string m_buf;
-};
+using plat::automation::ChildProcess;
+using plat::automation::Client;
 
 // A folder of its own for one run: home, temporary folder, registry.
 struct RunFolder {
@@ -113,47 +54,16 @@ struct RunFolder {
     }
 };
 
-pid_t Spawn(const std::string& exe, const std::vector<std::string>& args, const RunFolder& dir) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        const std::string entry = *e;
-        const std::string name = entry.substr(0, entry.find('='));
-        if (name != "DISPLAY" && name != "PLAT_AUTOMATION" && name != "PLAT_REGISTRY" &&
-            name != "HOME" && name != "TMPDIR" && name != "PLAT_BACKEND")
-            env.push_back(entry);
-    }
-    env.push_back("PLAT_BACKEND=headless");
-    env.push_back("PLAT_AUTOMATION=" + (dir.root / "auto.sock").string());
-    env.push_back("PLAT_REGISTRY=" + (dir.root / "registry.db").string());
-    env.push_back("HOME=" + (dir.root / "home").string());
-    env.push_back("TMPDIR=" + (dir.root / "tmp").string());
-    std::vector<char*> envp, argv;
-    for (std::string& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> all{exe};
-    all.insert(all.end(), args.begin(), args.end());
-    for (std::string& a : all)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, (dir.root / "err.txt").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-// Ends (when asked) and reaps the process.
-void Reap(pid_t pid, bool kill) {
-    if (kill)
-        ::kill(pid, SIGKILL);
-    int status = 0;
-    waitpid(pid, &status, 0);
+// Starts `exe` on the headless backend with the run's own automation
+// socket, registry, home and temporary folder; its errors go to err.txt.
+bool Start(ChildProcess& child, const std::string& exe, const std::vector<std::string>& args,
+           const RunFolder& dir) {
+    return child.Start(
+        exe, args,
+        {"PLAT_BACKEND=headless", "PLAT_AUTOMATION=" + (dir.root / "auto.sock").string(),
+         "PLAT_REGISTRY=" + (dir.root / "registry.db").string(),
+         "HOME=" + (dir.root / "home").string(), "TMPDIR=" + (dir.root / "tmp").string()},
+        {"DISPLAY"}, "/dev/null", (dir.root / "err.txt").string());
 }
 
 double Median(std::vector<double> v) {
@@ -165,19 +75,17 @@ void MeasureStart(int runs) {
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
         RunFolder dir;
-        Automation automation;
+        Client automation;
+        ChildProcess installer;
         const auto start = Clock::now();
-        const pid_t pid = Spawn(INSTALLER_SHIPPED, {}, dir);
-        if (pid < 0 || !automation.Connect((dir.root / "auto.sock").string(), 10000) ||
+        if (!Start(installer, INSTALLER_SHIPPED, {}, dir) ||
+            !automation.Connect((dir.root / "auto.sock").string(), 10000) ||
             automation.Ask("wait class InstallerStartWnd 10000").rfind("ok ", 0) != 0 ||
             automation.Ask("sync") != "ok") {
             std::fprintf(stderr, "start: run %d failed\n", i);
-            if (pid > 0)
-                Reap(pid, true);
             continue;
         }
         ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-        Reap(pid, true);
     }
     if (ms.empty())
         return;
@@ -252,15 +160,16 @@ void MeasurePeak(size_t packageMiB) {
                             "Install dword 1";
     if (std::system(reg.c_str()) != 0)
         std::fprintf(stderr, "peak: cannot record .NET\n");
-    Automation automation;
+    Client automation;
+    ChildProcess installer;
     const auto start = Clock::now();
-    const pid_t pid =
-        Spawn(INSTALLER_TESTHOST,
-              {"--api", base, "--web", base, "--stat", base, "--disk", "*=53687091200"}, dir);
-    bool ok = pid > 0 && automation.Connect((dir.root / "auto.sock").string(), 10000) &&
-              automation.Ask("wait class InstallerStartWnd 10000").rfind("ok ", 0) == 0 &&
-              automation.Ask("sync") == "ok";
-    const long startKiB = ok ? OwnPeakKiB(pid) : -1;
+    bool ok =
+        Start(installer, INSTALLER_TESTHOST,
+              {"--api", base, "--web", base, "--stat", base, "--disk", "*=53687091200"}, dir) &&
+        automation.Connect((dir.root / "auto.sock").string(), 10000) &&
+        automation.Ask("wait class InstallerStartWnd 10000").rfind("ok ", 0) == 0 &&
+        automation.Ask("sync") == "ok";
+    const long startKiB = ok ? OwnPeakKiB(installer.Pid()) : -1;
     ok = ok && automation.Ask("key tab") == "ok" && automation.Ask("key space") == "ok" &&
          automation.Ask("wait class InstallerFinishWnd 600000", 610000).rfind("ok ", 0) == 0;
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -269,11 +178,10 @@ void MeasurePeak(size_t packageMiB) {
     // kernel's figure for the ended process is no use here: a child started
     // from this program inherits this program's peak, the package buffer
     // included, until it executes.)
-    const long ownKiB = ok ? OwnPeakKiB(pid) : -1;
-    if (ok)
-        automation.Ask("key alt+f4");
-    if (pid > 0)
-        Reap(pid, !ok);
+    const long ownKiB = ok ? OwnPeakKiB(installer.Pid()) : -1;
+    if (ok && automation.Ask("key alt+f4") == "ok")
+        installer.Wait(10000);
+    installer.Kill();
     server.stop();
     listener.join();
     if (!ok) {

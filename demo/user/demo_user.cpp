@@ -30,8 +30,8 @@
 
 namespace {
 
+using plat::automation::ChildProcess;
 using plat::automation::Client;
-using plat::automation::Process;
 
 // Generous bounds: the sanitizer build of the test suite runs the same
 // steps several times slower than the release build.
@@ -69,14 +69,11 @@ struct Rect {
 };
 
 // The installer while it runs: a failed step ends it with the demo.
-Process* g_installer = nullptr;
+ChildProcess* g_installer = nullptr;
 
 [[noreturn]] void Fail(const std::string& step, const std::string& reason) {
-    if (g_installer != nullptr && g_installer->pid > 0) {
-        kill(g_installer->pid, SIGKILL);
-        waitpid(g_installer->pid, nullptr, 0);
-        g_installer->pid = -1;
-    }
+    if (g_installer != nullptr)
+        g_installer->Kill();
     std::printf("failed\t%s\t%s\n", step.c_str(), reason.c_str());
     std::fflush(stdout);
     std::exit(1);
@@ -205,9 +202,9 @@ bool ParseOptions(int argc, char** argv, Options* options) {
            !options->pictures.empty() && !options->folder.empty();
 }
 
-int WaitExit(Process& process, const std::string& step, int timeoutMs) {
+int WaitExit(ChildProcess& process, const std::string& step, int timeoutMs) {
     const int code = process.Wait(timeoutMs);
-    if (code == -1 && process.pid > 0)
+    if (code == -1 && process.Pid() > 0)
         Fail(step, "the installer did not end within " + std::to_string(timeoutMs / 1000) + " s");
     return code;
 }
@@ -223,8 +220,8 @@ int main(int argc, char** argv) {
     }
     const std::string& pictures = options.pictures;
 
-    Process installer;
-    if (!plat::automation::StartWithAutomation(&installer, options.installer, options.socket))
+    ChildProcess installer;
+    if (!installer.Start(options.installer, {}, {"PLAT_AUTOMATION=" + options.socket}))
         Fail("start", "cannot start " + options.installer);
     g_installer = &installer;
     {

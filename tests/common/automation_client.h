@@ -4,7 +4,6 @@
 #include "plat/automation/client.h"
 
 namespace autotest {
+using plat::automation::ChildProcess;
 using plat::automation::Client;
-using plat::automation::Process;
-using plat::automation::StartWithAutomation;
 } // namespace autotest

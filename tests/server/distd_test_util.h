@@ -3,6 +3,8 @@
 // service on a free loopback port.
 #pragma once
 
+#include <cstdio>
+
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <sqlite3.h>
@@ -72,6 +74,13 @@ private:
 };
 
 // A report document as the statistics client writes it.
+// A distinct 32-digit device name for the i-th report of a load.
+inline std::string Device(int i) {
+    char text[40];
+    std::snprintf(text, sizeof(text), "%032d", i);
+    return text;
+}
+
 inline std::string DevInfo(const std::string& channel, const std::string& version,
                            const std::string& device = "0123456789ABCDEF0123456789ABCDEF") {
     return "\"dev_info\":{\"channel\":\"" + channel +

@@ -14,16 +14,6 @@
 
 using namespace distd_test;
 
-namespace {
-
-std::string Device(int i) {
-    char text[40];
-    std::snprintf(text, sizeof(text), "%032d", i);
-    return text;
-}
-
-} // namespace
-
 TEST(Ingest, TenThousandMixedReportsFromEightClients) {
     CatalogueFolder folder;
     RunningService service(folder);

@@ -12,12 +12,6 @@ using namespace distd_test;
 
 namespace {
 
-std::string Device(int i) {
-    char text[40];
-    std::snprintf(text, sizeof(text), "%032d", i);
-    return text;
-}
-
 std::string NewDatabase() {
     std::string error;
     const std::string uri = pgtest::TestServer().NewDatabase(error);

@@ -59,8 +59,8 @@ TEST(HostExampleEndToEnd, CountsAsksDragsAndClosesWithOne) {
         std::filesystem::temp_directory_path() / ("hostexample_e2e_" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     const std::string sock = (dir / "auto.sock").string();
-    autotest::Process proc;
-    ASSERT_TRUE(autotest::StartWithAutomation(&proc, HOSTEXAMPLE_PATH, sock));
+    autotest::ChildProcess proc;
+    ASSERT_TRUE(proc.Start(HOSTEXAMPLE_PATH, {}, {"PLAT_AUTOMATION=" + sock}));
     autotest::Client c;
     ASSERT_TRUE(c.Connect(sock, 10000));
     std::string reply = c.Ask("wait class HostExample 10000");

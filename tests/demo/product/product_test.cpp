@@ -83,8 +83,8 @@ protected:
     std::string m_socket = m_dir / "auto.sock";
 
     // Starts the product and waits for its window.
-    void Start(autotest::Process* product, autotest::Client* client, Rect* window) {
-        ASSERT_TRUE(autotest::StartWithAutomation(product, PRODUCT_PATH, m_socket));
+    void Start(autotest::ChildProcess* product, autotest::Client* client, Rect* window) {
+        ASSERT_TRUE(product->Start(PRODUCT_PATH, {}, {"PLAT_AUTOMATION=" + m_socket}));
         ASSERT_TRUE(client->Connect(m_socket, 20000));
         const std::string reply = client->Ask("wait class TarvexPDFConver 20000", 30000);
         ASSERT_EQ(reply.rfind("ok 0x", 0), 0u) << reply;
@@ -98,7 +98,7 @@ protected:
 // counted; "关闭" and Alt+F4 both end the program with 0.
 TEST_F(ProductTest, ShowsItsWindowCountsItsStartsAndClosesWithZero) {
     {
-        autotest::Process product;
+        autotest::ChildProcess product;
         autotest::Client client;
         Rect w;
         ASSERT_NO_FATAL_FAILURE(Start(&product, &client, &w));
@@ -128,7 +128,7 @@ TEST_F(ProductTest, ShowsItsWindowCountsItsStartsAndClosesWithZero) {
         EXPECT_EQ(product.Wait(20000), 0);
     }
     {
-        autotest::Process product;
+        autotest::ChildProcess product;
         autotest::Client client;
         Rect w;
         ASSERT_NO_FATAL_FAILURE(Start(&product, &client, &w));
@@ -145,7 +145,7 @@ TEST_F(ProductTest, ShowsItsWindowCountsItsStartsAndClosesWithZero) {
 TEST_F(ProductTest, RunsWhenItsStartCannotBeRecorded) {
     testutil::WriteAll(m_dir / "plain", "not a folder");
     testutil::ScopedEnv unusable("PLAT_REGISTRY", m_dir / "plain/registry.db");
-    autotest::Process product;
+    autotest::ChildProcess product;
     autotest::Client client;
     Rect w;
     ASSERT_NO_FATAL_FAILURE(Start(&product, &client, &w));

@@ -23,8 +23,8 @@ namespace {
 
 #ifdef WINEXAMPLE_PATH
 
+using autotest::ChildProcess;
 using autotest::Client;
-using autotest::Process;
 
 struct Rgb {
     int r, g, b;
@@ -53,8 +53,8 @@ TEST(ExampleEndToEnd, DrivenThroughTheAutomationSocket) {
         std::filesystem::temp_directory_path() / ("plat_win_e2e_" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     std::string sock = (dir / "auto.sock").string();
-    Process proc;
-    ASSERT_TRUE(autotest::StartWithAutomation(&proc, WINEXAMPLE_PATH, sock));
+    ChildProcess proc;
+    ASSERT_TRUE(proc.Start(WINEXAMPLE_PATH, {}, {"PLAT_AUTOMATION=" + sock}));
 
     Client c;
     ASSERT_TRUE(c.Connect(sock, 10000));
