@@ -331,22 +331,43 @@ public:
     // Lets a package made with ProbePackage(..., waitForGo) go on.
     void Go() const { testutil::WriteAll(m_root / "probe.log.go", "go"); }
 
-    // Starts `exe` with `args`; `prefix` (e.g. prlimit and its options) runs
-    // in front of it. Connects the automation client.
-    bool Start(const std::string& exe, std::vector<std::string> args,
-               std::vector<std::string> prefix = {}) {
+    // The process's private world: registry store, home (with the desktop's
+    // folders inside it), temporary folder, probe log and the browser
+    // stand-in first on the PATH. Any backend's run of the installer uses it.
+    std::vector<std::string> Environment() const {
         const char* path = std::getenv("PATH");
-        std::vector<std::string> set = {
-            "PLAT_BACKEND=headless",
-            "PLAT_AUTOMATION=" + (m_root / "auto.sock"),
+        const std::string home = m_root / "home";
+        return {
             "PLAT_REGISTRY=" + (m_root / "registry.db"),
-            "HOME=" + (m_root / "home"),
+            "HOME=" + home,
+            "XDG_CACHE_HOME=" + home + "/.cache",
+            "XDG_STATE_HOME=" + home + "/.local/state",
+            "XDG_DATA_HOME=" + home + "/.local/share",
+            "XDG_CONFIG_HOME=" + home + "/.config",
             "TMPDIR=" + (m_root / "tmp"),
             "PROBE_LOG=" + (m_root / "probe.log"),
             "PATH=" + (m_root / "bin") + ":" + (path != nullptr ? path : "/usr/bin:/bin"),
         };
-        const std::vector<std::string> unset = {"DISPLAY", "XDG_CACHE_HOME", "XDG_STATE_HOME",
-                                                "XDG_DATA_HOME", "XDG_CONFIG_HOME"};
+    }
+
+    // The installer test build's arguments: its hosts are `peer`.
+    static std::vector<std::string> InstallerArgs(const Peer& peer,
+                                                  const std::vector<std::string>& extra = {}) {
+        std::vector<std::string> args = {"--api",     peer.Base(), "--web",
+                                         peer.Base(), "--stat",    peer.Base()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return args;
+    }
+
+    // Starts `exe` with `args` on the headless backend; `prefix` (e.g.
+    // prlimit and its options) runs in front of it. Connects the automation
+    // client.
+    bool Start(const std::string& exe, std::vector<std::string> args,
+               std::vector<std::string> prefix = {}) {
+        std::vector<std::string> set = Environment();
+        set.insert(set.end(),
+                   {"PLAT_BACKEND=headless", "PLAT_AUTOMATION=" + (m_root / "auto.sock")});
+        const std::vector<std::string> unset = {"DISPLAY"};
         std::string program = exe;
         if (!prefix.empty()) {
             program = prefix.front();
@@ -373,10 +394,7 @@ public:
     // The installer with its test seams, against `peer`.
     bool StartInstaller(const Peer& peer, std::vector<std::string> extra = {},
                         std::vector<std::string> prefix = {}) {
-        std::vector<std::string> args = {"--api",     peer.Base(), "--web",
-                                         peer.Base(), "--stat",    peer.Base()};
-        args.insert(args.end(), extra.begin(), extra.end());
-        return Start(INSTALLER_TESTHOST, args, prefix);
+        return Start(INSTALLER_TESTHOST, InstallerArgs(peer, extra), prefix);
     }
 
     std::string Ask(const std::string& command, int timeoutMs = 15000) {

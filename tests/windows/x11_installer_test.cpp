@@ -1,0 +1,269 @@
+// The installer test build in real X windows under a window manager
+// (openbox), driven with xdotool: its windows have no frame, the quit
+// question is a transient dialog off the task bar, Alt+F4 from the window
+// manager is the system close command, and the start window shows the
+// pixels it shows on the headless screen.
+//
+// Each run lives in an end-to-end session's private world (registry, home,
+// temporary folder) against the session's peer on a loopback port.
+#include <algorithm>
+#include <thread>
+
+#include "tests/windows/e2e_steps.h"
+#include "tests/x11/x11_session.h"
+
+using namespace e2e;
+using testutil::ChildProcess;
+using x11test::XSession;
+using x11test::XWindow;
+
+namespace {
+
+constexpr uint32_t kRoot = 0xFF2B5797; // the root colour the X session sets
+
+const std::string kProductName = "TarvexPDFConverSetup_2.0.1.exe";
+
+std::string Str(int v) {
+    return std::to_string(v);
+}
+
+bool Has(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// An X server with openbox, and the installer on it in `session`'s world.
+class X11Run {
+public:
+    bool Start(const Session& session, const Peer& peer) {
+        x11test::SessionOptions o;
+        o.windowManager = true;
+        if (!x.Start(o))
+            return false;
+        return x.Run(p, INSTALLER_TESTHOST, Session::InstallerArgs(peer, kRoomyDisk),
+                     session.Environment());
+    }
+
+    // Clicks the middle of a control of the window where the window is now,
+    // then moves the pointer off every window (no button stays hot).
+    bool Click(const XWindow& w, const RECT& control) {
+        RECT now{};
+        if (!x.WindowRect(w.id, &now))
+            return false;
+        return x.Xdo({"mousemove", Str(now.left + (control.left + control.right) / 2),
+                      Str(now.top + (control.top + control.bottom) / 2), "click", "1", "mousemove",
+                      "0", "0"});
+    }
+
+    // Clicks a control of `owner` until a window titled `title` other than
+    // the owner shows. The window manager may still be placing the owner
+    // when it first shows, and a click on the owner of an open dialog is
+    // ignored, so a repeated click does no harm.
+    bool ClickFor(const XWindow& owner, const RECT& control, const std::string& title,
+                  XWindow* out) {
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            if (!Click(owner, control))
+                return false;
+            if (XSession::WaitUntil(
+                    [&] { return x.WaitForWindow(title, out, 200) && out->id != owner.id; }, 4000))
+                return true;
+        }
+        return false;
+    }
+
+    // Alt+F4 to the window once it has the keyboard: the window manager's.
+    bool AltF4(const XWindow& w) { return x.WaitForFocus(w.id) && x.Xdo({"key", "alt+F4"}); }
+
+    std::string Errors() const { return x.Errors(p); }
+
+    XSession x;
+    ChildProcess p;
+};
+
+// A window the window manager shows exactly as the program made it: no
+// frame, its own size, told to leave decorations off, and nothing drawn
+// around it: the ring of pixels right outside it shows what lies below
+// (`below`, a capture from before the window showed; none: the root).
+void ExpectNoDecorations(X11Run& r, const XWindow& w, int width, int height,
+                         const x11test::Image* below = nullptr) {
+    EXPECT_TRUE(XSession::WaitUntil([&] {
+        return r.x.Cardinals(w.id, "_NET_FRAME_EXTENTS") == std::vector<long>{0, 0, 0, 0};
+    })) << w.title;
+    const std::vector<long> motif = r.x.Cardinals(w.id, "_MOTIF_WM_HINTS");
+    ASSERT_EQ(motif.size(), 5u) << w.title;
+    EXPECT_EQ(motif[0] & 2, 2) << "decorations given";
+    EXPECT_EQ(motif[2], 0) << "no decorations";
+    RECT rc{};
+    ASSERT_TRUE(r.x.WindowRect(w.id, &rc));
+    EXPECT_EQ(rc.right - rc.left, width) << w.title;
+    EXPECT_EQ(rc.bottom - rc.top, height) << w.title;
+    const x11test::Image shot = r.x.Capture();
+    int differing = 0;
+    std::string first;
+    auto check = [&](int x, int y) {
+        const uint32_t want = below != nullptr ? below->At(x, y) : kRoot;
+        if (shot.At(x, y) != want && differing++ == 0)
+            first = Str(x) + "," + Str(y);
+    };
+    for (int x = rc.left - 1; x <= rc.right; ++x) {
+        check(x, rc.top - 1);
+        check(x, rc.bottom);
+    }
+    for (int y = rc.top; y < rc.bottom; ++y) {
+        check(rc.left - 1, y);
+        check(rc.right, y);
+    }
+    EXPECT_EQ(differing, 0) << "around " << w.title << ", first at " << first;
+}
+
+// The quit question as the desktop sees it: a frameless dialog transient
+// for `owner`, off the task bar, centred over it (`below`: the screen
+// before it opened).
+void ExpectQuitQuestion(X11Run& r, const XWindow& dlg, const XWindow& owner,
+                        const x11test::Image& below) {
+    EXPECT_EQ(r.x.TransientFor(dlg.id), owner.id);
+    EXPECT_TRUE(Has(r.x.AtomNames(dlg.id, "_NET_WM_STATE"), "_NET_WM_STATE_SKIP_TASKBAR"));
+    EXPECT_EQ(r.x.AtomNames(dlg.id, "_NET_WM_WINDOW_TYPE"),
+              std::vector<std::string>{"_NET_WM_WINDOW_TYPE_DIALOG"});
+    EXPECT_FALSE(Has(r.x.AtomNames(owner.id, "_NET_WM_STATE"), "_NET_WM_STATE_SKIP_TASKBAR"));
+    RECT d{}, o{};
+    ASSERT_TRUE(r.x.WindowRect(dlg.id, &d));
+    ASSERT_TRUE(r.x.WindowRect(owner.id, &o));
+    EXPECT_EQ(d.left - o.left, 72);
+    EXPECT_EQ(d.top - o.top, 105);
+    ExpectNoDecorations(r, dlg, kDlgW, kDlgH, &below);
+}
+
+// The start window's own pixels on the headless screen of `s`'s installer.
+x11test::Image HeadlessStartWindow(Session& s) {
+    const WindowInfo start = s.Wait(kStartClass);
+    EXPECT_FALSE(start.cls.empty()) << s.Errors();
+    EXPECT_TRUE(s.MoveAway());
+    const std::string png = s.Path("headless_start.png");
+    EXPECT_EQ(s.Ask("screenshot " + png + " " + start.hwnd), "ok");
+    return x11test::LoadPng(png);
+}
+
+} // namespace
+
+TEST(X11Installer, StartWindowHasNoFrameShowsTheHeadlessPixelsAndAltF4EndsTheRun) {
+    Peer peer;
+    ASSERT_TRUE(peer.Running());
+    Session s;
+    X11Run r;
+    ASSERT_TRUE(r.Start(s, peer)) << r.x.Error();
+    XWindow start;
+    ASSERT_TRUE(r.x.WaitForWindow(kStartClass, &start)) << r.Errors();
+    ExpectNoDecorations(r, start, kWndW, kWndH);
+    EXPECT_EQ(r.x.AtomNames(start.id, "_NET_WM_WINDOW_TYPE"),
+              std::vector<std::string>{"_NET_WM_WINDOW_TYPE_NORMAL"});
+    EXPECT_FALSE(Has(r.x.AtomNames(start.id, "_NET_WM_STATE"), "_NET_WM_STATE_SKIP_TASKBAR"));
+
+    // The same program in the same world on the headless screen: the same
+    // pixels inside the window, once the X window has painted and the
+    // pointer is off it.
+    ASSERT_TRUE(s.StartInstaller(peer, kRoomyDisk));
+    const x11test::Image theirs = HeadlessStartWindow(s);
+    ASSERT_EQ(theirs.width, kWndW);
+    ASSERT_EQ(theirs.height, kWndH);
+    ASSERT_TRUE(r.x.Xdo({"mousemove", "0", "0"}));
+    x11test::Image mine;
+    long diff = -1;
+    int fx = 0, fy = 0;
+    XSession::WaitUntil(
+        [&] {
+            RECT now{};
+            if (!r.x.WindowRect(start.id, &now))
+                return false;
+            mine = r.x.Capture().Crop(now.left, now.top, kWndW, kWndH);
+            diff = x11test::CountDifferences(mine, theirs, &fx, &fy);
+            if (diff != 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            return diff == 0;
+        },
+        15000);
+    if (diff != 0) {
+        x11test::SavePng(mine, "installer_start_x11.png");
+        x11test::SavePng(theirs, "installer_start_headless.png");
+    }
+    EXPECT_EQ(diff, 0) << "first difference at " << fx << "," << fy << " " << r.Errors();
+
+    // Alt+F4 through the window manager is the system close command: the
+    // start window closes and the run ends without installing.
+    ASSERT_TRUE(r.AltF4(start));
+    EXPECT_EQ(r.p.Wait(20000), 1) << r.Errors();
+    s.Key("alt+f4"); // the headless run's last key: no answer awaited
+    EXPECT_EQ(s.Exit(), 1) << s.Errors();
+    EXPECT_TRUE(peer.ConfigPaths().empty());
+}
+
+TEST(X11Installer, QuitQuestionIsATransientDialogAndAltF4DismissesItWithoutQuitting) {
+    Peer peer;
+    ASSERT_TRUE(peer.Running());
+    Session s;
+    X11Run r;
+    ASSERT_TRUE(r.Start(s, peer)) << r.x.Error();
+    XWindow start;
+    ASSERT_TRUE(r.x.WaitForWindow(kStartClass, &start)) << r.Errors();
+
+    ASSERT_TRUE(r.x.Xdo({"mousemove", "0", "0"}));
+    ExpectNoDecorations(r, start, kWndW, kWndH);
+    const x11test::Image before = r.x.Capture();
+
+    XWindow dlg;
+    ASSERT_TRUE(r.ClickFor(start, StartControl("closebtn"), kDialogClass, &dlg)) << r.Errors();
+    ExpectQuitQuestion(r, dlg, start, before);
+
+    // Alt+F4 on the question dismisses it: no answer, the installer stays.
+    ASSERT_TRUE(r.AltF4(dlg));
+    ASSERT_TRUE(XSession::WaitUntil([&] { return !r.x.WindowShown(dlg.id); })) << r.Errors();
+    EXPECT_TRUE(r.p.Running());
+    EXPECT_TRUE(r.x.WindowShown(start.id));
+
+    // The start window works on: it asks again, and a confirmation ends the
+    // run without installing.
+    ASSERT_TRUE(r.ClickFor(start, StartControl("closebtn"), kDialogClass, &dlg)) << r.Errors();
+    ASSERT_TRUE(r.Click(dlg, DialogControl("msgynconfirmbtn", true)));
+    EXPECT_EQ(r.p.Wait(20000), 1) << r.Errors();
+    EXPECT_TRUE(peer.ConfigPaths().empty());
+}
+
+TEST(X11Installer, AltF4OnTheInstallWindowAsksAndOnlyAConfirmationEndsTheRun) {
+    Peer peer;
+    ASSERT_TRUE(peer.Running());
+    const std::string product = ProbePackage("product", 600000);
+    peer.AddPackage(kProductName, {product, product.size() / 3});
+    peer.SetConfig(ConfigJson(peer, kProductName, product));
+    Session s;
+    ASSERT_TRUE(s.MarkDotNetInstalled());
+    X11Run r;
+    ASSERT_TRUE(r.Start(s, peer)) << r.x.Error();
+    XWindow start;
+    ASSERT_TRUE(r.x.WaitForWindow(kStartClass, &start)) << r.Errors();
+    XWindow install;
+    ASSERT_TRUE(r.ClickFor(start, StartControl("installbtn"), "InstallerInstallWnd", &install))
+        << r.Errors();
+    ASSERT_TRUE(peer.WaitHeld(kProductName));
+    ExpectNoDecorations(r, install, kWndW, kWndH);
+    const x11test::Image before = r.x.Capture();
+
+    // Alt+F4 from the window manager reaches the install window as the
+    // system close command, which asks the quit question.
+    ASSERT_TRUE(r.AltF4(install));
+    XWindow dlg;
+    ASSERT_TRUE(r.x.WaitForWindow(kDialogClass, &dlg)) << r.Errors();
+    ExpectQuitQuestion(r, dlg, install, before);
+    // Alt+F4 on the question is no answer: the download goes on.
+    ASSERT_TRUE(r.AltF4(dlg));
+    ASSERT_TRUE(XSession::WaitUntil([&] { return !r.x.WindowShown(dlg.id); })) << r.Errors();
+    EXPECT_TRUE(r.p.Running());
+    EXPECT_TRUE(r.x.WindowShown(install.id));
+
+    // Asked again, confirmed: the run ends and the package never runs, even
+    // when the rest of it could arrive.
+    ASSERT_TRUE(r.AltF4(install));
+    ASSERT_TRUE(r.x.WaitForWindow(kDialogClass, &dlg)) << r.Errors();
+    ASSERT_TRUE(r.Click(dlg, DialogControl("msgynconfirmbtn", true)));
+    peer.Release(kProductName);
+    EXPECT_EQ(r.p.Wait(20000), 1) << r.Errors();
+    EXPECT_EQ(s.ProbeLog(), "");
+}
