@@ -31,16 +31,21 @@ bool Has(const std::vector<std::string>& names, const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-// An X server with openbox, and the installer on it in `session`'s world.
-class X11Run {
-public:
-    bool Start(const Session& session, const Peer& peer) {
+// An X server with openbox, and the installer test build on it in the
+// private world of an end-to-end session, against the session's peer; each
+// test begins at the start window with the pointer off every window.
+class X11Installer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(peer.Running());
+        ASSERT_TRUE(s.MarkDotNetInstalled());
         x11test::SessionOptions o;
         o.windowManager = true;
-        if (!x.Start(o))
-            return false;
-        return x.Run(p, INSTALLER_TESTHOST, Session::InstallerArgs(peer, kRoomyDisk),
-                     session.Environment());
+        ASSERT_TRUE(x.Start(o)) << x.Error();
+        ASSERT_TRUE(x.Run(p, INSTALLER_TESTHOST, Session::InstallerArgs(peer, kRoomyDisk),
+                          s.Environment()));
+        ASSERT_TRUE(x.WaitForWindow(kStartClass, &start)) << Errors();
+        ASSERT_TRUE(x.Xdo({"mousemove", "0", "0"}));
     }
 
     // Clicks the middle of a control of the window where the window is now,
@@ -73,30 +78,38 @@ public:
     // Alt+F4 to the window once it has the keyboard: the window manager's.
     bool AltF4(const XWindow& w) { return x.WaitForFocus(w.id) && x.Xdo({"key", "alt+F4"}); }
 
+    // Waits until the window is gone from the screen.
+    bool WaitGone(const XWindow& w) {
+        return XSession::WaitUntil([&] { return !x.WindowShown(w.id); });
+    }
+
     std::string Errors() const { return x.Errors(p); }
 
+    Peer peer;
+    Session s;
     XSession x;
-    ChildProcess p;
+    ChildProcess p; // the installer on the X server
+    XWindow start;
 };
 
 // A window the window manager shows exactly as the program made it: no
 // frame, its own size, told to leave decorations off, and nothing drawn
 // around it: the ring of pixels right outside it shows what lies below
 // (`below`, a capture from before the window showed; none: the root).
-void ExpectNoDecorations(X11Run& r, const XWindow& w, int width, int height,
+void ExpectNoDecorations(XSession& x, const XWindow& w, int width, int height,
                          const x11test::Image* below = nullptr) {
     EXPECT_TRUE(XSession::WaitUntil([&] {
-        return r.x.Cardinals(w.id, "_NET_FRAME_EXTENTS") == std::vector<long>{0, 0, 0, 0};
+        return x.Cardinals(w.id, "_NET_FRAME_EXTENTS") == std::vector<long>{0, 0, 0, 0};
     })) << w.title;
-    const std::vector<long> motif = r.x.Cardinals(w.id, "_MOTIF_WM_HINTS");
+    const std::vector<long> motif = x.Cardinals(w.id, "_MOTIF_WM_HINTS");
     ASSERT_EQ(motif.size(), 5u) << w.title;
     EXPECT_EQ(motif[0] & 2, 2) << "decorations given";
     EXPECT_EQ(motif[2], 0) << "no decorations";
     RECT rc{};
-    ASSERT_TRUE(r.x.WindowRect(w.id, &rc));
+    ASSERT_TRUE(x.WindowRect(w.id, &rc));
     EXPECT_EQ(rc.right - rc.left, width) << w.title;
     EXPECT_EQ(rc.bottom - rc.top, height) << w.title;
-    const x11test::Image shot = r.x.Capture();
+    const x11test::Image shot = x.Capture();
     int differing = 0;
     std::string first;
     auto check = [&](int x, int y) {
@@ -118,19 +131,19 @@ void ExpectNoDecorations(X11Run& r, const XWindow& w, int width, int height,
 // The quit question as the desktop sees it: a frameless dialog transient
 // for `owner`, off the task bar, centred over it (`below`: the screen
 // before it opened).
-void ExpectQuitQuestion(X11Run& r, const XWindow& dlg, const XWindow& owner,
+void ExpectQuitQuestion(XSession& x, const XWindow& dlg, const XWindow& owner,
                         const x11test::Image& below) {
-    EXPECT_EQ(r.x.TransientFor(dlg.id), owner.id);
-    EXPECT_TRUE(Has(r.x.AtomNames(dlg.id, "_NET_WM_STATE"), "_NET_WM_STATE_SKIP_TASKBAR"));
-    EXPECT_EQ(r.x.AtomNames(dlg.id, "_NET_WM_WINDOW_TYPE"),
+    EXPECT_EQ(x.TransientFor(dlg.id), owner.id);
+    EXPECT_TRUE(Has(x.AtomNames(dlg.id, "_NET_WM_STATE"), "_NET_WM_STATE_SKIP_TASKBAR"));
+    EXPECT_EQ(x.AtomNames(dlg.id, "_NET_WM_WINDOW_TYPE"),
               std::vector<std::string>{"_NET_WM_WINDOW_TYPE_DIALOG"});
-    EXPECT_FALSE(Has(r.x.AtomNames(owner.id, "_NET_WM_STATE"), "_NET_WM_STATE_SKIP_TASKBAR"));
+    EXPECT_FALSE(Has(x.AtomNames(owner.id, "_NET_WM_STATE"), "_NET_WM_STATE_SKIP_TASKBAR"));
     RECT d{}, o{};
-    ASSERT_TRUE(r.x.WindowRect(dlg.id, &d));
-    ASSERT_TRUE(r.x.WindowRect(owner.id, &o));
+    ASSERT_TRUE(x.WindowRect(dlg.id, &d));
+    ASSERT_TRUE(x.WindowRect(owner.id, &o));
     EXPECT_EQ(d.left - o.left, 72);
     EXPECT_EQ(d.top - o.top, 105);
-    ExpectNoDecorations(r, dlg, kDlgW, kDlgH, &below);
+    ExpectNoDecorations(x, dlg, kDlgW, kDlgH, &below);
 }
 
 // The start window's own pixels on the headless screen of `s`'s installer.
@@ -145,36 +158,27 @@ x11test::Image HeadlessStartWindow(Session& s) {
 
 } // namespace
 
-TEST(X11Installer, StartWindowHasNoFrameShowsTheHeadlessPixelsAndAltF4EndsTheRun) {
-    Peer peer;
-    ASSERT_TRUE(peer.Running());
-    Session s;
-    X11Run r;
-    ASSERT_TRUE(r.Start(s, peer)) << r.x.Error();
-    XWindow start;
-    ASSERT_TRUE(r.x.WaitForWindow(kStartClass, &start)) << r.Errors();
-    ExpectNoDecorations(r, start, kWndW, kWndH);
-    EXPECT_EQ(r.x.AtomNames(start.id, "_NET_WM_WINDOW_TYPE"),
+TEST_F(X11Installer, StartWindowHasNoFrameShowsTheHeadlessPixelsAndAltF4EndsTheRun) {
+    ExpectNoDecorations(x, start, kWndW, kWndH);
+    EXPECT_EQ(x.AtomNames(start.id, "_NET_WM_WINDOW_TYPE"),
               std::vector<std::string>{"_NET_WM_WINDOW_TYPE_NORMAL"});
-    EXPECT_FALSE(Has(r.x.AtomNames(start.id, "_NET_WM_STATE"), "_NET_WM_STATE_SKIP_TASKBAR"));
+    EXPECT_FALSE(Has(x.AtomNames(start.id, "_NET_WM_STATE"), "_NET_WM_STATE_SKIP_TASKBAR"));
 
     // The same program in the same world on the headless screen: the same
-    // pixels inside the window, once the X window has painted and the
-    // pointer is off it.
+    // pixels inside the window, once the X window has painted.
     ASSERT_TRUE(s.StartInstaller(peer, kRoomyDisk));
     const x11test::Image theirs = HeadlessStartWindow(s);
     ASSERT_EQ(theirs.width, kWndW);
     ASSERT_EQ(theirs.height, kWndH);
-    ASSERT_TRUE(r.x.Xdo({"mousemove", "0", "0"}));
     x11test::Image mine;
     long diff = -1;
     int fx = 0, fy = 0;
     XSession::WaitUntil(
         [&] {
             RECT now{};
-            if (!r.x.WindowRect(start.id, &now))
+            if (!x.WindowRect(start.id, &now))
                 return false;
-            mine = r.x.Capture().Crop(now.left, now.top, kWndW, kWndH);
+            mine = x.Capture().Crop(now.left, now.top, kWndW, kWndH);
             diff = x11test::CountDifferences(mine, theirs, &fx, &fy);
             if (diff != 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -185,85 +189,69 @@ TEST(X11Installer, StartWindowHasNoFrameShowsTheHeadlessPixelsAndAltF4EndsTheRun
         x11test::SavePng(mine, "installer_start_x11.png");
         x11test::SavePng(theirs, "installer_start_headless.png");
     }
-    EXPECT_EQ(diff, 0) << "first difference at " << fx << "," << fy << " " << r.Errors();
+    EXPECT_EQ(diff, 0) << "first difference at " << fx << "," << fy << " " << Errors();
 
     // Alt+F4 through the window manager is the system close command: the
     // start window closes and the run ends without installing.
-    ASSERT_TRUE(r.AltF4(start));
-    EXPECT_EQ(r.p.Wait(20000), 1) << r.Errors();
+    ASSERT_TRUE(AltF4(start));
+    EXPECT_EQ(p.Wait(20000), 1) << Errors();
     s.Key("alt+f4"); // the headless run's last key: no answer awaited
     EXPECT_EQ(s.Exit(), 1) << s.Errors();
     EXPECT_TRUE(peer.ConfigPaths().empty());
 }
 
-TEST(X11Installer, QuitQuestionIsATransientDialogAndAltF4DismissesItWithoutQuitting) {
-    Peer peer;
-    ASSERT_TRUE(peer.Running());
-    Session s;
-    X11Run r;
-    ASSERT_TRUE(r.Start(s, peer)) << r.x.Error();
-    XWindow start;
-    ASSERT_TRUE(r.x.WaitForWindow(kStartClass, &start)) << r.Errors();
-
-    ASSERT_TRUE(r.x.Xdo({"mousemove", "0", "0"}));
-    ExpectNoDecorations(r, start, kWndW, kWndH);
-    const x11test::Image before = r.x.Capture();
+TEST_F(X11Installer, QuitQuestionIsATransientDialogAndAltF4DismissesItWithoutQuitting) {
+    ExpectNoDecorations(x, start, kWndW, kWndH);
+    const x11test::Image before = x.Capture();
 
     XWindow dlg;
-    ASSERT_TRUE(r.ClickFor(start, StartControl("closebtn"), kDialogClass, &dlg)) << r.Errors();
-    ExpectQuitQuestion(r, dlg, start, before);
+    ASSERT_TRUE(ClickFor(start, StartControl("closebtn"), kDialogClass, &dlg)) << Errors();
+    ExpectQuitQuestion(x, dlg, start, before);
 
     // Alt+F4 on the question dismisses it: no answer, the installer stays.
-    ASSERT_TRUE(r.AltF4(dlg));
-    ASSERT_TRUE(XSession::WaitUntil([&] { return !r.x.WindowShown(dlg.id); })) << r.Errors();
-    EXPECT_TRUE(r.p.Running());
-    EXPECT_TRUE(r.x.WindowShown(start.id));
+    ASSERT_TRUE(AltF4(dlg));
+    ASSERT_TRUE(WaitGone(dlg)) << Errors();
+    EXPECT_TRUE(p.Running());
+    EXPECT_TRUE(x.WindowShown(start.id));
 
     // The start window works on: it asks again, and a confirmation ends the
     // run without installing.
-    ASSERT_TRUE(r.ClickFor(start, StartControl("closebtn"), kDialogClass, &dlg)) << r.Errors();
-    ASSERT_TRUE(r.Click(dlg, DialogControl("msgynconfirmbtn", true)));
-    EXPECT_EQ(r.p.Wait(20000), 1) << r.Errors();
+    ASSERT_TRUE(ClickFor(start, StartControl("closebtn"), kDialogClass, &dlg)) << Errors();
+    ASSERT_TRUE(Click(dlg, DialogControl("msgynconfirmbtn", true)));
+    EXPECT_EQ(p.Wait(20000), 1) << Errors();
     EXPECT_TRUE(peer.ConfigPaths().empty());
 }
 
-TEST(X11Installer, AltF4OnTheInstallWindowAsksAndOnlyAConfirmationEndsTheRun) {
-    Peer peer;
-    ASSERT_TRUE(peer.Running());
+TEST_F(X11Installer, AltF4OnTheInstallWindowAsksAndOnlyAConfirmationEndsTheRun) {
     const std::string product = ProbePackage("product", 600000);
     peer.AddPackage(kProductName, {product, product.size() / 3});
     peer.SetConfig(ConfigJson(peer, kProductName, product));
-    Session s;
-    ASSERT_TRUE(s.MarkDotNetInstalled());
-    X11Run r;
-    ASSERT_TRUE(r.Start(s, peer)) << r.x.Error();
-    XWindow start;
-    ASSERT_TRUE(r.x.WaitForWindow(kStartClass, &start)) << r.Errors();
     XWindow install;
-    ASSERT_TRUE(r.ClickFor(start, StartControl("installbtn"), "InstallerInstallWnd", &install))
-        << r.Errors();
+    ASSERT_TRUE(ClickFor(start, StartControl("installbtn"), "InstallerInstallWnd", &install))
+        << Errors();
     ASSERT_TRUE(peer.WaitHeld(kProductName));
-    ExpectNoDecorations(r, install, kWndW, kWndH);
-    const x11test::Image before = r.x.Capture();
+    ExpectNoDecorations(x, install, kWndW, kWndH);
+    const x11test::Image before = x.Capture();
 
     // Alt+F4 from the window manager reaches the install window as the
     // system close command, which asks the quit question.
-    ASSERT_TRUE(r.AltF4(install));
+    ASSERT_TRUE(AltF4(install));
     XWindow dlg;
-    ASSERT_TRUE(r.x.WaitForWindow(kDialogClass, &dlg)) << r.Errors();
-    ExpectQuitQuestion(r, dlg, install, before);
+    ASSERT_TRUE(x.WaitForWindow(kDialogClass, &dlg)) << Errors();
+    ExpectQuitQuestion(x, dlg, install, before);
     // Alt+F4 on the question is no answer: the download goes on.
-    ASSERT_TRUE(r.AltF4(dlg));
-    ASSERT_TRUE(XSession::WaitUntil([&] { return !r.x.WindowShown(dlg.id); })) << r.Errors();
-    EXPECT_TRUE(r.p.Running());
-    EXPECT_TRUE(r.x.WindowShown(install.id));
+    ASSERT_TRUE(AltF4(dlg));
+    ASSERT_TRUE(WaitGone(dlg)) << Errors();
+    EXPECT_TRUE(p.Running());
+    EXPECT_TRUE(x.WindowShown(install.id));
 
-    // Asked again, confirmed: the run ends and the package never runs, even
-    // when the rest of it could arrive.
-    ASSERT_TRUE(r.AltF4(install));
-    ASSERT_TRUE(r.x.WaitForWindow(kDialogClass, &dlg)) << r.Errors();
-    ASSERT_TRUE(r.Click(dlg, DialogControl("msgynconfirmbtn", true)));
+    // Asked again, confirmed: the window goes, the run ends and the package
+    // never runs, even when the rest of it could arrive after the window.
+    ASSERT_TRUE(AltF4(install));
+    ASSERT_TRUE(x.WaitForWindow(kDialogClass, &dlg)) << Errors();
+    ASSERT_TRUE(Click(dlg, DialogControl("msgynconfirmbtn", true)));
+    EXPECT_TRUE(WaitGone(install)) << Errors();
     peer.Release(kProductName);
-    EXPECT_EQ(r.p.Wait(20000), 1) << r.Errors();
+    EXPECT_EQ(p.Wait(20000), 1) << Errors();
     EXPECT_EQ(s.ProbeLog(), "");
 }
