@@ -46,6 +46,7 @@ protected:
     // so that a failing test never hangs.
     std::optional<std::wstring> Choose(HWND owner, const std::function<void(HWND)>& drive,
                                        const wchar_t* title = L"选择一个文件夹") {
+        std::atomic<bool> helperDone{false};
         std::thread helper([&] {
             HWND box = WaitForChooser();
             if (box) {
@@ -57,6 +58,7 @@ protected:
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             if (!box || IsWindow(box))
                 QueueFolderAnswer(L"/left-open");
+            helperDone = true;
         });
         wchar_t name[MAX_PATH];
         BROWSEINFO bi{};
@@ -64,6 +66,9 @@ protected:
         bi.pszDisplayName = name;
         bi.lpszTitle = title;
         PIDLIST_ABSOLUTE item = SHBrowseForFolder(&bi);
+        // The helper's last waits for idle input need this thread's messages
+        // handled.
+        PumpUntil([&] { return helperDone.load(); }, 10000);
         helper.join();
         if (!item)
             return std::nullopt;
@@ -258,11 +263,8 @@ TEST_F(FolderChooserTest, CancelEscapeAndTheCloseCommandReturnNothing) {
 
 TEST_F(FolderChooserTest, ALongListScrollsWithTheWheelAndTheKeys) {
     TempDir home("chooser_home");
-    char name[8];
-    for (int i = 0; i < 30; ++i) {
-        std::snprintf(name, sizeof name, "d%02d", i);
-        std::filesystem::create_directory(home / name);
-    }
+    for (int i = 0; i < 30; ++i)
+        std::filesystem::create_directory(home / ((i < 10 ? "d0" : "d") + std::to_string(i)));
     std::filesystem::create_directory(home / "d01/sub");
     ScopedEnv env("HOME", home.Path());
     HWND owner = Make(300, 200, 560, 408);
@@ -352,8 +354,9 @@ TEST_F(FolderChooserTest, UnreadableAndVanishedFoldersAreHandled) {
     ASSERT_TRUE(result);
     EXPECT_EQ(*result, W(home / "locked"));
     EXPECT_GT(inkInside[0], 0);
-    if (::geteuid() != 0)
+    if (::geteuid() != 0) {
         EXPECT_EQ(inkInside[1], 0);
+    }
 
     // A folder removed while the chooser shows it is not entered; the list
     // is read again without it.
@@ -414,7 +417,7 @@ protected:
     // cancelled with Escape.
     std::optional<std::wstring> Ask(HWND owner, const std::function<void()>& during,
                                     bool* drawnShown) {
-        std::atomic<bool> asking{true};
+        std::atomic<bool> asking{true}, helperDone{false};
         *drawnShown = false;
         std::thread helper([&] {
             bool started = false;
@@ -433,12 +436,14 @@ protected:
                 }
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
+            helperDone = true;
         });
         BROWSEINFO bi{};
         bi.hwndOwner = owner;
         bi.lpszTitle = L"选择一个文件夹";
         PIDLIST_ABSOLUTE item = SHBrowseForFolder(&bi);
         asking = false;
+        PumpUntil([&] { return helperDone.load(); }, 10000);
         helper.join();
         if (!item)
             return std::nullopt;
@@ -524,8 +529,12 @@ TEST_F(DesktopChooserTest, AQuitOrAQueuedAnswerEndsTheChooserProgram) {
         owner, [&] { PostThreadMessage(tid, WM_QUIT, 7, 0); }, &drawn);
     EXPECT_EQ(result, std::nullopt);
     EXPECT_FALSE(drawn);
+    // The quit comes once the messages posted before it are gone.
     MSG msg{};
-    EXPECT_TRUE(PeekMessage(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    bool quitSeen = false;
+    while (!quitSeen && PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))
+        quitSeen = msg.message == WM_QUIT;
+    EXPECT_TRUE(quitSeen);
     EXPECT_EQ(msg.wParam, WPARAM(7));
     pid_t pid = std::stoi(testutil::ReadAll(Dir("started")));
     EXPECT_NE(::kill(pid, 0), 0); // gone, and reaped
