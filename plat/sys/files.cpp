@@ -1,6 +1,7 @@
 // Module path, special folders, and files opened through handles.
 #include "plat/sys/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <pwd.h>
@@ -232,6 +233,10 @@ std::wstring SHGetSpecialFolderPathString(int csidl, bool create) {
                 return std::wstring();
             folder = home + "/.local/opt";
         }
+    } else if (csidl == CSIDL_PROFILE) {
+        folder = detail::HomeFolder();
+        if (folder.empty())
+            return std::wstring();
     } else if (csidl == CSIDL_DESKTOP) {
         const char* desktop = std::getenv("XDG_DESKTOP_DIR");
         if (desktop && desktop[0] == '/') {
@@ -670,6 +675,44 @@ DWORD GetFileAttributes(LPCWSTR path) {
         return INVALID_FILE_ATTRIBUTES;
     }
     return S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+}
+
+BOOL ListSubFolders(LPCWSTR path, std::vector<std::wstring>* names) {
+    if (names == nullptr) {
+        SetLastError(DWORD(ERROR_INVALID_PARAMETER));
+        return FALSE;
+    }
+    names->clear();
+    if (path == nullptr || path[0] == L'\0') {
+        SetLastError(DWORD(ERROR_PATH_NOT_FOUND));
+        return FALSE;
+    }
+    int fd = ::open(Narrow(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        SetLastError(detail::ErrorFromErrno(errno));
+        return FALSE;
+    }
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) {
+        SetLastError(detail::ErrorFromErrno(errno));
+        ::close(fd);
+        return FALSE;
+    }
+    while (struct dirent* entry = ::readdir(dir)) {
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+            continue;
+        bool folder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            // Follow links, and ask when the file system does not say.
+            struct stat st;
+            folder = ::fstatat(::dirfd(dir), name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        if (folder)
+            names->push_back(ChsMultiByteToWide(name));
+    }
+    ::closedir(dir);
+    return TRUE;
 }
 
 } // namespace plat

@@ -9,6 +9,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "plat/sys/handle.h"
 #include "plat/sys/wintypes.h"
@@ -44,12 +45,13 @@ std::wstring GetTempPathString();
 // Special folders.
 constexpr int CSIDL_DESKTOP = 0x0000;
 constexpr int CSIDL_PROGRAM_FILES = 0x0026;
+constexpr int CSIDL_PROFILE = 0x0028;
 constexpr int CSIDL_PROGRAM_FILESX86 = 0x002a;
 constexpr int CSIDL_FLAG_CREATE = 0x8000;
 // CSIDL_PROGRAM_FILES and CSIDL_PROGRAM_FILESX86: /opt for root,
 // ~/.local/opt for other users. CSIDL_DESKTOP: $XDG_DESKTOP_DIR or
-// ~/Desktop. With `create` the folder is created (and its parents) when
-// missing. `path` must hold MAX_PATH characters; a longer path fails with
+// ~/Desktop. CSIDL_PROFILE: the user's home folder. With `create` the folder is created (and its
+// parents) when missing. `path` must hold MAX_PATH characters; a longer path fails with
 // ERROR_INSUFFICIENT_BUFFER (use the string form). Returns FALSE for other
 // folder ids, a missing home or a failed creation.
 BOOL SHGetSpecialFolderPath(HWND owner, LPWSTR path, int csidl, BOOL create);
@@ -178,5 +180,12 @@ constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x00000010;
 // ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND or ERROR_ACCESS_DENIED when
 // nothing can be found there.
 DWORD GetFileAttributes(LPCWSTR path);
+
+// Linux only (a Windows program would walk FindFirstFile): the names of the
+// folders directly inside the folder `path` (links to folders count; "."
+// and ".." do not), in no particular order. FALSE with ERROR_FILE_NOT_FOUND,
+// ERROR_PATH_NOT_FOUND (not a folder, or too long) or ERROR_ACCESS_DENIED
+// when the folder cannot be read; `names` is then empty.
+BOOL ListSubFolders(LPCWSTR path, std::vector<std::wstring>* names);
 
 } // namespace plat

@@ -88,6 +88,7 @@ struct SpawnRequest {
     bool quietInput = false;       // stdin to /dev/null
     bool newSession = false;       // detach from our session
     int keepDescriptor = -1;       // a descriptor the child keeps open (>= 0)
+    int outputDescriptor = -1;     // the child's standard output (>= 0)
 };
 
 // Starts a child. Returns 0 and the pid, or an errno value.
@@ -114,6 +115,8 @@ int Spawn(const SpawnRequest& request, pid_t& pid) {
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     }
+    if (request.outputDescriptor >= 0)
+        posix_spawn_file_actions_adddup2(&actions, request.outputDescriptor, 1);
     if (!request.directory.empty())
         posix_spawn_file_actions_addchdir_np(&actions, request.directory.c_str());
     // A duplication onto itself clears close-on-exec in the child only.
@@ -379,6 +382,66 @@ BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
         *exitCode = DWORD(128 + WTERMSIG(object->status));
     else
         *exitCode = 0;
+    return TRUE;
+}
+
+BOOL TerminateProcess(HANDLE process, UINT) {
+    auto object = LookupProcess(process);
+    if (!object) {
+        SetLastError(DWORD(ERROR_INVALID_HANDLE));
+        return FALSE;
+    }
+    std::lock_guard<std::mutex> lock(object->mutex);
+    // Once reaped the pid may belong to another process: never signal it.
+    if (!TryReap(*object))
+        ::kill(object->pid, SIGKILL);
+    return TRUE;
+}
+
+BOOL StartProcessWithOutput(const std::wstring& program, const std::vector<std::wstring>& args,
+                            HANDLE* process, HANDLE* output) {
+    if (process == nullptr || output == nullptr) {
+        SetLastError(DWORD(ERROR_INVALID_PARAMETER));
+        return FALSE;
+    }
+    *process = nullptr;
+    *output = nullptr;
+    if (program.empty()) {
+        SetLastError(DWORD(ERROR_FILE_NOT_FOUND));
+        return FALSE;
+    }
+    int pipeEnds[2];
+    if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
+        SetLastError(DWORD(ERROR_NOT_ENOUGH_MEMORY));
+        return FALSE;
+    }
+    SpawnRequest request;
+    request.program = WideToChsMultiByte(program);
+    request.searchPath = program.find(L'/') == std::wstring::npos;
+    for (auto& arg : args)
+        request.args.push_back(WideToChsMultiByte(arg));
+    request.quietInput = true;
+    request.outputDescriptor = pipeEnds[1];
+    pid_t pid = -1;
+    int rc = Spawn(request, pid);
+    ::close(pipeEnds[1]);
+    if (rc != 0) {
+        ::close(pipeEnds[0]);
+        if (rc == ENOENT || rc == ENOTDIR)
+            SetLastError(DWORD(ERROR_FILE_NOT_FOUND));
+        else if (rc == EACCES || rc == EPERM || rc == ENOEXEC || rc == ETXTBSY)
+            SetLastError(DWORD(ERROR_ACCESS_DENIED));
+        else
+            SetLastError(DWORD(ERROR_NOT_ENOUGH_MEMORY));
+        return FALSE;
+    }
+    auto reader = std::make_shared<detail::FileObject>();
+    reader->fd = pipeEnds[0];
+    reader->canRead = true;
+    auto child = std::make_shared<detail::ProcessObject>();
+    child->pid = pid;
+    *output = detail::RegisterObject(reader);
+    *process = detail::RegisterObject(child);
     return TRUE;
 }
 

@@ -93,6 +93,23 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 // 128 + N), or STILL_ACTIVE while it runs. FALSE with ERROR_INVALID_HANDLE.
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 
+// Ends the process at once (SIGKILL); its exit code then reads 128 + 9, as
+// for any process ended by a signal. TRUE also when it had already ended.
+// FALSE with ERROR_INVALID_HANDLE for anything but an open process handle.
+BOOL TerminateProcess(HANDLE process, UINT exitCode);
+
+// Linux only: starts `program` (a path, or a name searched on PATH) with the
+// arguments `args` directly, never through a shell, and hands back what it
+// writes. Its standard input is /dev/null, its standard error is ours, its
+// standard output goes into a pipe: `*output` gets the reading end as a file
+// handle (ReadFile until it reads 0 bytes, then CloseHandle), `*process` the
+// process handle (WaitForSingleObject, GetExitCodeProcess, TerminateProcess,
+// CloseHandle). FALSE with ERROR_FILE_NOT_FOUND (no such program),
+// ERROR_ACCESS_DENIED (not runnable) or ERROR_NOT_ENOUGH_MEMORY, and both
+// handles null.
+BOOL StartProcessWithOutput(const std::wstring& program, const std::vector<std::wstring>& args,
+                            HANDLE* process, HANDLE* output);
+
 // Splits a parameter text into arguments by the Windows command-line rules:
 // arguments are separated by spaces or tabs outside double quotes; a double
 // quote toggles quoting (a "" inside quotes gives a literal quote); 2n

@@ -39,4 +39,22 @@ std::vector<std::wstring> FolderRequestsMade();
 void SetDialogAnswersExpected(bool expected);
 bool DialogAnswersExpected();
 
+// The window class of the folder chooser plat draws itself, for scripts and
+// tests that look for it in the window list.
+constexpr const wchar_t* FOLDER_CHOOSER_CLASS = L"PlatBrowseForFolder";
+
+// Test hook: which chooser a folder request without a queued answer gets.
+enum class FolderChooserMode {
+    // By the display: where a person sees it, the desktop's own chooser when
+    // one is installed, else the one plat draws; elsewhere the automation's
+    // answer (or cancel at once).
+    ByDisplay,
+    // The chooser plat draws, on any display, so that tests can drive it
+    // with input and read its pixels.
+    Drawn,
+    // As where a person sees it (desktop chooser first), on any display.
+    AsInteractive,
+};
+void SetFolderChooserModeForTests(FolderChooserMode mode);
+
 } // namespace plat

@@ -7,6 +7,7 @@
 
 #include "plat/gfx/gdi.h"
 #include "plat/win/dialog_answers.h"
+#include "plat/win/dialog_look.h"
 #include "plat/win/modal.h"
 #include "plat/win/wm_internal.h"
 
@@ -30,7 +31,7 @@ std::vector<MessageBoxRecord> g_boxRecords;
 std::atomic<bool> g_answersExpected{false};
 std::map<HWND, BoxState> g_boxes; // open boxes
 
-constexpr int kWidth = 400, kCaptionH = 30, kButtonW = 88, kButtonH = 28, kPad = 16;
+constexpr int kWidth = 400;
 
 std::vector<int> ButtonsFor(UINT type) {
     switch (type & MB_TYPEMASK) {
@@ -99,30 +100,13 @@ void PaintBox(HWND hwnd) {
     }
     RECT rc;
     GetClientRect(hwnd, &rc);
-    auto fill = [&](RECT r, COLORREF c) {
-        HBRUSH br = CreateSolidBrush(c);
-        FillRect(dc, &r, br);
-        DeleteObject(br);
-    };
-    fill(rc, RGB(160, 160, 160));
-    RECT inner{1, 1, rc.right - 1, rc.bottom - 1};
-    fill(inner, RGB(255, 255, 255));
-    fill(RECT{1, 1, rc.right - 1, kCaptionH}, RGB(240, 240, 240));
-    HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(0, 0, 0));
-    RECT cap{kPad, 0, rc.right - kPad, kCaptionH};
-    DrawText(dc, b.caption.c_str(), -1, &cap,
-             DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
-    RECT text{kPad, kCaptionH + kPad, rc.right - kPad, rc.bottom - kButtonH - 2 * kPad};
+    HGDIOBJ old = BeginDialogText(dc);
+    PaintDialogFrame(dc, rc, b.caption);
+    RECT text{kDialogPad, kDialogCaptionH + kDialogPad, rc.right - kDialogPad,
+              rc.bottom - kDialogButtonH - 2 * kDialogPad};
     DrawText(dc, b.text.c_str(), -1, &text, DT_WORDBREAK | DT_NOPREFIX);
-    for (size_t i = 0; i < b.buttons.size(); ++i) {
-        RECT r = b.buttonRects[i];
-        fill(r, RGB(173, 173, 173));
-        RECT face{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
-        fill(face, i == 0 ? RGB(229, 241, 251) : RGB(225, 225, 225));
-        DrawText(dc, ButtonText(b.buttons[i]), -1, &face, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
-    }
+    for (size_t i = 0; i < b.buttons.size(); ++i)
+        PaintDialogButton(dc, b.buttonRects[i], ButtonText(b.buttons[i]), i == 0);
     SelectObject(dc, old);
     EndPaint(hwnd, &ps);
 }
@@ -145,13 +129,8 @@ LRESULT MessageBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_ERASEBKGND:
         return 1;
-    case WM_NCHITTEST: {
-        POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        ScreenToClient(hwnd, &pt);
-        if (pt.y >= 0 && pt.y < kCaptionH)
-            return HTCAPTION;
-        return HTCLIENT;
-    }
+    case WM_NCHITTEST:
+        return DialogHitTest(hwnd, lParam);
     case WM_LBUTTONUP: {
         int id = ButtonAt(hwnd, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         if (id)
@@ -224,21 +203,18 @@ int MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     // Size the box for its text.
     HDC mdc = CreateCompatibleDC(nullptr);
     HGDIOBJ oldFont = SelectObject(mdc, GetStockObject(DEFAULT_GUI_FONT));
-    RECT tr{0, 0, kWidth - 2 * kPad, 0};
+    RECT tr{0, 0, kWidth - 2 * kDialogPad, 0};
     std::wstring body = text ? text : L"";
     DrawText(mdc, body.c_str(), -1, &tr, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
     SelectObject(mdc, oldFont);
     DeleteDC(mdc);
-    int height = kCaptionH + kPad + std::max<int>(tr.bottom - tr.top, 20) + 2 * kPad + kButtonH;
-    RECT ref;
-    if (!owner || !GetWindowRect(owner, &ref))
-        SystemParametersInfo(SPI_GETWORKAREA, 0, &ref, 0);
-    int x = ref.left + ((ref.right - ref.left) - kWidth) / 2;
-    int y = ref.top + ((ref.bottom - ref.top) - height) / 2;
+    int height = kDialogCaptionH + kDialogPad + std::max<int>(tr.bottom - tr.top, 20) +
+                 2 * kDialogPad + kDialogButtonH;
+    POINT at = DialogPosition(owner, kWidth, height);
 
     HWND box = CreateWindowEx(WS_EX_DLGMODALFRAME | WS_EX_TOPMOST, L"#32770",
-                              caption ? caption : L"错误", WS_POPUP | WS_CAPTION | WS_SYSMENU, x, y,
-                              kWidth, height, owner, nullptr, nullptr, nullptr);
+                              caption ? caption : L"错误", WS_POPUP | WS_CAPTION | WS_SYSMENU, at.x,
+                              at.y, kWidth, height, owner, nullptr, nullptr, nullptr);
     if (!box)
         return 0;
     {
@@ -248,13 +224,7 @@ int MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
         b.text = body;
         b.caption = caption ? caption : L"错误";
         b.record = record;
-        int n = static_cast<int>(buttons.size());
-        int bx = kWidth - kPad - n * kButtonW - (n - 1) * 8;
-        for (int i = 0; i < n; ++i) {
-            int left = bx + i * (kButtonW + 8);
-            b.buttonRects.push_back(
-                RECT{left, height - kPad - kButtonH, left + kButtonW, height - kPad});
-        }
+        b.buttonRects = DialogButtonRects(kWidth, height, static_cast<int>(buttons.size()));
     }
     ModalLoop loop(owner);
     ShowWindow(box, SW_SHOWNORMAL);

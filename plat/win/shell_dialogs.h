@@ -5,12 +5,20 @@
 // user cancelled. SHGetPathFromIDList turns the item into a file-system path.
 // The returned item is freed with CoTaskMemFree (or ILFree).
 //
-// No chooser is drawn yet: the answer comes from QueueFolderAnswer() in
-// plat/win/dialog_answers.h (the automation socket's "answer folder PATH" or
-// "answer folder cancel"). A queued answer is used at once; without one, a
-// process that expects answers from outside (SetDialogAnswersExpected) waits
-// (handling its messages) until an answer arrives, and any other process gets
-// the cancel result at once, so nothing ever hangs.
+// Which chooser answers:
+//   - an answer queued with QueueFolderAnswer() (plat/win/dialog_answers.h;
+//     the automation socket's "answer folder PATH" or "answer folder
+//     cancel") is used at once;
+//   - where a person sees the screen (an interactive backend), the
+//     desktop's own chooser (`zenity`) when it is installed, else a small
+//     chooser plat draws; both open in the user's home folder, run modally
+//     over the owner, and give way to an answer queued while they are open;
+//   - where nobody sees it, a process that expects answers from outside
+//     (SetDialogAnswersExpected) waits (handling its messages) until an
+//     answer arrives, and any other process gets the cancel result at once,
+//     so nothing ever hangs.
+// The chosen path is kept whole however long it is
+// (SHGetPathFromIDListString).
 #pragma once
 
 #include <string>

@@ -5,6 +5,8 @@
 
 #include "plat/gfx/gdi.h"
 #include "plat/win/commctrl.h"
+#include "plat/win/dialog_answers.h"
+#include "plat/win/folder_chooser.h"
 #include "plat/win/wm_internal.h"
 
 namespace plat {
@@ -299,6 +301,10 @@ void EnsureSystemClasses() {
         wc.style = 0;
         wc.lpfnWndProc = MessageBoxProc;
         wc.lpszClassName = L"#32770";
+        RegisterSystemClass(wc);
+        wc.style = CS_DBLCLKS;
+        wc.lpfnWndProc = FolderChooserProc;
+        wc.lpszClassName = FOLDER_CHOOSER_CLASS;
         RegisterSystemClass(wc);
     });
 }

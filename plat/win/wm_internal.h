@@ -332,7 +332,7 @@ void ForgetCaretLocked(HWND hwnd);
 // Moves or sizes a window with the mouse (DefWindowProc's SC_MOVE/SC_SIZE).
 void BeginMouseDrag(HWND hwnd, int edge);
 
-// Tooltip and message box classes, registered on first use.
+// Tooltip, message box and folder chooser classes, registered on first use.
 void EnsureSystemClasses();
 
 // Text helpers.

@@ -11,14 +11,19 @@
 // per-pixel alpha around the window, a 5-pixel falloff in #333333 such as a
 // drop shadow draws; --layered: the window turns layered after creation and
 // pushes per-pixel alpha: its left third opaque green, its middle third red
-// at alpha 192, its right third black at alpha 64. Escape closes the window;
-// the program ends with it.
+// at alpha 192, its right third black at alpha 64; --choose-folder: once
+// shown, the window asks for a folder with the chooser plat draws (never the
+// desktop's, whatever is installed) and writes "folder PATH" or "folder
+// cancel". Escape closes the window; the program ends with it.
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "plat/automation/automation.h"
 #include "plat/gfx/gdi.h"
+#include "plat/sys/text.h"
+#include "plat/win/dialog_answers.h"
+#include "plat/win/shell_dialogs.h"
 #include "plat/win/winuser.h"
 
 using namespace plat;
@@ -166,12 +171,27 @@ LRESULT MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProc(hwnd, msg, wp, lp);
 }
 
+// Asks for a folder owned by `owner` and reports the answer.
+void ChooseFolder(HWND owner) {
+    SetFolderChooserModeForTests(FolderChooserMode::Drawn);
+    BROWSEINFO bi{};
+    bi.hwndOwner = owner;
+    bi.lpszTitle = L"选择一个文件夹";
+    PIDLIST_ABSOLUTE item = SHBrowseForFolder(&bi);
+    if (!item) {
+        Log("folder cancel");
+        return;
+    }
+    Log("folder " + WideToUtf8(SHGetPathFromIDListString(item)));
+    CoTaskMemFree(item);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     AutomationStartFromEnvironment();
     int x = 300, y = 200;
-    bool region = false, shadow = false, layered = false;
+    bool region = false, shadow = false, layered = false, chooseFolder = false;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--at") && i + 1 < argc)
             std::sscanf(argv[++i], "%d,%d", &x, &y);
@@ -181,6 +201,8 @@ int main(int argc, char** argv) {
             shadow = true;
         else if (!std::strcmp(argv[i], "--layered"))
             layered = true;
+        else if (!std::strcmp(argv[i], "--choose-folder"))
+            chooseFolder = true;
     }
     WNDCLASSEX wc{};
     wc.cbSize = sizeof wc;
@@ -209,6 +231,8 @@ int main(int argc, char** argv) {
     }
     ShowWindow(hwnd, SW_SHOWNORMAL);
     Log("ready");
+    if (chooseFolder)
+        ChooseFolder(hwnd);
     MSG m;
     while (GetMessage(&m, nullptr, 0, 0) > 0) {
         TranslateMessage(&m);

@@ -1,6 +1,8 @@
 #include "plat/sys/files.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <sys/stat.h>
 
 #include "plat/sys/clock.h"
@@ -114,6 +116,41 @@ TEST(SpecialFolders, ProgramFilesDependsOnTheUser) {
     EXPECT_EQ(SHGetSpecialFolderPathString(CSIDL_DESKTOP | CSIDL_FLAG_CREATE, false),
               W(dir / "Desktop"));
     EXPECT_TRUE(std::filesystem::is_directory(dir / "Desktop"));
+}
+
+TEST(SpecialFolders, ProfileIsTheHomeFolder) {
+    TempDir dir;
+    ScopedEnv home("HOME", dir.Path());
+    EXPECT_EQ(SHGetSpecialFolderPathString(CSIDL_PROFILE, false), W(dir.Path()));
+}
+
+TEST(Files, ListSubFoldersNamesFoldersAndLinksToFolders) {
+    TempDir dir;
+    for (const char* name : {"b", "a", ".hidden", "文件夹"})
+        std::filesystem::create_directory(dir / name);
+    systest::WriteAll(dir / "file.txt", "x");
+    std::filesystem::create_directory_symlink(dir / "a", dir / "link-to-a");
+    std::filesystem::create_symlink(dir / "file.txt", dir / "link-to-file");
+    std::filesystem::create_symlink(dir / "nowhere", dir / "dangling");
+    std::vector<std::wstring> names{L"stale"};
+    ASSERT_TRUE(ListSubFolders(W(dir.Path()).c_str(), &names));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L".hidden", L"a", L"b", L"link-to-a", L"文件夹"}));
+
+    // Failures leave the list empty.
+    names = {L"stale"};
+    EXPECT_FALSE(ListSubFolders(W(dir / "missing").c_str(), &names));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(names.empty());
+    EXPECT_FALSE(ListSubFolders(W(dir / "file.txt").c_str(), &names));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND));
+    EXPECT_FALSE(ListSubFolders(L"", &names));
+    EXPECT_FALSE(ListSubFolders(W(dir.Path()).c_str(), nullptr));
+    if (::geteuid() != 0) { // root reads any folder
+        ::chmod((dir / "b").c_str(), 0);
+        EXPECT_FALSE(ListSubFolders(W(dir / "b").c_str(), &names));
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    }
 }
 
 TEST(Files, DirectoriesExistenceAndDeletion) {

@@ -244,6 +244,75 @@ TEST(ShellExecute, InvalidProcessHandles) {
     EXPECT_EQ(WaitForSingleObject(info.hProcess, 0), WAIT_FAILED);
 }
 
+// Reads a pipe handle to its end.
+std::string ReadToEnd(HANDLE output) {
+    std::string text;
+    char buffer[256];
+    DWORD got = 0;
+    while (ReadFile(output, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        text.append(buffer, got);
+    return text;
+}
+
+TEST(StartProcessWithOutput, HandsBackOutputAndExitCodeWithoutAShell) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "bin");
+    std::string tool = dir / "bin/echoargs";
+    // Each argument on its own line: a shell in between would split or
+    // expand them.
+    systest::WriteAll(tool, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done\nexit 3\n");
+    ::chmod(tool.c_str(), 0755);
+    ScopedEnv path("PATH", dir / "bin");
+    HANDLE process = nullptr, output = nullptr;
+    ASSERT_TRUE(StartProcessWithOutput(L"echoargs", {L"two words", L"$HOME;*", L"目录"}, &process,
+                                       &output));
+    EXPECT_EQ(ReadToEnd(output), "two words\n$HOME;*\n目录\n");
+    EXPECT_EQ(WaitForSingleObject(process, 10000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeProcess(process, &code));
+    EXPECT_EQ(code, DWORD(3));
+    EXPECT_TRUE(CloseHandle(output));
+    EXPECT_TRUE(CloseHandle(process));
+
+    // By path as well; missing and non-runnable programs are failures.
+    ASSERT_TRUE(StartProcessWithOutput(W(tool), {}, &process, &output));
+    EXPECT_EQ(ReadToEnd(output), "");
+    CloseHandle(output);
+    CloseHandle(process);
+    EXPECT_FALSE(StartProcessWithOutput(L"no-such-tool", {}, &process, &output));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(process, nullptr);
+    EXPECT_EQ(output, nullptr);
+    systest::WriteAll(dir / "bin/plain", "not a program");
+    EXPECT_FALSE(StartProcessWithOutput(W(dir / "bin/plain"), {}, &process, &output));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+}
+
+TEST(StartProcessWithOutput, TerminateEndsAProgramThatWouldRunOn) {
+    TempDir dir;
+    std::string tool = dir / "forever";
+    systest::WriteAll(tool, "#!/bin/sh\necho started\nexec sleep 600\n");
+    ::chmod(tool.c_str(), 0755);
+    HANDLE process = nullptr, output = nullptr;
+    ASSERT_TRUE(StartProcessWithOutput(W(tool), {}, &process, &output));
+    char buffer[16];
+    DWORD got = 0;
+    ASSERT_TRUE(ReadFile(output, buffer, sizeof buffer, &got, nullptr));
+    EXPECT_EQ(std::string(buffer, got), "started\n");
+    EXPECT_EQ(WaitForSingleObject(process, 0), WAIT_TIMEOUT);
+    EXPECT_TRUE(TerminateProcess(process, 1));
+    EXPECT_EQ(WaitForSingleObject(process, 10000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeProcess(process, &code));
+    EXPECT_EQ(code, DWORD(128 + 9));
+    EXPECT_EQ(ReadToEnd(output), "");          // the pipe ends with the process
+    EXPECT_TRUE(TerminateProcess(process, 1)); // already ended: nothing to do
+    CloseHandle(output);
+    CloseHandle(process);
+    EXPECT_FALSE(TerminateProcess(process, 1));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+}
+
 TEST(ShellNotify, AsksTheDesktopToRefresh) {
     TempDir dir;
     FakeOpener tools(dir);
