@@ -9,7 +9,6 @@
 
 #include "app/install_context.h"
 #include "app/stat_globals.h"
-#include "plat/gfx/font_warmup.h"
 #include "stat/ZrStat.h"
 #include "ui/UIManager.h"
 #include "windows/InstallerFinishWnd.h"
@@ -130,9 +129,6 @@ void WaitForTheEnd(ns_zr_stat::ZrStat* stat) {
 int wWinMain(plat::HINSTANCE hInstance, plat::HINSTANCE /*hPrevInstance*/, wchar_t* /*lpCmdLine*/,
              int /*nCmdShow*/) {
     using namespace installer;
-    // Font discovery runs beside the skin's loading and the start window's
-    // creation instead of before the window's first paint.
-    plat::FontWarmUp fontWarmUp;
     Veneer::CPaintManagerUI::SetInstance(hInstance);
     InitInstallContext();
     ApplyHostHooks();

@@ -1,11 +1,9 @@
 // Objects and drawing from several threads at once: every thread draws on
 // its own DC and must get the same pixels as when drawing alone.
 #include "gfx_test_util.h"
-#include "plat/gfx/font_warmup.h"
 
 #include <atomic>
 #include <cstdint>
-#include <cwchar>
 #include <thread>
 #include <vector>
 
@@ -127,29 +125,5 @@ TEST(GfxThreads, FontsMadeOnOneThreadAreUsedOnOthers) {
     for (auto& th : threads)
         th.join();
     EXPECT_EQ(mismatches.load(), 0);
-    DeleteObject(made);
-}
-
-TEST(GfxThreads, TextDuringAFontWarmUpIsTheSameAsAfterIt) {
-    LOGFONT face{};
-    face.lfHeight = -14;
-    std::wcscpy(face.lfFaceName, L"微软雅黑");
-    FontView stockDuring, faceDuring;
-    HFONT made = nullptr;
-    {
-        // In a process of its own (as ctest runs each case) this is the
-        // process's first text: both threads discover the fonts at once.
-        FontWarmUp warmUp({face});
-        stockDuring = look(nullptr);
-        made = CreateFontIndirect(&face);
-        ASSERT_NE(made, nullptr);
-        faceDuring = look(made);
-        warmUp.Wait();
-        warmUp.Wait(); // a second wait returns at once
-    }
-    EXPECT_GT(stockDuring.tm.tmHeight, 0);
-    EXPECT_GT(faceDuring.extent.cx, 0);
-    EXPECT_TRUE(look(nullptr) == stockDuring);
-    EXPECT_TRUE(look(made) == faceDuring);
     DeleteObject(made);
 }
