@@ -39,7 +39,7 @@ template <class Fn> bool Resolve(void* library, const char* name, Fn*& fn) {
 // must not run on two threads at once: the caller holds the loader's lock).
 // The library is never unloaded.
 const CurlApi* Load(Loader& loader, const std::string& file) {
-    void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* library = dlopen(file.c_str(), RTLD_LAZY | RTLD_LOCAL);
     if (library == nullptr)
         return nullptr;
     CurlApi api{};
