@@ -3,8 +3,7 @@
 
 #include <algorithm>
 
-#include <curl/curl.h>
-
+#include "net/curl_library.h"
 #include "net/text_convert.h"
 #include "plat/sys/files.h"
 #include "plat/sys/text.h"
@@ -24,21 +23,18 @@ int XferInfoCallback(void* userp, curl_off_t dltotal, curl_off_t dlnow, curl_off
                                     static_cast<double>(ultotal), static_cast<double>(ulnow));
 }
 
-// Sets up g_downloader before main runs: one easy handle for the life of the
-// process, writing into the downloader's file.
-struct DownloaderSetup {
-    DownloaderSetup() {
-        g_downloader.handle = curl_easy_init();
-        g_downloader.file = plat::INVALID_HANDLE_VALUE;
-        g_downloader.userData = nullptr;
-        g_downloader.callback = nullptr;
+// The downloader's easy handle, made by the first download and kept for the
+// next ones (downloads run one at a time); null when libcurl is not there.
+CURL* DownloaderHandle(const CurlApi& curl) {
+    if (g_downloader.handle == nullptr) {
+        g_downloader.handle = curl.easy_init();
         if (g_downloader.handle != nullptr) {
-            curl_easy_setopt(g_downloader.handle, CURLOPT_WRITEFUNCTION, FileWriteCallback);
-            curl_easy_setopt(g_downloader.handle, CURLOPT_WRITEDATA, &g_downloader);
+            curl.easy_setopt(g_downloader.handle, CURLOPT_WRITEFUNCTION, FileWriteCallback);
+            curl.easy_setopt(g_downloader.handle, CURLOPT_WRITEDATA, &g_downloader);
         }
     }
-};
-const DownloaderSetup g_downloaderSetup;
+    return g_downloader.handle;
+}
 
 } // namespace
 
@@ -87,29 +83,31 @@ int DownloadProgressCallback(void* userp, double dltotal, double dlnow, double /
 int HttpGetToString(const std::wstring& url, std::wstring& text) {
     const std::string narrowUrl = WideToAnsi(url);
     std::string body;
-    CURL* curl = curl_easy_init();
+    const CurlApi* api = Curl();
+    CURL* curl = api != nullptr ? api->easy_init() : nullptr;
     if (curl == nullptr) {
         return CURLE_FAILED_INIT;
     }
-    curl_easy_setopt(curl, CURLOPT_URL, narrowUrl.c_str());
-    curl_easy_setopt(curl, CURLOPT_READFUNCTION, nullptr);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, TextWriteCallback);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 3L);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 3L);
-    const CURLcode result = curl_easy_perform(curl);
-    curl_easy_cleanup(curl);
+    api->easy_setopt(curl, CURLOPT_URL, narrowUrl.c_str());
+    api->easy_setopt(curl, CURLOPT_READFUNCTION, nullptr);
+    api->easy_setopt(curl, CURLOPT_WRITEFUNCTION, TextWriteCallback);
+    api->easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    api->easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    api->easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 3L);
+    api->easy_setopt(curl, CURLOPT_TIMEOUT, 3L);
+    const CURLcode result = api->easy_perform(curl);
+    api->easy_cleanup(curl);
     text = AnsiToWide(body);
     return result;
 }
 
 bool DownloadToFile(const std::string& url, const std::string& path) {
-    CURL* curl = g_downloader.handle;
+    const CurlApi* api = Curl();
+    CURL* curl = api != nullptr ? DownloaderHandle(*api) : nullptr;
     if (curl == nullptr) {
         return false;
     }
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    api->easy_setopt(curl, CURLOPT_URL, url.c_str());
 
     // Removing the name first (a link is removed, not followed) and then
     // creating it exclusively means the download lands in a file of its own
@@ -121,16 +119,16 @@ bool DownloadToFile(const std::string& url, const std::string& path) {
         return false;
     }
 
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, XferInfoCallback);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &g_downloader);
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxDownloadRedirects);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kDownloadBufferBytes);
+    api->easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    api->easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, XferInfoCallback);
+    api->easy_setopt(curl, CURLOPT_XFERINFODATA, &g_downloader);
+    api->easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    api->easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxDownloadRedirects);
+    api->easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    api->easy_setopt(curl, CURLOPT_BUFFERSIZE, kDownloadBufferBytes);
     // A download that stalls is abandoned instead of holding the installer
     // for ever: less than 1 byte per second over stallSeconds ends it.
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, g_downloader.stallSeconds);
-    return curl_easy_perform(curl) == CURLE_OK;
+    api->easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    api->easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, g_downloader.stallSeconds);
+    return api->easy_perform(curl) == CURLE_OK;
 }

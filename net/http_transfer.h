@@ -27,7 +27,7 @@ public:
 // One libcurl easy handle used for every file download, reused from one
 // download to the next (options set by one download persist).
 struct CLibcurlDownloader {
-    CURL* handle = nullptr;                         // created once, never cleaned up
+    CURL* handle = nullptr;                         // made by the first download, never cleaned up
     plat::HANDLE file = plat::INVALID_HANDLE_VALUE; // file being written
     void* userData = nullptr;                       // first argument of OnProgress
     CLibcurlCallback* callback = nullptr;           // null: progress is ignored
@@ -36,9 +36,9 @@ struct CLibcurlDownloader {
     long stallSeconds = 60;
 };
 
-// The process-wide downloader. Its handle is created during start-up, before
-// main runs; a null handle (libcurl could not initialise) makes every
-// DownloadToFile fail.
+// The process-wide downloader. Its handle is made by the first download
+// (libcurl is loaded then, see net/curl_library.h); when libcurl cannot be
+// loaded or make a handle, every DownloadToFile fails.
 extern CLibcurlDownloader g_downloader;
 
 // Largest response body HttpGetToString keeps. A longer response is cut off
@@ -51,7 +51,8 @@ constexpr size_t kMaxTextResponseBytes = 1024 * 1024;
 // the HTTP status, as wide text in `text` (AnsiToWide: a leading U+FEFF is
 // dropped). Returns libcurl's result code, CURLE_OK (0) on success; `text` is
 // set from whatever arrived even on failure. Returns CURLE_FAILED_INIT (2)
-// and leaves `text` unchanged when no easy handle can be created.
+// and leaves `text` unchanged when libcurl cannot be loaded or no easy handle
+// can be created.
 int HttpGetToString(const std::wstring& url, std::wstring& text);
 
 // Redirects a download follows at most; one more ends it with
@@ -67,7 +68,8 @@ constexpr long kMaxDownloadRedirects = 10;
 // file, open for writing. Returns true when the transfer completed with
 // CURLE_OK. When the file cannot be created it returns false at once and
 // sends no request. The caller sets userData and callback before the call and
-// closes g_downloader.file after it; a partial file stays on disk.
+// closes g_downloader.file after it; a partial file stays on disk. Without
+// libcurl (see Curl()) it returns false at once, creating no file.
 bool DownloadToFile(const std::string& url, const std::string& path);
 
 // libcurl callbacks, exposed so that their refusals can be tested directly.

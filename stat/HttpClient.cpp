@@ -2,18 +2,10 @@
 #include "stat/HttpClient.h"
 
 #include <cstdio>
-#include <mutex>
+
+#include "net/curl_library.h"
 
 namespace ns_zr_stat {
-
-namespace {
-// libcurl's global set-up is not safe to run on two threads at once; it is
-// done once for the process before the first request of any client.
-void InitCurlOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-} // namespace
 
 size_t CollectResponse(void* pData, size_t nSize, size_t nCount, void* pTarget) {
     if (pTarget == nullptr || pData == nullptr) {
@@ -68,33 +60,35 @@ CURLcode CHttpClient::Get(const std::string& strUrl, const std::string& strQuery
 
 CURLcode CHttpClient::Perform(const std::string& strUrl, const std::string& strQuery,
                               std::string* pResponse) {
-    InitCurlOnce();
-    CURL* pCurl = curl_easy_init();
+    // libcurl is loaded (and set up once for the process) by the first
+    // transfer of any client.
+    const CurlApi* pApi = Curl();
+    CURL* pCurl = pApi != nullptr ? pApi->easy_init() : nullptr;
     if (pCurl == nullptr) {
         return CURLE_FAILED_INIT;
     }
     if (bVerbose) {
-        curl_easy_setopt(pCurl, CURLOPT_VERBOSE, 1L);
-        curl_easy_setopt(pCurl, CURLOPT_DEBUGFUNCTION, &PrintCurlTraffic);
+        pApi->easy_setopt(pCurl, CURLOPT_VERBOSE, 1L);
+        pApi->easy_setopt(pCurl, CURLOPT_DEBUGFUNCTION, &PrintCurlTraffic);
     }
     std::string strRequest = strUrl;
     if (!strQuery.empty()) {
         strRequest += "?";
         strRequest += strQuery;
     }
-    curl_easy_setopt(pCurl, CURLOPT_URL, strRequest.c_str());
-    curl_easy_setopt(pCurl, CURLOPT_READFUNCTION, nullptr);
+    pApi->easy_setopt(pCurl, CURLOPT_URL, strRequest.c_str());
+    pApi->easy_setopt(pCurl, CURLOPT_READFUNCTION, nullptr);
     if (pResponse != nullptr) {
-        curl_easy_setopt(pCurl, CURLOPT_WRITEFUNCTION, &CollectResponse);
-        curl_easy_setopt(pCurl, CURLOPT_WRITEDATA, pResponse);
+        pApi->easy_setopt(pCurl, CURLOPT_WRITEFUNCTION, &CollectResponse);
+        pApi->easy_setopt(pCurl, CURLOPT_WRITEDATA, pResponse);
     } else {
-        curl_easy_setopt(pCurl, CURLOPT_WRITEFUNCTION, &DiscardResponse);
-        curl_easy_setopt(pCurl, CURLOPT_WRITEDATA, nullptr);
+        pApi->easy_setopt(pCurl, CURLOPT_WRITEFUNCTION, &DiscardResponse);
+        pApi->easy_setopt(pCurl, CURLOPT_WRITEDATA, nullptr);
     }
-    curl_easy_setopt(pCurl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(pCurl, CURLOPT_TIMEOUT, nTimeout);
-    CURLcode result = curl_easy_perform(pCurl);
-    curl_easy_cleanup(pCurl);
+    pApi->easy_setopt(pCurl, CURLOPT_NOSIGNAL, 1L);
+    pApi->easy_setopt(pCurl, CURLOPT_TIMEOUT, nTimeout);
+    CURLcode result = pApi->easy_perform(pCurl);
+    pApi->easy_cleanup(pCurl);
     return result;
 }
 

@@ -19,7 +19,8 @@ public:
     // Performs one GET of strUrl (followed by "?" and strQuery when the query
     // is not empty), appending the response body to strResponse. Returns
     // libcurl's result: CURLE_OK when the exchange completed, whatever its
-    // HTTP status; CURLE_FAILED_INIT when no handle could be made. Redirects
+    // HTTP status; CURLE_FAILED_INIT when libcurl cannot be loaded or no
+    // handle could be made. Redirects
     // are not followed; libcurl's signals are off (safe on any thread).
     CURLcode Get(const std::string& strUrl, const std::string& strQuery, std::string& strResponse);
     // The same GET for callers that do not read the answer: the body is

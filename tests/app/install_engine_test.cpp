@@ -27,6 +27,7 @@
 #include "app/stat_globals.h"
 #include "app/system_queries.h"
 #include "app_test_util.h"
+#include "net/curl_library.h"
 #include "plat/sys/files.h"
 #include "plat/win/observe.h"
 #include "plat/win/winuser.h"
@@ -631,6 +632,22 @@ TEST_F(InstallEngine, UnreachableConfigurationServerShowsTheFailure) {
     ASSERT_EQ(view.failures.size(), 1u);
     EXPECT_EQ(view.failures[0], L"获取信息失败！");
     EXPECT_EQ(view.GetConfigOk(), 0);
+    EXPECT_EQ(tarvex_test::ReadInstallPath(), L"<missing>");
+}
+
+TEST_F(InstallEngine, WithoutLibcurlTheConfigurationFailureIsShownAndNothingIsSent) {
+    g_dotNetInstalled = 1;
+    OfferProduct();
+    SetCurlLibraryFile("libtarvex-no-such-curl.so.4");
+    RecordingView view;
+    InstallThread(&view);
+    SetCurlLibraryFile("");
+    ASSERT_EQ(view.failures.size(), 1u);
+    EXPECT_EQ(view.failures[0], L"获取信息失败！");
+    EXPECT_EQ(view.GetConfigOk(), 0);
+    EXPECT_EQ(view.doneCount, 0);
+    EXPECT_EQ(m_server.requests(), 0);
+    EXPECT_TRUE(ProbeLines().empty());
     EXPECT_EQ(tarvex_test::ReadInstallPath(), L"<missing>");
 }
 

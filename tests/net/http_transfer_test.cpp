@@ -91,7 +91,12 @@ protected:
     fs::path m_dir;
 };
 
-TEST_F(HttpTransfer, DownloaderIsReadyBeforeMain) {
+TEST_F(HttpTransfer, DownloaderHasAHandleOnceItHasDownloaded) {
+    m_server.server().Get("/one", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("1", "application/octet-stream");
+    });
+    ASSERT_TRUE(m_server.Start());
+    ASSERT_TRUE(Download(m_server.Url("/one"), "one.bin", nullptr));
     EXPECT_NE(g_downloader.handle, nullptr);
 }
 

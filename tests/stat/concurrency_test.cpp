@@ -1,5 +1,6 @@
 // Transport failures, asynchronous reports, the wait for reports in flight,
 // and many reports from many threads at once.
+#include "net/curl_library.h"
 #include "recording_server.h"
 #include "stat/HttpClient.h"
 #include "stat_test_env.h"
@@ -47,6 +48,25 @@ TEST_F(Transport, UnreachableServerGivesFalseAtOnce) {
     EXPECT_FALSE(m_stat.CollectInstall_Sync());
     EXPECT_FALSE(m_stat.CollectAppLunchyInfo_Sync());
     EXPECT_LT(SecondsSince(start), 6.5);
+}
+
+TEST_F(Transport, WithoutLibcurlAReportFailsAtOnceAndSendsNothing) {
+    RecordingServer server;
+    ConfigureAsInstaller(m_stat, server.BaseUrl(L"/"));
+    SetCurlLibraryFile("libtarvex-no-such-curl.so.4");
+    CHttpClient client;
+    std::string body;
+    const CURLcode direct =
+        client.Get("http://127.0.0.1:" + std::to_string(server.Port()) + "/p", "", body);
+    const bool sent = m_stat.CollectInstall_Sync();
+    SetCurlLibraryFile("");
+    EXPECT_EQ(direct, CURLE_FAILED_INIT);
+    EXPECT_TRUE(body.empty());
+    EXPECT_FALSE(sent);
+    EXPECT_EQ(server.Count(), 0u);
+    // With libcurl back, the next report goes out.
+    EXPECT_TRUE(m_stat.CollectInstall_Sync());
+    EXPECT_EQ(server.Count(), 1u);
 }
 
 TEST_F(Transport, MalformedBaseUrlGivesFalse) {
