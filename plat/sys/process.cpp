@@ -152,6 +152,16 @@ int Spawn(const SpawnRequest& request, pid_t& pid) {
     return rc;
 }
 
+// The Win32 error for a failed Spawn: no such program, a program that cannot
+// be run, or anything else (resources).
+DWORD SpawnError(int rc) {
+    if (rc == ENOENT || rc == ENOTDIR)
+        return DWORD(ERROR_FILE_NOT_FOUND);
+    if (rc == EACCES || rc == EPERM || rc == ENOEXEC || rc == ETXTBSY)
+        return DWORD(ERROR_ACCESS_DENIED);
+    return DWORD(ERROR_NOT_ENOUGH_MEMORY);
+}
+
 void Fail(LPSHELLEXECUTEINFO info, DWORD error, int shellError) {
     info->hInstApp = reinterpret_cast<HINSTANCE>(uintptr_t(shellError));
     SetLastError(error);
@@ -300,14 +310,15 @@ BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
     pid_t pid = -1;
     int rc = Spawn(request, pid);
     if (rc != 0) {
+        const DWORD error = SpawnError(rc);
         if (request.searchPath && (rc == ENOENT || rc == EACCES))
             Fail(info, DWORD(ERROR_NO_ASSOCIATION), SE_ERR_NOASSOC);
-        else if (rc == ENOENT)
-            Fail(info, DWORD(ERROR_FILE_NOT_FOUND), SE_ERR_FNF);
-        else if (rc == EACCES || rc == EPERM || rc == ENOEXEC || rc == ETXTBSY)
-            Fail(info, DWORD(ERROR_ACCESS_DENIED), SE_ERR_ACCESSDENIED);
+        else if (error == DWORD(ERROR_FILE_NOT_FOUND))
+            Fail(info, error, SE_ERR_FNF);
+        else if (error == DWORD(ERROR_ACCESS_DENIED))
+            Fail(info, error, SE_ERR_ACCESSDENIED);
         else
-            Fail(info, DWORD(ERROR_NOT_ENOUGH_MEMORY), SE_ERR_OOM);
+            Fail(info, error, SE_ERR_OOM);
         return FALSE;
     }
     info->hInstApp = kSuccessInstance;
@@ -427,12 +438,7 @@ BOOL StartProcessWithOutput(const std::wstring& program, const std::vector<std::
     ::close(pipeEnds[1]);
     if (rc != 0) {
         ::close(pipeEnds[0]);
-        if (rc == ENOENT || rc == ENOTDIR)
-            SetLastError(DWORD(ERROR_FILE_NOT_FOUND));
-        else if (rc == EACCES || rc == EPERM || rc == ENOEXEC || rc == ETXTBSY)
-            SetLastError(DWORD(ERROR_ACCESS_DENIED));
-        else
-            SetLastError(DWORD(ERROR_NOT_ENOUGH_MEMORY));
+        SetLastError(SpawnError(rc));
         return FALSE;
     }
     auto reader = std::make_shared<detail::FileObject>();
