@@ -59,20 +59,12 @@ protected:
                       "0", "0"});
     }
 
-    // Clicks a control of `owner` until a window titled `title` other than
-    // the owner shows. The window manager may still be placing the owner
-    // when it first shows, and a click on the owner of an open dialog is
-    // ignored, so a repeated click does no harm.
+    // Clicks the middle of a control of `owner` until a window titled `title`
+    // other than the owner shows.
     bool ClickFor(const XWindow& owner, const RECT& control, const std::string& title,
                   XWindow* out) {
-        for (int attempt = 0; attempt < 5; ++attempt) {
-            if (!Click(owner, control))
-                return false;
-            if (XSession::WaitUntil(
-                    [&] { return x.WaitForWindow(title, out, 200) && out->id != owner.id; }, 4000))
-                return true;
-        }
-        return false;
+        return x.ClickUntilWindow(owner, (control.left + control.right) / 2,
+                                  (control.top + control.bottom) / 2, title, out);
     }
 
     // Alt+F4 to the window once it has the keyboard: the window manager's.

@@ -88,20 +88,8 @@ TEST(X11SkinnedWindow, UnderAWindowManager) {
         return x.Cardinals(w.id, "_NET_FRAME_EXTENTS") == std::vector<long>{0, 0, 0, 0};
     }));
     // The message box of "Ask": transient for the window, no task-bar entry.
-    // The window manager may still be placing the window when it first
-    // shows, so the click goes where the window is now, and is given again
-    // while no box has come (a click on the owner of an open box is ignored).
     XWindow box;
-    bool boxShown = false;
-    for (int attempt = 0; attempt < 5 && !boxShown; ++attempt) {
-        RECT now = w.rect;
-        ASSERT_TRUE(x.WindowRect(w.id, &now)) << x.Errors(p);
-        ASSERT_TRUE(
-            x.Xdo({"mousemove", Str(now.left + 350), Str(now.top + kCountY), "click", "1"}));
-        boxShown = XSession::WaitUntil(
-            [&] { return x.WaitForWindow("Host Example", &box, 200) && box.id != w.id; }, 4000);
-    }
-    ASSERT_TRUE(boxShown) << x.Errors(p);
+    ASSERT_TRUE(x.ClickUntilWindow(w, 350, kCountY, "Host Example", &box)) << x.Errors(p);
     EXPECT_EQ(x.TransientFor(box.id), w.id);
     auto state = x.AtomNames(box.id, "_NET_WM_STATE");
     EXPECT_NE(std::find(state.begin(), state.end(), "_NET_WM_STATE_SKIP_TASKBAR"), state.end());

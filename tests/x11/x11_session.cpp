@@ -373,6 +373,20 @@ bool XSession::WindowRect(unsigned long id, RECT* out) {
     return c && RectOf(*c, id, out);
 }
 
+bool XSession::ClickUntilWindow(const XWindow& owner, int dx, int dy, const std::string& title,
+                                XWindow* out) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        RECT now{};
+        if (!WindowRect(owner.id, &now) ||
+            !Xdo({"mousemove", std::to_string(now.left + dx), std::to_string(now.top + dy), "click",
+                  "1", "mousemove", "0", "0"}))
+            return false;
+        if (WaitUntil([&] { return WaitForWindow(title, out, 200) && out->id != owner.id; }, 4000))
+            return true;
+    }
+    return false;
+}
+
 bool XSession::WindowShown(unsigned long id) {
     Conn c(display_);
     return c && Viewable(*c, id);

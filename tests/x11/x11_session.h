@@ -118,6 +118,13 @@ public:
     // Captures until the screen pixel at (x, y) is `argb`; the last capture
     // in `shot` when given.
     bool WaitForPixel(int x, int y, uint32_t argb, Image* shot = nullptr, int timeoutMs = 10000);
+    // Clicks the point (dx, dy) of `owner`, where the window is at that
+    // moment, until another window titled `title` shows (in `out`); then
+    // moves the pointer off every window. The window manager may still be
+    // placing the owner when it first shows, and a click on the owner of an
+    // open dialog is ignored, so a repeated click does no harm.
+    bool ClickUntilWindow(const XWindow& owner, int dx, int dy, const std::string& title,
+                          XWindow* out);
     // Polls `done` until it holds or the time runs out.
     static bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 10000);
 
