@@ -71,6 +71,7 @@ ZrStat::ZrStat() {
 ZrStat::~ZrStat() {
     // A report still running would use the client after it is gone: wait
     // for it. Each report ends within its request time-out.
+    ReleaseReports();
     {
         std::unique_lock<std::mutex> guard(m_flightMutex);
         m_flightDone.wait(guard, [this] { return m_nInFlight == 0; });
@@ -163,7 +164,8 @@ bool ZrStat::StartReport(const boost::function<bool()>& job) {
     // already sees it.
     auto* pFlight = new CReportInFlight(this);
     try {
-        boost::thread worker([job, pFlight]() {
+        boost::thread worker([this, job, pFlight]() {
+            WaitWhileHeld();
             try {
                 job();
             } catch (const std::exception&) {
@@ -179,7 +181,28 @@ bool ZrStat::StartReport(const boost::function<bool()>& job) {
     }
 }
 
+void ZrStat::HoldReports() {
+    std::lock_guard<std::mutex> guard(m_flightMutex);
+    if (!m_bHeld) {
+        m_bHeld = true;
+        m_holdEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(kMaxHoldMs);
+    }
+}
+
+void ZrStat::ReleaseReports() {
+    std::lock_guard<std::mutex> guard(m_flightMutex);
+    m_bHeld = false;
+    m_holdOver.notify_all();
+}
+
+void ZrStat::WaitWhileHeld() {
+    std::unique_lock<std::mutex> guard(m_flightMutex);
+    m_holdOver.wait_until(guard, m_holdEnd, [this] { return !m_bHeld; });
+}
+
 bool ZrStat::WaitForReports(unsigned long nTimeoutMs) {
+    // Waiting for reports means they should go now.
+    ReleaseReports();
     std::unique_lock<std::mutex> guard(m_flightMutex);
     return m_flightDone.wait_for(guard, std::chrono::milliseconds(nTimeoutMs),
                                  [this] { return m_nInFlight == 0; });

@@ -7,6 +7,7 @@
 
 #include <boost/function.hpp>
 
+#include <chrono>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -83,6 +84,16 @@ public:
     // The number of reports in flight now.
     int ReportsInFlight();
 
+    // Holding: an asynchronous report started while reports are held waits
+    // before it does anything (collecting, sealing, loading libcurl,
+    // sending) until ReleaseReports, WaitForReports or the end of the
+    // client, and at most kMaxHoldMs after the hold began, so that nothing
+    // is lost when nobody releases it. A program holds reports to keep its
+    // first moments for its window. Synchronous reports are never held.
+    static constexpr unsigned long kMaxHoldMs = 2000;
+    void HoldReports();
+    void ReleaseReports();
+
     // The current time as whole seconds since 1970 in decimal digits.
     static std::wstring NowText();
 
@@ -110,9 +121,15 @@ private:
     // Sends one event after the caller's refusal checks, holding the lock.
     bool SendEventLocked(const tagSTAT_CUSTOM_EVENT& event);
 
+    // Waits while reports are held (see HoldReports).
+    void WaitWhileHeld();
+
     std::mutex m_flightMutex;
     std::condition_variable m_flightDone;
     int m_nInFlight = 0;
+    bool m_bHeld = false;
+    std::chrono::steady_clock::time_point m_holdEnd;
+    std::condition_variable m_holdOver;
 };
 
 // Counts a report as in flight for the lifetime of the object.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <new>
 
@@ -57,22 +58,50 @@ std::wstring StatBaseUrl() {
 // Creates `window` without owner, centres it on the screen and runs it
 // modally. A window still there afterwards (a quit message ended its loop)
 // is destroyed, so that nothing stays on screen once the run goes on.
-void RunModal(InstallerFrameWnd* window, LPCTSTR title) {
+void RunModal(InstallerFrameWnd* window, LPCTSTR title,
+              const std::function<void(HWND)>& created = nullptr) {
     if (window->CreateFrame(nullptr, title) == nullptr)
         return;
+    if (created)
+        created(window->GetHWND());
     window->CenterWindow();
     window->ShowModal();
     if (plat::IsWindow(window->GetHWND()))
         plat::DestroyWindow(window->GetHWND());
 }
 
+// The launch report is held (see wWinMain) until the start window is on the
+// screen: sending it loads libcurl and seals the payload, and on a small
+// machine that work would compete with the window's first frame. A timer
+// message is taken only when no paint is pending, so it fires once the
+// first frame has been drawn.
+constexpr UINT_PTR kReleaseReportsTimer = 0x7E01;
+ns_zr_stat::ZrStat* g_heldStat = nullptr;
+
+void ReleaseHeldReports() {
+    if (g_heldStat != nullptr)
+        g_heldStat->ReleaseReports();
+}
+
+void ReleaseHeldReportsOnTimer(HWND hwnd, UINT, UINT_PTR id, DWORD) {
+    plat::KillTimer(hwnd, id);
+    ReleaseHeldReports();
+}
+
 void RunWindows() {
     {
         std::unique_ptr<InstallerStartWnd> start(new (std::nothrow) InstallerStartWnd());
-        if (start == nullptr)
+        if (start == nullptr) {
+            ReleaseHeldReports();
             return;
-        RunModal(start.get(), L"InstallerStartWnd");
+        }
+        RunModal(start.get(), L"InstallerStartWnd", [](HWND hwnd) {
+            if (plat::SetTimer(hwnd, kReleaseReportsTimer, 0, ReleaseHeldReportsOnTimer) == 0)
+                ReleaseHeldReports();
+        });
     }
+    // Whatever became of the start window, nothing stays held.
+    ReleaseHeldReports();
     if (g_installState != 1)
         return;
 
@@ -143,6 +172,8 @@ int wWinMain(plat::HINSTANCE hInstance, plat::HINSTANCE /*hPrevInstance*/, wchar
         g_statSettings->strProductId = kStatProductId;
         g_statSettings->strChannel = g_channel;
         g_statSettings->strVersion = g_version;
+        stat->HoldReports();
+        g_heldStat = stat;
         stat->CollectAppLunchyInfo();
     }
 

@@ -312,6 +312,52 @@ TEST_F(Transport, WaitCoversSynchronousReportsOnOtherThreads) {
     worker.join();
 }
 
+// ---------------------------------------------------------------------------
+// Holding reports while a program shows its first window
+
+TEST_F(Transport, AHeldReportWaitsForItsRelease) {
+    RecordingServer server;
+    ConfigureAsInstaller(m_stat, server.BaseUrl(L"/"));
+    m_stat.HoldReports();
+    ASSERT_TRUE(m_stat.CollectAppLunchyInfo());
+    EXPECT_EQ(m_stat.ReportsInFlight(), 1);
+    // Synchronous reports are never held.
+    ASSERT_TRUE(m_stat.CollectInstall_Sync());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(server.Count(), 1u) << "the held report has sent nothing";
+    m_stat.ReleaseReports();
+    ASSERT_TRUE(server.WaitForRequests(2));
+    EXPECT_TRUE(m_stat.WaitForReports(6000));
+    ASSERT_EQ(server.Count(), 2u);
+    EXPECT_EQ(Parse(DocumentOf(server.Targets()[1]))["act_log"]["close_time"].asString(), "0")
+        << "the second request is the launch report";
+}
+
+TEST_F(Transport, AHoldNobodyReleasesEndsByItself) {
+    RecordingServer server;
+    ConfigureAsInstaller(m_stat, server.BaseUrl(L"/"));
+    m_stat.HoldReports();
+    Clock::time_point start = Clock::now();
+    ASSERT_TRUE(m_stat.CollectInstall());
+    ASSERT_TRUE(server.WaitForRequests(1));
+    double waited = SecondsSince(start);
+    EXPECT_GE(waited, ZrStat::kMaxHoldMs / 1000.0 - 0.05);
+    EXPECT_LT(waited, ZrStat::kMaxHoldMs / 1000.0 + 3.0);
+    EXPECT_TRUE(m_stat.WaitForReports(6000));
+}
+
+TEST_F(Transport, WaitingForReportsReleasesTheHold) {
+    RecordingServer server;
+    ConfigureAsInstaller(m_stat, server.BaseUrl(L"/"));
+    m_stat.HoldReports();
+    ASSERT_TRUE(m_stat.CollectInstall());
+    Clock::time_point start = Clock::now();
+    EXPECT_TRUE(m_stat.WaitForReports(6000));
+    EXPECT_LT(SecondsSince(start), ZrStat::kMaxHoldMs / 1000.0 - 0.5)
+        << "sent at once, not at the end of the hold";
+    EXPECT_EQ(server.Count(), 1u);
+}
+
 TEST(Lifecycle, ClearWaitsForReportsStillRunning) {
     ScratchRegistry registry;
     registry.Use();

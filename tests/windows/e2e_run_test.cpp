@@ -67,6 +67,9 @@ TEST(InstallerRun, InstallsDotNetFirstThenTheProductStartsItAndReportsThreeTimes
     EXPECT_EQ(start.Width(), kWndW);
     EXPECT_EQ(start.Height(), kWndH);
     ExpectWindow(s, start, StartPicture(StartState{}), "fresh start window");
+    // The launch report, held while the window makes its first frame, goes
+    // without any input.
+    EXPECT_TRUE(peer.WaitReports(1));
 
     const WindowInfo install = InstallFromStart(s);
     ASSERT_FALSE(install.cls.empty());
