@@ -1,8 +1,9 @@
 // The installer as a user meets it, measured from outside on the headless
 // backend:
 //
-//   start   from exec to the start window's first frame (the automation
-//           socket's "wait" and "sync": the window is shown and painted),
+//   start   from exec to the start window's first frame (the moment the
+//           headless screen first had the window both shown and drawn, as
+//           the automation socket's "frametime" reports it),
 //           over several runs of TarvexPDFConverInst. Goal: under 60 ms.
 //   peak    the installer's peak resident memory over a whole run (start,
 //           install, a download of a large package, its MD5 and its run,
@@ -78,14 +79,21 @@ void MeasureStart(int runs) {
         Client automation;
         ChildProcess installer;
         const auto start = Clock::now();
-        if (!Start(installer, INSTALLER_SHIPPED, {}, dir) ||
-            !automation.Connect((dir.root / "auto.sock").string(), 10000) ||
-            automation.Ask("wait class InstallerStartWnd 10000").rfind("ok ", 0) != 0 ||
-            automation.Ask("sync") != "ok") {
+        std::string window;
+        if (Start(installer, INSTALLER_SHIPPED, {}, dir) &&
+            automation.Connect((dir.root / "auto.sock").string(), 10000))
+            window = automation.Ask("wait class InstallerStartWnd 10000");
+        // The window's own record of its first frame: the polling of "wait"
+        // adds nothing to the figure.
+        const std::string frame = window.rfind("ok ", 0) == 0 && automation.Ask("sync") == "ok"
+                                      ? automation.Ask("frametime " + window.substr(3))
+                                      : std::string();
+        if (frame.rfind("ok ", 0) != 0) {
             std::fprintf(stderr, "start: run %d failed\n", i);
             continue;
         }
-        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        const Clock::time_point shown{std::chrono::nanoseconds(std::atoll(frame.c_str() + 3))};
+        ms.push_back(std::chrono::duration<double, std::milli>(shown - start).count());
     }
     if (ms.empty())
         return;

@@ -23,6 +23,7 @@
 #include "plat/backend/input.h"
 #include "plat/sys/text.h"
 #include "plat/win/dialog_answers.h"
+#include "plat/win/observe.h"
 #include "plat/win/winuser.h"
 
 namespace plat {
@@ -285,6 +286,16 @@ std::string Command(const std::string& line) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         } while (std::chrono::steady_clock::now() < deadline);
         return "error timeout";
+    }
+    if (cmd == "frametime") {
+        std::string hw;
+        in >> hw;
+        HWND h = reinterpret_cast<HWND>(std::strtoull(hw.c_str(), nullptr, 0));
+        SurfaceId id = IsWindow(h) ? WindowSurface(h) : 0;
+        int64_t ns = 0;
+        if (id == 0 || !HeadlessFirstFrameTime(id, &ns))
+            return "error no frame";
+        return "ok " + std::to_string(ns);
     }
     if (cmd == "screenshot") {
         std::string path, hw;

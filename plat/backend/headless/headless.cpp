@@ -1,7 +1,9 @@
 // The headless backend: a virtual 1920 x 1080 screen (work area 1920 x 1040)
 // that keeps a copy of every surface and composes the visible ones into an
-// image on request. Deterministic: no clock, no outside events.
+// image on request. Deterministic: no clock, no outside events (the time of
+// each surface's first frame is recorded for benchmarks, never acted on).
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <map>
@@ -33,6 +35,17 @@ struct Surface {
     bool perPixel = false;
     uint8_t alpha = 255;
     std::wstring title;
+    bool presented = false;
+    // CLOCK_MONOTONIC nanoseconds at which the surface was first both shown
+    // and drawn; 0 until then.
+    int64_t firstFrameNs = 0;
+
+    void NoteFrameIfFirst() {
+        if (firstFrameNs == 0 && visible && presented)
+            firstFrameNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                               std::chrono::steady_clock::now().time_since_epoch())
+                               .count();
+    }
 };
 
 struct State {
@@ -87,8 +100,10 @@ void ShowSurface(SurfaceId id, bool visible) {
     auto& s = H();
     std::lock_guard<std::mutex> g(s.m);
     auto it = s.surfaces.find(id);
-    if (it != s.surfaces.end())
-        it->second.visible = visible;
+    if (it == s.surfaces.end())
+        return;
+    it->second.visible = visible;
+    it->second.NoteFrameIfFirst();
 }
 
 void MoveResizeSurface(SurfaceId id, int x, int y, int w, int h) {
@@ -153,6 +168,8 @@ void Present(SurfaceId id, const void* pixels, int w, int h, int stride, const R
         std::memcpy(sf.px.data() + static_cast<size_t>(y) * sf.w + x0,
                     src + static_cast<size_t>(y) * stride + x0 * 4,
                     static_cast<size_t>(x1 - x0) * 4);
+    sf.presented = true;
+    sf.NoteFrameIfFirst();
 }
 
 void SetAlphaMode(SurfaceId id, bool perPixel, uint8_t alpha) {
@@ -355,6 +372,17 @@ bool HeadlessSavePng(const HeadlessImage& image, const char* path) {
               cairo_surface_write_to_png(s, path) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(s);
     return ok;
+}
+
+bool HeadlessFirstFrameTime(SurfaceId id, int64_t* monotonicNs) {
+    using namespace headless;
+    auto& s = H();
+    std::lock_guard<std::mutex> g(s.m);
+    auto it = s.surfaces.find(id);
+    if (it == s.surfaces.end() || it->second.firstFrameNs == 0)
+        return false;
+    *monotonicNs = it->second.firstFrameNs;
+    return true;
 }
 
 void HeadlessCompose(HeadlessImage* out) {

@@ -36,6 +36,10 @@ void HeadlessCompose(HeadlessImage* out);
 bool HeadlessCaptureSurface(SurfaceId id, HeadlessImage* out);
 // Writes an image as a PNG file; false when it cannot be written.
 bool HeadlessSavePng(const HeadlessImage& image, const char* path);
+// When the surface was first both shown and drawn, in CLOCK_MONOTONIC
+// nanoseconds (std::chrono::steady_clock in any process of this machine);
+// false for an unknown surface or one not yet on screen. For benchmarks.
+bool HeadlessFirstFrameTime(SurfaceId id, int64_t* monotonicNs);
 // For tests of desktops with panels: the work area within the screen. An
 // empty (or off-screen) rectangle brings back the usual 1920 x 1040 at the
 // top-left.

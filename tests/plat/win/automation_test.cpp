@@ -152,6 +152,41 @@ TEST_F(AutomationTest, InputCommandsReplyOnceHandled) {
     EXPECT_EQ(chars, L"Ahi");
 }
 
+TEST_F(AutomationTest, FrameTimeIsWhenTheWindowWasFirstShownAndDrawn) {
+    HWND h = Make(200, 200, 100, 100, nullptr, WS_POPUP);
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "0x%llx",
+                  static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(h)));
+    auto ask = [&](const std::string& cmd) {
+        std::string reply;
+        std::atomic<bool> done{false};
+        std::thread client([&] {
+            LineClient c(sock);
+            reply = c.Ask(cmd);
+            done = true;
+        });
+        PumpUntil([&] { return done.load(); }, 10000);
+        client.join();
+        return reply;
+    };
+    PumpNow();
+    EXPECT_EQ(ask(std::string("frametime ") + hex), "error no frame") << "never shown yet";
+    const auto before = std::chrono::steady_clock::now().time_since_epoch();
+    ShowWindow(h, SW_SHOWNOACTIVATE);
+    PumpNow();
+    const auto after = std::chrono::steady_clock::now().time_since_epoch();
+    const std::string first = ask(std::string("frametime ") + hex);
+    ASSERT_EQ(first.rfind("ok ", 0), 0u) << first;
+    const long long ns = std::atoll(first.c_str() + 3);
+    EXPECT_GE(ns, std::chrono::duration_cast<std::chrono::nanoseconds>(before).count());
+    EXPECT_LE(ns, std::chrono::duration_cast<std::chrono::nanoseconds>(after).count());
+    // Later frames do not move it.
+    InvalidateRect(h, nullptr, TRUE);
+    PumpNow();
+    EXPECT_EQ(ask(std::string("frametime ") + hex), first);
+    EXPECT_EQ(ask("frametime 0x1234"), "error no frame");
+}
+
 // A program started with the same PLAT_AUTOMATION (the installer starting the
 // installed product) binds the path anew. When the first program stops, the
 // second one's socket must stay reachable.
