@@ -3,8 +3,9 @@
 // opens the next of the same size (an installer's pages) would otherwise
 // hand those pages back to the system and fault them in afresh. Released
 // blocks of at least kPixelBlockMin bytes are kept (up to kPixelCacheMax
-// bytes in all, the oldest let go first) and handed out again for the same
-// size. Thread-safe.
+// bytes in all, a few window buffers, the oldest let go first) and handed
+// out again for the same size; blocks let go return to the system at once.
+// Thread-safe.
 #pragma once
 
 #include <cstddef>
@@ -14,7 +15,7 @@
 namespace plat {
 
 constexpr size_t kPixelBlockMin = 64 * 1024;
-constexpr size_t kPixelCacheMax = 32 * 1024 * 1024;
+constexpr size_t kPixelCacheMax = 4 * 1024 * 1024;
 
 // Uninitialised memory of `bytes` bytes (aligned for any pixel type); null
 // when it cannot be had.

@@ -4,6 +4,9 @@
 
 #include "plat/sys/pixel_memory.h"
 
+#include <cstring>
+#include <thread>
+
 using namespace plat;
 
 namespace {
@@ -64,6 +67,27 @@ TEST_F(PixelMemory, PixelVectorsUseIt) {
     EXPECT_EQ(w.data(), first);
     EXPECT_EQ(w[0], 1u);
     EXPECT_EQ(w[n - 1], 1u);
+}
+
+TEST_F(PixelMemory, ThreadsShareTheKeptBlocksWithinTheCeiling) {
+    const size_t sizes[] = {kPixelBlockMin, 560 * 408 * 4, 578 * 426 * 4};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&sizes, t] {
+            for (int i = 0; i < 200; ++i) {
+                const size_t bytes = sizes[(i + t) % 3];
+                auto* p = static_cast<unsigned char*>(AcquirePixelMemory(bytes));
+                ASSERT_NE(p, nullptr);
+                // Every byte of the block belongs to this thread now.
+                std::memset(p, t, bytes);
+                EXPECT_EQ(p[bytes - 1], t);
+                ReleasePixelMemory(p, bytes);
+            }
+        });
+    for (auto& th : threads)
+        th.join();
+    EXPECT_LE(PixelMemoryKept(), kPixelCacheMax);
+    EXPECT_GT(PixelMemoryKept(), 0u);
 }
 
 } // namespace
