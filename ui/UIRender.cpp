@@ -12,6 +12,7 @@
 #include "ui/UIRender.h"
 
 #include "plat/gfx/gdi.h"
+#include "plat/sys/pixel_memory.h"
 #include "plat/sys/resource.h"
 
 #include <stb_image.h>
@@ -167,9 +168,11 @@ TImageInfo* MakeImageInfo(HBITMAP hBitmap, int x, int y, bool bAlphaChannel) {
 
 // Images decoded before, by their encoded bytes and mask: every window has
 // its own image cache, but windows opened one after another (or the same
-// window again) mostly show the same artwork, and decoding it is the
-// costliest part of opening a window. Up to kDecodedMax bytes of pixels are
-// kept; the least recently used go first.
+// window again, such as a message dialog) share their smaller artwork:
+// buttons, icons, check boxes. Only images of up to kDecodedImageMax bytes
+// of pixels are kept: a window's background is its own, and copying it
+// would cost its first frame time and the process memory for nothing. Up
+// to kDecodedMax bytes are kept in all; the least recently used go first.
 class DecodedImages {
 public:
     struct Image {
@@ -177,7 +180,7 @@ public:
         DWORD mask = 0;
         int x = 0, y = 0;
         bool alpha = false;
-        std::vector<DWORD> pixels; // premultiplied BGRA, top-down
+        plat::PixelVector<DWORD> pixels; // premultiplied BGRA, top-down
         uint64_t used = 0;
     };
 
@@ -203,7 +206,7 @@ public:
     void Add(const BYTE* pData, DWORD dwSize, DWORD mask, int x, int y, bool alpha,
              const DWORD* pixels) {
         const size_t bytes = static_cast<size_t>(x) * y * 4;
-        if (bytes > kDecodedMax)
+        if (bytes > kDecodedImageMax)
             return;
         std::lock_guard<std::mutex> g(m_m);
         while (m_bytes + bytes > kDecodedMax && !m_images.empty()) {
@@ -237,7 +240,8 @@ public:
     }
 
 private:
-    static constexpr size_t kDecodedMax = 16 * 1024 * 1024;
+    static constexpr size_t kDecodedImageMax = 256 * 1024;
+    static constexpr size_t kDecodedMax = 4 * 1024 * 1024;
     std::mutex m_m;
     std::vector<Image> m_images;
     size_t m_bytes = 0;

@@ -65,8 +65,8 @@ public:
     }
     // Decodes encoded image bytes the same way (no lookup). Bytes decoded
     // before with the same mask are not decoded again: the process keeps
-    // recent decodings (16 MB of pixels at most) and every call still gets
-    // a bitmap of its own.
+    // recent decodings of images up to 256 KB of pixels (4 MB in all) and
+    // every call still gets a bitmap of its own.
     static TImageInfo* LoadImageFromMemory(const BYTE* pData, DWORD dwSize, DWORD mask = 0);
     // The decodings kept, and letting go of them.
     static int GetDecodedImageCount();

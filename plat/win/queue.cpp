@@ -57,6 +57,14 @@ struct QueueHolder {
 
 thread_local QueueHolder t_queue;
 
+// The main thread's holder is made while the program starts, before any
+// other thread exists. The first use of a thread_local with a destructor
+// registers that destructor through __cxa_thread_atexit, which takes the
+// dynamic loader's lock; made later, the first window would wait for any
+// dlopen running meanwhile on another thread (such as libcurl being loaded
+// for a report).
+[[maybe_unused]] const QueueHolder* const g_mainThreadQueueHolder = &t_queue;
+
 std::mutex g_registryMutex;
 std::map<DWORD, std::weak_ptr<ThreadQueue>>& Registry() {
     static auto* m = new std::map<DWORD, std::weak_ptr<ThreadQueue>>;

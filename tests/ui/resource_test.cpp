@@ -456,6 +456,21 @@ TEST_F(SkinConfigTest, BytesDecodedBeforeGiveABitmapOfTheirOwn) {
     EXPECT_EQ(CRenderEngine::GetDecodedImageCount(), 0);
 }
 
+TEST_F(SkinConfigTest, LargeImagesAreDecodedEachTimeNotKept) {
+    CRenderEngine::ReleaseDecodedImages();
+    // 300 x 300 pixels are 360 KB: a window background, not shared artwork.
+    std::vector<uint8_t> png = SolidPng(300, 300, {10, 20, 30, 255});
+    TImageInfo* a = CRenderEngine::LoadImageFromMemory(png.data(), png.size(), 0);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(CRenderEngine::GetDecodedImageCount(), 0);
+    TImageInfo* b = CRenderEngine::LoadImageFromMemory(png.data(), png.size(), 0);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(CRenderEngine::GetDecodedImageCount(), 0);
+    EXPECT_EQ(ImagePixel(b, 299, 299), 0xFF0A141Eu);
+    CRenderEngine::FreeImage(a);
+    CRenderEngine::FreeImage(b);
+}
+
 TEST_F(SkinConfigTest, NotAnImageGivesNull) {
     std::vector<uint8_t> zip = MakeZip(
         {{"fake.png", Bytes("this is not a picture")}, {"cut.png", [] {
