@@ -36,6 +36,10 @@ bool RunDesktopFolderChooser(HWND owner, const std::wstring& title, const std::w
     std::vector<std::wstring> args{L"--file-selection", L"--directory", L"--title=" + title};
     if (!startArg.empty())
         args.push_back(L"--filename=" + startArg);
+    // The owner is disabled before the chooser starts, so that no click
+    // reaches it while the chooser comes up; when the chooser cannot start,
+    // the loop's end enables it again.
+    ModalLoop loop(owner);
     HANDLE process = nullptr, output = nullptr;
     if (!StartProcessWithOutput(L"zenity", args, &process, &output))
         return false;
@@ -62,7 +66,6 @@ bool RunDesktopFolderChooser(HWND owner, const std::wstring& title, const std::w
         PostThreadMessage(tid, WM_NULL, 0, 0);
     });
 
-    ModalLoop loop(owner);
     FolderAnswer queued;
     bool answered = false;
     bool quit = !loop.Run([&] {
