@@ -29,26 +29,31 @@ pkg_check_modules(X11 IMPORTED_TARGET x11 xext xfixes xkbcommon)
 # without mapping and relocating each of them (on a small machine that is
 # most of the time before main), and needs none of them on the user's
 # machine. jsoncpp has no archive in the distribution and stays shared.
-#   tarvex_link_archive(TARGET ARCHIVE [EXTRA...]): the imported TARGET links
-#   ARCHIVE (a file name such as libsqlite3.a) and then EXTRA.
-function(tarvex_link_archive target archive)
-  find_library(_archive_path NAMES ${archive} NO_CACHE REQUIRED)
-  set_property(TARGET ${target} PROPERTY INTERFACE_LINK_LIBRARIES "${_archive_path};${ARGN}")
+#   tarvex_link_archives(TARGET ARCHIVES a.a... [LIBS lib...]): the imported
+#   TARGET links those archives (file names such as libsqlite3.a), then LIBS.
+function(tarvex_link_archives target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "ARCHIVES;LIBS")
+  set(links "")
+  foreach(archive IN LISTS arg_ARCHIVES)
+    # find_library skips the search while its variable is set.
+    unset(_archive_path)
+    find_library(_archive_path NAMES ${archive} NO_CACHE REQUIRED)
+    list(APPEND links "${_archive_path}")
+  endforeach()
+  set_property(TARGET ${target} PROPERTY INTERFACE_LINK_LIBRARIES "${links};${arg_LIBS}")
   set_property(TARGET ${target} PROPERTY INTERFACE_LINK_DIRECTORIES "")
   set_property(TARGET ${target} PROPERTY INTERFACE_LINK_OPTIONS "")
 endfunction()
-tarvex_link_archive(PkgConfig::CRYPTOPP libcrypto++.a Threads::Threads)
-tarvex_link_archive(PkgConfig::SQLITE3 libsqlite3.a Threads::Threads m ${CMAKE_DL_LIBS})
-tarvex_link_archive(PkgConfig::MINIZIP libminizip.a z)
-tarvex_link_archive(PkgConfig::STB libstb.a m)
+tarvex_link_archives(PkgConfig::CRYPTOPP ARCHIVES libcrypto++.a LIBS Threads::Threads)
+tarvex_link_archives(PkgConfig::SQLITE3 ARCHIVES libsqlite3.a
+                     LIBS Threads::Threads m ${CMAKE_DL_LIBS})
+# zlib by name: the link line must name it again after the archive.
+tarvex_link_archives(PkgConfig::MINIZIP ARCHIVES libminizip.a LIBS z)
+tarvex_link_archives(PkgConfig::STB ARCHIVES libstb.a LIBS m)
 if(X11_FOUND)
-  find_library(_xext_archive NAMES libXext.a NO_CACHE REQUIRED)
-  find_library(_xfixes_archive NAMES libXfixes.a NO_CACHE REQUIRED)
+  # Xlib and xkbcommon stay shared (the desktop has them loaded already).
   pkg_check_modules(X11_SHARED REQUIRED IMPORTED_TARGET x11 xkbcommon)
-  set_property(TARGET PkgConfig::X11 PROPERTY INTERFACE_LINK_LIBRARIES
-               "${_xext_archive};${_xfixes_archive};PkgConfig::X11_SHARED")
-  set_property(TARGET PkgConfig::X11 PROPERTY INTERFACE_LINK_DIRECTORIES "")
-  set_property(TARGET PkgConfig::X11 PROPERTY INTERFACE_LINK_OPTIONS "")
+  tarvex_link_archives(PkgConfig::X11 ARCHIVES libXext.a libXfixes.a LIBS PkgConfig::X11_SHARED)
 endif()
 
 # cpp-httplib (the test servers and distd). Debian builds it as a shared

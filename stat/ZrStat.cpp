@@ -183,10 +183,11 @@ bool ZrStat::StartReport(const boost::function<bool()>& job) {
 
 void ZrStat::HoldReports() {
     std::lock_guard<std::mutex> guard(m_flightMutex);
-    if (!m_bHeld) {
-        m_bHeld = true;
-        m_holdEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(kMaxHoldMs);
-    }
+    // A hold already under way keeps its end; one that ran out starts anew.
+    const auto now = std::chrono::steady_clock::now();
+    if (!m_bHeld || now >= m_holdEnd)
+        m_holdEnd = now + std::chrono::milliseconds(kMaxHoldMs);
+    m_bHeld = true;
 }
 
 void ZrStat::ReleaseReports() {

@@ -333,7 +333,7 @@ TEST_F(Transport, AHeldReportWaitsForItsRelease) {
         << "the second request is the launch report";
 }
 
-TEST_F(Transport, AHoldNobodyReleasesEndsByItself) {
+TEST_F(Transport, AHoldNobodyReleasesEndsByItselfAndCanBeginAgain) {
     RecordingServer server;
     ConfigureAsInstaller(m_stat, server.BaseUrl(L"/"));
     m_stat.HoldReports();
@@ -343,6 +343,13 @@ TEST_F(Transport, AHoldNobodyReleasesEndsByItself) {
     double waited = SecondsSince(start);
     EXPECT_GE(waited, ZrStat::kMaxHoldMs / 1000.0 - 0.05);
     EXPECT_LT(waited, ZrStat::kMaxHoldMs / 1000.0 + 3.0);
+    // A hold that ran out does not stand in the way of a new one.
+    m_stat.HoldReports();
+    ASSERT_TRUE(m_stat.CollectInstall());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(server.Count(), 1u);
+    m_stat.ReleaseReports();
+    EXPECT_TRUE(server.WaitForRequests(2));
     EXPECT_TRUE(m_stat.WaitForReports(6000));
 }
 
