@@ -3,6 +3,7 @@
 // goes away never takes the test process with it.
 #include "tests/x11/x11_session.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -73,23 +74,79 @@ bool Viewable(::Display* d, Window w) {
     return XGetWindowAttributes(d, w, &a) && a.map_state == IsViewable;
 }
 
-// Looks through the root's children and theirs (a window manager's frames
-// hold the programs' windows).
-Window FindByTitle(::Display* d, Window w, const std::string& title, int depth) {
-    Window root = 0, parent = 0, *kids = nullptr;
+bool HasProperty(::Display* d, Window w, Atom property) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool has = XGetWindowProperty(d, w, property, 0, 0, False, AnyPropertyType, &type, &format, &n,
+                                  &after, &data) == Success &&
+               type != None;
+    if (data)
+        XFree(data);
+    return has;
+}
+
+// The client window inside a top-level window, found as window-manager
+// aware tools find it: the window itself when it carries WM_STATE (the
+// window manager sets it on every window it manages), else the first
+// descendant that does, at any depth (a window manager may put a client
+// several frames deep). Without one (no window manager, or an
+// override-redirect window) the top-level window is the client.
+Window ClientOf(::Display* d, Window top, Atom wmState) {
+    std::vector<Window> level{top};
+    while (!level.empty()) {
+        std::vector<Window> next;
+        for (Window w : level) {
+            if (HasProperty(d, w, wmState))
+                return w;
+            Window root = 0, parent = 0, *kids = nullptr;
+            unsigned n = 0;
+            if (XQueryTree(d, w, &root, &parent, &kids, &n) && kids) {
+                next.insert(next.end(), kids, kids + n);
+                XFree(kids);
+            }
+        }
+        level = std::move(next);
+    }
+    return top;
+}
+
+// The viewable client window titled `title`, the topmost first; 0 when
+// there is none.
+Window FindByTitle(::Display* d, const std::string& title) {
+    Atom wmState = XInternAtom(d, "WM_STATE", False);
+    Window root = 0, parent = 0, *tops = nullptr;
     unsigned n = 0;
-    if (!XQueryTree(d, w, &root, &parent, &kids, &n))
+    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &tops, &n))
         return 0;
     Window found = 0;
     for (unsigned i = n; i-- > 0 && !found;) {
-        if (TitleOf(d, kids[i]) == title && Viewable(d, kids[i]))
-            found = kids[i];
-        else if (depth > 0)
-            found = FindByTitle(d, kids[i], title, depth - 1);
+        Window client = ClientOf(d, tops[i], wmState);
+        if (TitleOf(d, client) == title && Viewable(d, client))
+            found = client;
     }
-    if (kids)
-        XFree(kids);
+    if (tops)
+        XFree(tops);
     return found;
+}
+
+// The windows the window manager lists as its clients.
+std::vector<Window> ManagedClients(::Display* d) {
+    std::vector<Window> out;
+    Atom type = 0;
+    int format = 0;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, "_NET_CLIENT_LIST", False), 0,
+                           4096, False, XA_WINDOW, &type, &format, &n, &after, &data) == Success &&
+        data) {
+        if (format == 32)
+            out.assign(reinterpret_cast<unsigned long*>(data),
+                       reinterpret_cast<unsigned long*>(data) + n);
+        XFree(data);
+    }
+    return out;
 }
 
 bool RectOf(::Display* d, Window w, RECT* out) {
@@ -255,7 +312,41 @@ bool XSession::Start(const SessionOptions& o) {
                                },
                                "openbox"))
         return false;
+    if (o.windowManager && !WaitUntilWindowsAreManaged())
+        return false;
     return true;
+}
+
+bool XSession::WaitUntilWindowsAreManaged() {
+    // The window manager names itself on the root before it takes map
+    // requests: a program window mapped in between is never managed, so it
+    // is never shown. A window of the harness's own is mapped until the
+    // manager lists it as a client; one that went unnoticed is replaced.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        Conn c(display_);
+        if (!c)
+            break;
+        Window w = XCreateSimpleWindow(*c, DefaultRootWindow(*c), 0, 0, 1, 1, 0, 0, 0);
+        XMapWindow(*c, w);
+        XSync(*c, False);
+        auto listed = [&](Window which) {
+            std::vector<Window> clients = ManagedClients(*c);
+            return std::find(clients.begin(), clients.end(), which) != clients.end();
+        };
+        bool managed = WaitUntil([&] { return listed(w); }, 2000);
+        XDestroyWindow(*c, w);
+        XSync(*c, False);
+        // Gone from the list again before any program of the test starts.
+        if (managed) {
+            if (WaitUntil([&] { return !listed(w); }, 5000))
+                return true;
+            error_ = "openbox still lists a destroyed window";
+            return false;
+        }
+    }
+    error_ = "openbox did not start managing windows";
+    return false;
 }
 
 bool XSession::StartHelper(testutil::ChildProcess& p, const std::string& exe,
@@ -347,7 +438,7 @@ bool XSession::WaitForWindow(const std::string& title, XWindow* out, int timeout
             Conn c(display_);
             if (!c)
                 return false;
-            Window w = FindByTitle(*c, DefaultRootWindow(*c), title, 2);
+            Window w = FindByTitle(*c, title);
             if (!w || !RectOf(*c, w, &out->rect))
                 return false;
             out->id = w;

@@ -93,7 +93,8 @@ public:
     bool WaitForLine(const testutil::ChildProcess& p, const std::string& line,
                      int timeoutMs = 10000) const;
 
-    // Waits until a viewable top-level window with that title shows.
+    // Waits until a viewable client window with that title shows (the
+    // program's own window, however deep a window manager frames it).
     bool WaitForWindow(const std::string& title, XWindow* out, int timeoutMs = 10000);
     // The window's place on the screen now; false when it is gone.
     bool WindowRect(unsigned long id, RECT* out);
@@ -133,6 +134,8 @@ private:
                      const std::vector<std::string>& args, const std::function<bool()>& ready,
                      const char* what);
     bool SetRootColor(uint32_t rgb);
+    // Waits until the window manager manages newly mapped windows.
+    bool WaitUntilWindowsAreManaged();
 
     testutil::TempDir dir_{"tarvex_x11"};
     std::string display_;
