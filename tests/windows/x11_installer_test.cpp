@@ -101,21 +101,33 @@ void ExpectNoDecorations(XSession& x, const XWindow& w, int width, int height,
     ASSERT_TRUE(x.WindowRect(w.id, &rc));
     EXPECT_EQ(rc.right - rc.left, width) << w.title;
     EXPECT_EQ(rc.bottom - rc.top, height) << w.title;
-    const x11test::Image shot = x.Capture();
+    // The ring is read until it shows what lies below: a window just
+    // mapped may be drawn a moment after the server reports its place.
+    x11test::Image shot;
     int differing = 0;
     std::string first;
-    auto check = [&](int x, int y) {
-        const uint32_t want = below != nullptr ? below->At(x, y) : kRoot;
-        if (shot.At(x, y) != want && differing++ == 0)
-            first = Str(x) + "," + Str(y);
-    };
-    for (int x = rc.left - 1; x <= rc.right; ++x) {
-        check(x, rc.top - 1);
-        check(x, rc.bottom);
-    }
-    for (int y = rc.top; y < rc.bottom; ++y) {
-        check(rc.left - 1, y);
-        check(rc.right, y);
+    XSession::WaitUntil([&] {
+        shot = x.Capture();
+        differing = 0;
+        auto check = [&](int x, int y) {
+            const uint32_t want = below != nullptr ? below->At(x, y) : kRoot;
+            if (shot.At(x, y) != want && differing++ == 0)
+                first = Str(x) + "," + Str(y);
+        };
+        for (int x = rc.left - 1; x <= rc.right; ++x) {
+            check(x, rc.top - 1);
+            check(x, rc.bottom);
+        }
+        for (int y = rc.top; y < rc.bottom; ++y) {
+            check(rc.left - 1, y);
+            check(rc.right, y);
+        }
+        return differing == 0;
+    });
+    if (differing != 0) {
+        x11test::SavePng(shot, "decorations_" + w.title + ".png");
+        if (below != nullptr)
+            x11test::SavePng(*below, "decorations_" + w.title + "_below.png");
     }
     EXPECT_EQ(differing, 0) << "around " << w.title << ", first at " << first;
 }
