@@ -311,7 +311,8 @@ public:
     // Detaches the control (manager kept, no parent, not initialised) and
     // queues it for destruction; a bound window is posted WM_APP + 1.
     bool AddDelayedCleanup(CControlUI* pControl);
-    // Destroys every queued control (what WM_APP + 1 does).
+    // Destroys every queued control (what WM_APP + 1 does outside any
+    // dispatch; see DispatchScope).
     void ProcessDelayedCleanup();
     int GetDelayedCleanupCount() const;
 
@@ -478,6 +479,25 @@ public:
     bool PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
     // Offers the message to each accelerator in order; true when one took it.
     bool TranslateAccelerator(MSG* pMsg);
+
+    // A dispatch into the controls in progress (a message, a pre-translated
+    // key, a window host's own handler). A control removed by a handler is
+    // queued for delayed clean-up, and the handler may then run a nested
+    // modal loop that handles WM_APP + 1: while any scope is open the
+    // clean-up waits, and it is posted again when the outermost one closes.
+    // MessageHandler, PreMessageHandler and TranslateAccelerator open one
+    // themselves. A scope outliving its manager does nothing.
+    struct DispatchState; // defined with the message side
+    class DispatchScope {
+    public:
+        explicit DispatchScope(CPaintManagerUI& pm);
+        ~DispatchScope();
+        DispatchScope(const DispatchScope&) = delete;
+        DispatchScope& operator=(const DispatchScope&) = delete;
+
+    private:
+        std::weak_ptr<DispatchState> m_pState;
+    };
     // Process-wide: offers a queued message to the managers whose window it
     // concerns, before any loop translates and dispatches it; true when
     // consumed.
@@ -492,6 +512,8 @@ public:
     bool AddTranslateAccelerator(ITranslateAccelerator* pTranslateAccelerator);
     bool RemoveTranslateAccelerator(ITranslateAccelerator* pTranslateAccelerator);
 
+    // The manager's hold on the mouse while a control is pressed. Losing it
+    // (WM_CAPTURECHANGED, WM_CANCELMODE) ends the press without a click.
     void SetCapture();
     void ReleaseCapture();
     bool IsCaptured() const;
@@ -516,6 +538,11 @@ private:
     void OnMouseMove(POINT pt, WPARAM wParam, LPARAM lParam);
     bool OnMouseHover(POINT pt, WPARAM wParam, LPARAM lParam);
     void HideTooltip();
+    // Forgets the pressed control and gives the mouse capture back.
+    void ForgetPress();
+    // Ends a press without a click: ForgetPress, and the control gets its
+    // button-up at a point outside itself and the client area.
+    void CancelPress();
     bool SendFiltered(std::vector<IMessageFilterUI*>& filters, UINT uMsg, WPARAM wParam,
                       LPARAM lParam, LRESULT& lRes);
 
@@ -525,6 +552,8 @@ private:
     HWND m_hwndTooltip = nullptr;
     bool m_bMouseTracking = false;
     bool m_bMouseCapture = false;
+    // Open DispatchScopes and a clean-up that waits for them.
+    std::shared_ptr<DispatchState> m_pDispatch;
     bool m_bRestorePending = false;
     CShadowUI* m_pShadow = nullptr; // owned
 

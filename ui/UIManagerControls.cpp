@@ -84,7 +84,7 @@ bool CPaintManagerUI::AttachDialog(CControlUI* pControl) {
     SetFocus(nullptr);
     m_pEventKey = nullptr;
     m_pEventHover = nullptr;
-    m_pEventClick = nullptr;
+    ForgetPress();
     if (m_pRoot != nullptr) {
         m_aPostPaintControls.clear();
         AddDelayedCleanup(m_pRoot);
@@ -119,7 +119,8 @@ void CPaintManagerUI::ReapObjects(CControlUI* pControl) {
         m_pEventKey = nullptr;
     if (pControl == m_pEventHover)
         m_pEventHover = nullptr;
-    if (pControl == m_pEventClick)
+    const bool bPressed = pControl == m_pEventClick;
+    if (bPressed)
         m_pEventClick = nullptr;
     if (pControl == m_pFocus)
         m_pFocus = nullptr;
@@ -144,6 +145,10 @@ void CPaintManagerUI::ReapObjects(CControlUI* pControl) {
     for (TNotifyUI* pMsg : m_aAsyncNotify)
         if (pMsg->pSender == pControl)
             pMsg->pSender = nullptr;
+    // Last: giving the capture back sends the window a message, which must
+    // find nothing that still names the control.
+    if (bPressed)
+        ForgetPress();
 }
 
 void CPaintManagerUI::ReapControls(CControlUI* pControl) {

@@ -120,6 +120,22 @@ TEST_F(WindowImpl, AltF4ClosesWithZeroWithoutOnClick) {
     EXPECT_TRUE(w.clicks.empty());
 }
 
+TEST_F(WindowImpl, AltF4WhileAButtonIsHeldClosesWithoutClickingIt) {
+    QuitGuard guard;
+    SkinWindow w;
+    ASSERT_NE(w.Open(), nullptr);
+    ShowAndPaint(w);
+    POINT pt = ScreenCentre(w, w.PM().FindControl(L"okbtn"));
+    MoveTo(pt.x, pt.y);
+    Button(true);
+    ASSERT_EQ(plat::GetCapture(), w.GetHWND());
+    plat::input_key(VK_MENU, true);
+    plat::input_key(VK_F4, true);
+    EXPECT_EQ(w.ShowModal(), 0u);
+    EXPECT_TRUE(w.clicks.empty());
+    EXPECT_EQ(plat::GetCapture(), nullptr);
+}
+
 TEST_F(WindowImpl, EnterAndEscapeHaveNoDefaultEffect) {
     SkinWindow w;
     ASSERT_NE(w.Open(), nullptr);
@@ -186,6 +202,35 @@ TEST_F(WindowImpl, MaximisedClientAreaIsTheWorkAreaWhereverItBegins) {
     plat::ClientToScreen(w, &origin);
     plat::GetWindowRect(w, &wr);
     EXPECT_EQ(origin.y, wr.top);
+}
+
+TEST_F(WindowImpl, AWindowThatDeletesItselfMayBeDestroyedFromItsOwnClickHandler) {
+    // The click handler destroys the window at once; the object, its paint
+    // manager and its controls stay until the handler's message is done.
+    static int deleted = 0;
+    struct SelfDeleting : SkinWindow {
+        SelfDeleting() : SkinWindow(L"hostwindow.xml", L"SkinSelfDeleting") {}
+        ~SelfDeleting() override { ++deleted; }
+        void OnClick(TNotifyUI& msg) override {
+            if (msg.pSender != nullptr && msg.pSender->GetName() == L"okbtn")
+                plat::DestroyWindow(m_hWnd);
+        }
+        void OnFinalMessage(HWND hWnd) override {
+            WindowImplBase::OnFinalMessage(hWnd);
+            delete this;
+        }
+    };
+    deleted = 0;
+    auto* w = new SelfDeleting;
+    HWND h = w->Open();
+    ASSERT_NE(h, nullptr);
+    ShowAndPaint(*w);
+    POINT pt = ScreenCentre(h, w->PM().FindControl(L"okbtn"));
+    MoveTo(pt.x, pt.y);
+    Button(true);
+    Button(false);
+    EXPECT_FALSE(plat::IsWindow(h));
+    EXPECT_EQ(deleted, 1);
 }
 
 TEST_F(WindowImpl, MissingLayoutEndsTheProcessWithTheMessageBox) {

@@ -76,6 +76,45 @@ TEST(WindowWnd, CloseGivesShowModalItsResultAndFinalMessageComesOnce) {
     EXPECT_EQ(w.ShowModal(), 0u);
 }
 
+TEST(WindowWnd, AWindowDestroyedInItsOwnHandlerGetsItsFinalMessageWhenTheHandlerReturns) {
+    // The object deletes itself at its final message, as it may; the
+    // handler that destroyed the window still runs on it afterwards.
+    static int deleted = 0;
+    struct SelfDeleting final : PlainWnd {
+        ~SelfDeleting() { ++deleted; }
+        LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override {
+            if (uMsg == kDestroyNow) {
+                plat::DestroyWindow(m_hWnd);
+                finalsInsideTheHandler = finals;
+                messages.push_back(uMsg); // the object is still there
+                return 0;
+            }
+            return PlainWnd::HandleMessage(uMsg, wParam, lParam);
+        }
+        void OnFinalMessage(HWND hWnd) override {
+            PlainWnd::OnFinalMessage(hWnd);
+            *reportedFinals = finals;
+            *reportedInside = finalsInsideTheHandler;
+            delete this;
+        }
+        int finalsInsideTheHandler = -1;
+        int* reportedFinals = nullptr;
+        int* reportedInside = nullptr;
+    };
+    int finals = 0, inside = -1;
+    auto* w = new SelfDeleting;
+    w->reportedFinals = &finals;
+    w->reportedInside = &inside;
+    HWND h = Popup(*w);
+    ASSERT_NE(h, nullptr);
+    deleted = 0;
+    plat::SendMessage(h, kDestroyNow, 0, 0);
+    EXPECT_FALSE(plat::IsWindow(h));
+    EXPECT_EQ(deleted, 1);
+    EXPECT_EQ(finals, 1);
+    EXPECT_EQ(inside, 0) << "the final message waits for the handler to return";
+}
+
 TEST(WindowWnd, SystemCloseCommandEndsTheLoopWithZero) {
     QuitGuard guard;
     PlainWnd w;
