@@ -148,6 +148,42 @@ TEST_F(WindowImpl, EnterAndEscapeHaveNoDefaultEffect) {
     }
     EXPECT_TRUE(plat::IsWindow(w));
     EXPECT_TRUE(w.clicks.empty());
+    // The window's keyboard filter looked at both keys and let them go on.
+    EXPECT_EQ(w.keyDowns, (std::vector<UINT>{VK_ESCAPE, VK_RETURN}));
+}
+
+TEST_F(WindowImpl, TheSizeBoxAnswersItsEightHitCodesUnlessMaximised) {
+    SkinWindow w;
+    ASSERT_NE(w.Open(), nullptr);
+    ShowAndPaint(w);
+    RECT rc;
+    plat::GetWindowRect(w, &rc); // 560 x 408
+    auto hit = [&](int x, int y) {
+        return plat::SendMessage(w, WM_NCHITTEST, 0, MAKELPARAM(rc.left + x, rc.top + y));
+    };
+    // Without a size box nothing is a border.
+    EXPECT_EQ(hit(0, 200), HTCLIENT);
+    EXPECT_EQ(hit(559, 407), HTCLIENT);
+    w.PM().SetSizeBox(RECT{4, 4, 4, 4});
+    EXPECT_EQ(hit(2, 2), HTTOPLEFT);
+    EXPECT_EQ(hit(280, 3), HTTOP);
+    EXPECT_EQ(hit(558, 2), HTTOPRIGHT);
+    EXPECT_EQ(hit(3, 200), HTLEFT);
+    EXPECT_EQ(hit(559, 200), HTRIGHT);
+    EXPECT_EQ(hit(2, 406), HTBOTTOMLEFT);
+    EXPECT_EQ(hit(280, 405), HTBOTTOM);
+    EXPECT_EQ(hit(558, 406), HTBOTTOMRIGHT);
+    // Just inside the borders: the body (client width - right border is
+    // not beyond the border).
+    EXPECT_EQ(hit(4, 200), HTCLIENT);
+    EXPECT_EQ(hit(556, 200), HTCLIENT);
+    EXPECT_EQ(hit(280, 404), HTCLIENT);
+    // A maximised window has no size box.
+    plat::ShowWindow(w, SW_SHOWMAXIMIZED);
+    PumpNow();
+    plat::GetWindowRect(w, &rc);
+    EXPECT_EQ(hit(2, 500), HTCLIENT);
+    EXPECT_EQ(hit(rc.right - rc.left - 1, rc.bottom - rc.top - 1), HTCLIENT);
 }
 
 TEST_F(WindowImpl, RoundedCornersSurviveAResize) {
