@@ -172,10 +172,7 @@ CControlUI* CPaintManagerUI::FindControl(LPCTSTR pstrName) const {
 }
 
 CControlUI* CPaintManagerUI::FindControl(POINT pt) const {
-    if (m_pRoot == nullptr)
-        return nullptr;
-    return m_pRoot->FindControl(FindControlFromPoint, &pt,
-                                UIFIND_VISIBLE | UIFIND_HITTEST | UIFIND_TOP_FIRST);
+    return FindSubControlByPoint(nullptr, pt);
 }
 
 CControlUI* CPaintManagerUI::FindSubControlByName(CControlUI* pParent, LPCTSTR pstrName) const {
@@ -235,11 +232,7 @@ bool CPaintManagerUI::AddPostPaint(CControlUI* pControl) {
 }
 
 bool CPaintManagerUI::RemovePostPaint(CControlUI* pControl) {
-    auto it = std::find(m_aPostPaintControls.begin(), m_aPostPaintControls.end(), pControl);
-    if (it == m_aPostPaintControls.end())
-        return false;
-    m_aPostPaintControls.erase(it);
-    return true;
+    return RemoveFirst(m_aPostPaintControls, pControl);
 }
 
 bool CPaintManagerUI::SetPostPaintIndex(CControlUI* pControl, int iIndex) {
@@ -266,12 +259,6 @@ void CPaintManagerUI::Invalidate() {
     InvalidateWindowRect(nullptr);
 }
 
-RECT CPaintManagerUI::GetInvalidRect() const {
-    return m_rcInvalid;
-}
-int CPaintManagerUI::GetInvalidateCount() const {
-    return m_nInvalidateCount;
-}
 void CPaintManagerUI::NeedUpdate() {
     m_bUpdateNeeded = true;
 }
@@ -397,18 +384,6 @@ bool CPaintManagerUI::PaintOffscreen(const RECT* rcPaint) {
     return true;
 }
 
-HDC CPaintManagerUI::GetOffscreenDC() const {
-    return m_hDcOffscreen;
-}
-HBITMAP CPaintManagerUI::GetOffscreenBitmap() const {
-    return m_hbmpOffscreen;
-}
-
-bool CPaintManagerUI::SaveOffscreenPng(const char* path) const {
-    return m_hbmpOffscreen != nullptr && path != nullptr &&
-           plat::SaveBitmapPng(m_hbmpOffscreen, path) != FALSE;
-}
-
 // ======================================================== notifications
 
 bool CPaintManagerUI::AddNotifier(INotifyUI* pNotifier) {
@@ -419,11 +394,7 @@ bool CPaintManagerUI::AddNotifier(INotifyUI* pNotifier) {
 }
 
 bool CPaintManagerUI::RemoveNotifier(INotifyUI* pNotifier) {
-    auto it = std::find(m_aNotifiers.begin(), m_aNotifiers.end(), pNotifier);
-    if (it == m_aNotifiers.end())
-        return false;
-    m_aNotifiers.erase(it);
-    return true;
+    return RemoveFirst(m_aNotifiers, pNotifier);
 }
 
 void CPaintManagerUI::SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPARAM wParam,
@@ -648,10 +619,6 @@ void CPaintManagerUI::RemoveAllTimers() {
     m_aTimers.clear();
 }
 
-const std::vector<CPaintManagerUI::TimerEntry>& CPaintManagerUI::GetTimers() const {
-    return m_aTimers;
-}
-
 bool CPaintManagerUI::FireTimer(UINT uWinTimer) {
     for (const TimerEntry& t : m_aTimers) {
         if (t.uWinTimer == uWinTimer && !t.bKilled) {
@@ -722,10 +689,6 @@ int CPaintManagerUI::GetTransparent() const {
 void CPaintManagerUI::SetTransparent(int nOpacity) {
     m_nOpacity = nOpacity < 0 ? 0 : (nOpacity > 255 ? 255 : nOpacity);
     ApplyWindowOpacity(nOpacity);
-}
-
-CPaintManagerUI::ShadowSettings& CPaintManagerUI::GetShadowSettings() {
-    return m_shadow;
 }
 
 void CPaintManagerUI::ShowCursor(int nCursor) {

@@ -21,20 +21,11 @@ namespace Veneer {
 
 namespace {
 
-constexpr UINT kCaretTimer = 241;
 // Messages reflected to the child window that sent them.
 constexpr UINT kReflect = 0x2000;
 
 POINT PointOf(LPARAM lParam) {
     return POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-}
-
-template <typename T> bool RemoveFirst(std::vector<T*>& list, T* p) {
-    auto it = std::find(list.begin(), list.end(), p);
-    if (it == list.end())
-        return false;
-    list.erase(it);
-    return true;
 }
 
 struct ShortcutSearch {
@@ -91,25 +82,11 @@ CShadowUI* CPaintManagerUI::GetShadow() {
     return m_pShadow;
 }
 
-// Gives the shadow the skin's settings and lets it make its window for the
+// Lets the shadow, which has the skin's settings, make its window for the
 // bound window (AttachDialog).
 void CPaintManagerUI::CreateShadow() {
-    if (m_hWndPaint == nullptr)
-        return;
-    const ShadowSettings& s = m_shadow;
-    CShadowUI* pShadow = GetShadow();
-    if (s.bSet) {
-        pShadow->ShowShadow(s.bShow);
-        pShadow->SetSize(s.nSize);
-        pShadow->SetSharpness(static_cast<unsigned>(s.nSharpness));
-        pShadow->SetDarkness(static_cast<unsigned>(s.nDarkness));
-        pShadow->SetPosition(s.ptPosition.x, s.ptPosition.y);
-        pShadow->SetColor(s.dwColor);
-        pShadow->SetShadowCorner(s.rcCorner);
-        if (!s.sImage.IsEmpty())
-            pShadow->SetImage(s.sImage);
-    }
-    pShadow->Create(this);
+    if (m_hWndPaint != nullptr)
+        GetShadow()->Create(this);
 }
 
 void CPaintManagerUI::TermMessageSide() {

@@ -188,7 +188,7 @@ TEST_F(Dispatch, TimersFireWithTheirLocalIdAndKeepTheirNativeId) {
     CControlUI* a = C(L"a");
     ASSERT_TRUE(win->pm.SetTimer(a, 7, 10));
     EXPECT_FALSE(win->pm.SetTimer(a, 7, 10)); // running
-    const UINT native = win->pm.GetTimers().at(0).uWinTimer;
+    const UINT native = Inspect(win->pm).GetTimers().at(0).uWinTimer;
     EXPECT_EQ(native, 17u); // (0x1000 + 1) % 240
     auto fired = [] {
         for (const EventRec& e : Events())
@@ -202,8 +202,8 @@ TEST_F(Dispatch, TimersFireWithTheirLocalIdAndKeepTheirNativeId) {
     PumpNow();
     Events().clear();
     ASSERT_TRUE(win->pm.SetTimer(a, 7, 10));
-    EXPECT_EQ(win->pm.GetTimers().size(), 1u);
-    EXPECT_EQ(win->pm.GetTimers().at(0).uWinTimer, native);
+    EXPECT_EQ(Inspect(win->pm).GetTimers().size(), 1u);
+    EXPECT_EQ(Inspect(win->pm).GetTimers().at(0).uWinTimer, native);
     EXPECT_TRUE(PumpUntil(fired));
 }
 
@@ -453,9 +453,8 @@ TEST(LayeredPaint, TransparentBackgroundPushesPerPixelAlpha) {
     EXPECT_NE(plat::GetWindowLongPtr(w, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
     plat::HeadlessImage own = plat::HeadlessCaptureWindow(w);
     ASSERT_EQ(own.width, 200);
-    EXPECT_EQ(own.At(100, 20),
-              0x80800000u);         // half-transparent red, premultiplied
-    EXPECT_EQ(own.At(100, 80), 0u); // nothing painted: transparent
+    EXPECT_EQ(own.At(100, 20), 0x80800000u); // half-transparent red, premultiplied
+    EXPECT_EQ(own.At(100, 80), 0u);          // nothing painted: transparent
     // On the screen the desktop shows through.
     plat::HeadlessImage screen = plat::HeadlessCaptureScreen();
     EXPECT_EQ(screen.At(400, 380), plat::kHeadlessDesktopColor);
