@@ -3,6 +3,7 @@
 #include "ui/UIButton.h"
 #include "ui/UIDlgBuilder.h"
 #include "ui/UIManager.h"
+#include "ui/UIManagerInspector.h"
 
 #include <benchmark/benchmark.h>
 
@@ -43,8 +44,8 @@ void BM_BuildLayoutPaintStartWindow(benchmark::State& state) {
     for (auto _ : state) {
         CPaintManagerUI pm;
         BuildStart(pm);
-        pm.PaintOffscreen();
-        benchmark::DoNotOptimize(pm.GetOffscreenBitmap());
+        Inspect(pm).PaintOffscreen();
+        benchmark::DoNotOptimize(Inspect(pm).GetOffscreenBitmap());
     }
 }
 BENCHMARK(BM_BuildLayoutPaintStartWindow)->Unit(benchmark::kMillisecond);
@@ -54,11 +55,11 @@ void BM_RelayoutRepaintStartWindow(benchmark::State& state) {
     UseSkinFolder();
     CPaintManagerUI pm;
     CControlUI* root = BuildStart(pm);
-    pm.PaintOffscreen();
+    Inspect(pm).PaintOffscreen();
     for (auto _ : state) {
         root->NeedUpdate();
         pm.Invalidate();
-        pm.PaintOffscreen();
+        Inspect(pm).PaintOffscreen();
     }
 }
 BENCHMARK(BM_RelayoutRepaintStartWindow)->Unit(benchmark::kMicrosecond);
@@ -68,7 +69,7 @@ void BM_ButtonHotRepaint(benchmark::State& state) {
     UseSkinFolder();
     CPaintManagerUI pm;
     BuildStart(pm);
-    pm.PaintOffscreen();
+    Inspect(pm).PaintOffscreen();
     CControlUI* button = pm.FindControl(L"installbtn");
     TEventUI enter;
     enter.Type = UIEVENT_MOUSEENTER;
@@ -79,7 +80,7 @@ void BM_ButtonHotRepaint(benchmark::State& state) {
     for (auto _ : state) {
         button->Event(hot ? leave : enter);
         hot = !hot;
-        pm.PaintOffscreen();
+        Inspect(pm).PaintOffscreen();
     }
     RECT rc = button->GetPos();
     state.counters["pixels"] = double((rc.right - rc.left) * (rc.bottom - rc.top));

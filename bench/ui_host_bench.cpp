@@ -10,6 +10,7 @@
 #include "plat/sys/files.h"
 #include "plat/sys/pixel_memory.h"
 #include "plat/win/winuser.h"
+#include "ui/UIManagerInspector.h"
 #include "ui/UIRender.h"
 #include "ui/UIShadow.h"
 #include "ui/UIWindowImpl.h"
@@ -62,7 +63,7 @@ void CreateLayoutFirstPaint(benchmark::State& state, bool cold) {
                  CW_USEDEFAULT);
         w.CenterWindow();
         PumpNow(); // the first paint: layout, "windowinit", the back buffer
-        benchmark::DoNotOptimize(w.PM().GetOffscreenBitmap());
+        benchmark::DoNotOptimize(Inspect(w.PM()).GetOffscreenBitmap());
         state.PauseTiming();
         plat::DestroyWindow(w);
         PumpNow();

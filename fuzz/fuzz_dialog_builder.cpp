@@ -4,6 +4,7 @@
 #include "ui/UIAttrParse.h"
 #include "ui/UIDlgBuilder.h"
 #include "ui/UIManager.h"
+#include "ui/UIManagerInspector.h"
 #include "ui/UIOption.h"
 
 #include <cstddef>
@@ -38,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     builder.ApplyWindowAttributes(&pm);
     pm.AttachDialog(root);
     pm.SetClientSize(120, 80);
-    pm.PaintOffscreen();
-    pm.PaintOffscreen();
+    Inspect(pm).PaintOffscreen();
+    Inspect(pm).PaintOffscreen();
     return 0;
 }

@@ -9,6 +9,7 @@
 #include "ui/UIOption.h"
 #include "ui/UIProgress.h"
 #include "ui/UIRichEdit.h"
+#include "ui/UIShadow.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -252,7 +253,6 @@ void CDialogBuilder::RegisterSharedDefinitions(CMarkupNode& root, CPaintManagerU
 }
 
 void CDialogBuilder::ApplyRootAttributes(CMarkupNode& root, CPaintManagerUI* pManager) {
-    CPaintManagerUI::ShadowSettings& shadow = pManager->GetShadowSettings();
     const int nAttributes = root.GetAttributeCount();
     for (int i = 0; i < nAttributes; ++i) {
         LPCWSTR pstrName = root.GetAttributeName(i);
@@ -290,30 +290,23 @@ void CDialogBuilder::ApplyRootAttributes(CMarkupNode& root, CPaintManagerUI* pMa
         } else if (NameIs(pstrName, L"selectedcolor")) {
             pManager->SetDefaultSelectedBkColor(ParseAttrColor(pstrValue));
         } else if (NameIs(pstrName, L"shadowsize")) {
-            shadow.nSize = ParseAttrInt(pstrValue);
-            shadow.bSet = true;
+            pManager->GetShadow()->SetSize(ParseAttrInt(pstrValue));
         } else if (NameIs(pstrName, L"shadowsharpness")) {
-            shadow.nSharpness = ParseAttrInt(pstrValue);
-            shadow.bSet = true;
+            pManager->GetShadow()->SetSharpness(static_cast<unsigned>(ParseAttrInt(pstrValue)));
         } else if (NameIs(pstrName, L"shadowdarkness")) {
-            shadow.nDarkness = ParseAttrInt(pstrValue);
-            shadow.bSet = true;
+            pManager->GetShadow()->SetDarkness(static_cast<unsigned>(ParseAttrInt(pstrValue)));
         } else if (NameIs(pstrName, L"shadowposition")) {
             SIZE sz = ParseAttrSize(pstrValue);
-            shadow.ptPosition = POINT{sz.cx, sz.cy};
-            shadow.bSet = true;
+            pManager->GetShadow()->SetPosition(sz.cx, sz.cy);
         } else if (NameIs(pstrName, L"shadowcolor")) {
-            shadow.dwColor = ParseAttrColor(pstrValue);
-            shadow.bSet = true;
+            pManager->GetShadow()->SetColor(ParseAttrColor(pstrValue));
         } else if (NameIs(pstrName, L"shadowcorner")) {
-            shadow.rcCorner = ParseAttrRect(pstrValue);
-            shadow.bSet = true;
+            pManager->GetShadow()->SetShadowCorner(ParseAttrRect(pstrValue));
         } else if (NameIs(pstrName, L"shadowimage")) {
-            shadow.sImage = pstrValue;
-            shadow.bSet = true;
+            if (*pstrValue != L'\0')
+                pManager->GetShadow()->SetImage(pstrValue);
         } else if (NameIs(pstrName, L"showshadow")) {
-            shadow.bShow = ParseAttrBool(pstrValue);
-            shadow.bSet = true;
+            pManager->GetShadow()->ShowShadow(ParseAttrBool(pstrValue));
         } else if (NameIs(pstrName, L"gdiplustext")) {
             pManager->SetUseGdiplusText(ParseAttrBool(pstrValue));
         }

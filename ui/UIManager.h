@@ -4,18 +4,28 @@
 // from), and it hosts the window's control tree, events, timers, focus and
 // painting.
 //
-// The class is split into two marked sections:
-//   * RESOURCE SIDE  - configuration, skin lookup, images, fonts, default
-//                      attribute lists, option groups, default colours.
-//                      Implemented in ui/UIManagerResources.cpp.
-//   * CONTROL SIDE   - control tree, events, notifications, timers, focus,
-//                      painting. Implemented in ui/UIManagerControls.cpp.
-// Construction and destruction (ui/UIManagerResources.cpp): the constructor
-// sets up the resource side; control-side members initialise themselves
-// (default member initialisers). The destructor first calls
-// TermControlSide() (control side: destroys the tree, timers and the
-// rest), then releases the resource tables, so controls may still use fonts
-// and images while they are torn down.
+// Where things live (the class is declared in three marked sections):
+//   * RESOURCE SIDE - configuration, skin lookup, images, fonts, default
+//     attribute lists, option groups, default colours; construction and
+//     destruction.                              ui/UIManagerResources.cpp
+//   * CONTROL SIDE  - control tree and names, delayed clean-up, invalidation,
+//     layout and off-screen painting, notifications, focus and tab order,
+//     timers, frame settings, the cursor.       ui/UIManagerControls.cpp
+//     Its contact points with a bound native window (binding, WM_PAINT,
+//     invalidating, native timers, the posted clean-up, resizing) and the
+//     caret.                                    ui/UIManagerWindow.cpp
+//   * MESSAGE SIDE  - native messages into control events, capture, the
+//     pre-translation of queued messages, filters, tooltips, the drop
+//     shadow, dispatch scopes.                  ui/UIManagerMessages.cpp
+// Tests, benchmarks and the skin previewer look inside through
+// CManagerInspectorUI (ui/UIManagerInspector.h): off-screen painting, the
+// back buffer, pending invalidations, timers fired by hand.
+//
+// Construction and destruction: the constructor sets up the resource side;
+// control-side members initialise themselves (default member initialisers).
+// The destructor first calls TermControlSide() (destroys the tree, timers
+// and the rest), then releases the resource tables, so controls may still
+// use fonts and images while they are torn down.
 #pragma once
 
 #include "plat/gfx/gditypes.h"
@@ -23,6 +33,7 @@
 #include "ui/UIBase.h"
 #include "ui/UIDefine.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <vector>
@@ -257,16 +268,15 @@ private:
 
 public:
     //=======================================================================
-    // CONTROL SIDE (ui/UIManagerControls.cpp)
+    // CONTROL SIDE (ui/UIManagerControls.cpp; binding, the WM_PAINT
+    // pipeline and the caret in ui/UIManagerWindow.cpp)
     //
     // Works with or without a native window. Without one (Init never
-    // called) the client size is set with SetClientSize, painting goes into
-    // the off-screen back buffer (PaintOffscreen), invalidations accumulate
-    // in GetInvalidRect, and timers and focus are kept for a window host to
-    // serve later (GetTimers / FireTimer).
+    // called) the client size is set with SetClientSize, invalidations
+    // accumulate and timers are only recorded; CManagerInspectorUI paints
+    // such a manager and fires its timers.
     //=======================================================================
-public:
-    // ---- Binding ----
+    // ---- Binding (ui/UIManagerWindow.cpp) ----
     // Binds the manager to its paint window (its DC becomes the paint DC and
     // its client size the layout size). Null keeps it off-screen.
     void Init(HWND hWnd);
@@ -302,7 +312,8 @@ public:
     CControlUI* GetRoot() const;
     // By name (exact); null when absent or not yet indexed.
     CControlUI* FindControl(LPCTSTR pstrName) const;
-    // The topmost visible, mouse-enabled control at the point.
+    // The topmost visible, mouse-enabled control at the point
+    // (FindSubControlByPoint from the root).
     CControlUI* FindControl(POINT pt) const;
     CControlUI* FindSubControlByName(CControlUI* pParent, LPCTSTR pstrName) const;
     CControlUI* FindSubControlByPoint(CControlUI* pParent, POINT pt) const;
@@ -311,7 +322,8 @@ public:
     // Detaches the control (manager kept, no parent, not initialised) and
     // queues it for destruction; a bound window is posted WM_APP + 1.
     bool AddDelayedCleanup(CControlUI* pControl);
-    // Destroys every queued control (what WM_APP + 1 does).
+    // Destroys every queued control (what WM_APP + 1 does outside any
+    // dispatch; see DispatchScope).
     void ProcessDelayedCleanup();
     int GetDelayedCleanupCount() const;
 
@@ -325,30 +337,14 @@ public:
     void Invalidate(RECT& rcItem);
     // The whole client area.
     void Invalidate();
-    // The accumulated area to repaint (empty when nothing is pending) and
-    // the number of Invalidate calls so far.
-    RECT GetInvalidRect() const;
-    int GetInvalidateCount() const;
     void NeedUpdate();
     bool IsUpdateNeeded() const;
 
     // ---- Painting ----
-    // One paint without a native window: lays out when needed (root at the
-    // client rectangle, or each control that asks), sends "windowinit" once
-    // per attached tree, moves the focus on when needed, then paints the
-    // pending area (or rcPaint when given) into the back buffer. Returns
-    // false without a root or with an empty client area.
-    bool PaintOffscreen(const RECT* rcPaint = nullptr);
-    // The back buffer (a 32-bit top-down bitmap of the client size) and its
-    // DC; null before the first paint.
-    HDC GetOffscreenDC() const;
-    HBITMAP GetOffscreenBitmap() const;
-    // Writes the back buffer to a PNG file.
-    bool SaveOffscreenPng(const char* path) const;
     // Drops the back buffer (it is recreated at the next paint).
     void ReleaseBackBuffer();
 
-    // ---- Caret ----
+    // ---- Caret (ui/UIManagerWindow.cpp) ----
     // The caret of the focused text field, drawn by the manager after the
     // tree in the owner's text colour (the default font colour when that is
     // 0). It blinks on native timer 241 at the system's caret blink time.
@@ -413,10 +409,6 @@ public:
         UINT uElapse;   // interval in ms
         bool bKilled;
     };
-    const std::vector<TimerEntry>& GetTimers() const;
-    // What WM_TIMER does: sends the owner of the running timer with this
-    // native id a Timer event. False when no such timer runs.
-    bool FireTimer(UINT uWinTimer);
 
     // ---- Window-frame settings (written by the dialog builder) ----
     SIZE GetInitSize() const;
@@ -435,21 +427,6 @@ public:
     // layered with that constant alpha; any other argument clears that.
     int GetTransparent() const;
     void SetTransparent(int nOpacity);
-
-    // Drop-shadow settings from the skin's Window element, kept for the
-    // shadow window.
-    struct ShadowSettings {
-        bool bShow = false;
-        int nSize = 0;
-        int nSharpness = 5;
-        int nDarkness = 150;
-        POINT ptPosition = {0, 0};
-        DWORD dwColor = 0;
-        RECT rcCorner = {0, 0, 0, 0};
-        CStdString sImage;
-        bool bSet = false; // some shadow attribute was written
-    };
-    ShadowSettings& GetShadowSettings();
 
     // ---- Cursor ----
     // Shows the arrow or hand cursor (when a window system is present) and
@@ -478,6 +455,25 @@ public:
     bool PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
     // Offers the message to each accelerator in order; true when one took it.
     bool TranslateAccelerator(MSG* pMsg);
+
+    // A dispatch into the controls in progress (a message, a pre-translated
+    // key, a window host's own handler). A control removed by a handler is
+    // queued for delayed clean-up, and the handler may then run a nested
+    // modal loop that handles WM_APP + 1: while any scope is open the
+    // clean-up waits, and it is posted again when the outermost one closes.
+    // MessageHandler, PreMessageHandler and TranslateAccelerator open one
+    // themselves. A scope outliving its manager does nothing.
+    struct DispatchState; // defined with the message side
+    class DispatchScope {
+    public:
+        explicit DispatchScope(CPaintManagerUI& pm);
+        ~DispatchScope();
+        DispatchScope(const DispatchScope&) = delete;
+        DispatchScope& operator=(const DispatchScope&) = delete;
+
+    private:
+        std::weak_ptr<DispatchState> m_pState;
+    };
     // Process-wide: offers a queued message to the managers whose window it
     // concerns, before any loop translates and dispatches it; true when
     // consumed.
@@ -492,6 +488,8 @@ public:
     bool AddTranslateAccelerator(ITranslateAccelerator* pTranslateAccelerator);
     bool RemoveTranslateAccelerator(ITranslateAccelerator* pTranslateAccelerator);
 
+    // The manager's hold on the mouse while a control is pressed. Losing it
+    // (WM_CAPTURECHANGED, WM_CANCELMODE) ends the press without a click.
     void SetCapture();
     void ReleaseCapture();
     bool IsCaptured() const;
@@ -501,8 +499,9 @@ public:
     // The 16-bit key state of keyboard, cursor and wheel events: mouse
     // buttons, Shift, Ctrl and Alt as they are now.
     static WORD MapKeyState();
-    // The window's drop shadow (created with the manager; its window exists
-    // once a tree is attached to a bound window whose skin shows a shadow).
+    // The window's drop shadow, made on first use: the dialog builder gives
+    // it the skin's settings; its window exists once a tree is attached to a
+    // bound window whose skin shows a shadow.
     CShadowUI* GetShadow();
 
 private:
@@ -516,6 +515,11 @@ private:
     void OnMouseMove(POINT pt, WPARAM wParam, LPARAM lParam);
     bool OnMouseHover(POINT pt, WPARAM wParam, LPARAM lParam);
     void HideTooltip();
+    // Forgets the pressed control and gives the mouse capture back.
+    void ForgetPress();
+    // Ends a press without a click: ForgetPress, and the control gets its
+    // button-up at a point outside itself and the client area.
+    void CancelPress();
     bool SendFiltered(std::vector<IMessageFilterUI*>& filters, UINT uMsg, WPARAM wParam,
                       LPARAM lParam, LRESULT& lRes);
 
@@ -525,11 +529,34 @@ private:
     HWND m_hwndTooltip = nullptr;
     bool m_bMouseTracking = false;
     bool m_bMouseCapture = false;
+    // Open DispatchScopes and a clean-up that waits for them.
+    std::shared_ptr<DispatchState> m_pDispatch;
     bool m_bRestorePending = false;
     CShadowUI* m_pShadow = nullptr; // owned
 
 private:
+    friend class CManagerInspectorUI;
+    // The control timer that blinks the caret (control timers use 0-239).
+    static constexpr UINT kCaretTimer = 241;
+    // Takes the first `p` out of `list`; false when it is not there.
+    template <typename T> static bool RemoveFirst(std::vector<T*>& list, T* p) {
+        auto it = std::find(list.begin(), list.end(), p);
+        if (it == list.end())
+            return false;
+        list.erase(it);
+        return true;
+    }
+
     void TermControlSide();
+    // One paint into the back buffer: lays out when needed (root at the
+    // client rectangle, or each control that asks), sends "windowinit" once
+    // per attached tree, moves the focus on when needed, then paints the
+    // pending area (or rcPaint when given). False without a root or with an
+    // empty client area.
+    bool PaintOffscreen(const RECT* rcPaint = nullptr);
+    // What WM_TIMER does: sends the owner of the running timer with this
+    // native id a Timer event. False when no such timer runs.
+    bool FireTimer(UINT uWinTimer);
     // The few places that reach a bound native window (ui/UIManagerWindow.cpp).
     void PostCleanupMessage();
     void InvalidateWindowRect(const RECT* rc);
@@ -590,7 +617,6 @@ private:
     RECT m_rcSizeBox = {0, 0, 0, 0};
     RECT m_rcCaption = {0, 0, 0, 0};
     int m_nOpacity = 255;
-    ShadowSettings m_shadow;
     RECT m_rtCaret = {0, 0, 0, 0};
     bool m_bCaretActive = false;
     bool m_bCaretShowing = false;

@@ -84,7 +84,7 @@ bool CPaintManagerUI::AttachDialog(CControlUI* pControl) {
     SetFocus(nullptr);
     m_pEventKey = nullptr;
     m_pEventHover = nullptr;
-    m_pEventClick = nullptr;
+    ForgetPress();
     if (m_pRoot != nullptr) {
         m_aPostPaintControls.clear();
         AddDelayedCleanup(m_pRoot);
@@ -119,7 +119,8 @@ void CPaintManagerUI::ReapObjects(CControlUI* pControl) {
         m_pEventKey = nullptr;
     if (pControl == m_pEventHover)
         m_pEventHover = nullptr;
-    if (pControl == m_pEventClick)
+    const bool bPressed = pControl == m_pEventClick;
+    if (bPressed)
         m_pEventClick = nullptr;
     if (pControl == m_pFocus)
         m_pFocus = nullptr;
@@ -144,6 +145,10 @@ void CPaintManagerUI::ReapObjects(CControlUI* pControl) {
     for (TNotifyUI* pMsg : m_aAsyncNotify)
         if (pMsg->pSender == pControl)
             pMsg->pSender = nullptr;
+    // Last: giving the capture back sends the window a message, which must
+    // find nothing that still names the control.
+    if (bPressed)
+        ForgetPress();
 }
 
 void CPaintManagerUI::ReapControls(CControlUI* pControl) {
@@ -167,10 +172,7 @@ CControlUI* CPaintManagerUI::FindControl(LPCTSTR pstrName) const {
 }
 
 CControlUI* CPaintManagerUI::FindControl(POINT pt) const {
-    if (m_pRoot == nullptr)
-        return nullptr;
-    return m_pRoot->FindControl(FindControlFromPoint, &pt,
-                                UIFIND_VISIBLE | UIFIND_HITTEST | UIFIND_TOP_FIRST);
+    return FindSubControlByPoint(nullptr, pt);
 }
 
 CControlUI* CPaintManagerUI::FindSubControlByName(CControlUI* pParent, LPCTSTR pstrName) const {
@@ -230,11 +232,7 @@ bool CPaintManagerUI::AddPostPaint(CControlUI* pControl) {
 }
 
 bool CPaintManagerUI::RemovePostPaint(CControlUI* pControl) {
-    auto it = std::find(m_aPostPaintControls.begin(), m_aPostPaintControls.end(), pControl);
-    if (it == m_aPostPaintControls.end())
-        return false;
-    m_aPostPaintControls.erase(it);
-    return true;
+    return RemoveFirst(m_aPostPaintControls, pControl);
 }
 
 bool CPaintManagerUI::SetPostPaintIndex(CControlUI* pControl, int iIndex) {
@@ -261,12 +259,6 @@ void CPaintManagerUI::Invalidate() {
     InvalidateWindowRect(nullptr);
 }
 
-RECT CPaintManagerUI::GetInvalidRect() const {
-    return m_rcInvalid;
-}
-int CPaintManagerUI::GetInvalidateCount() const {
-    return m_nInvalidateCount;
-}
 void CPaintManagerUI::NeedUpdate() {
     m_bUpdateNeeded = true;
 }
@@ -392,18 +384,6 @@ bool CPaintManagerUI::PaintOffscreen(const RECT* rcPaint) {
     return true;
 }
 
-HDC CPaintManagerUI::GetOffscreenDC() const {
-    return m_hDcOffscreen;
-}
-HBITMAP CPaintManagerUI::GetOffscreenBitmap() const {
-    return m_hbmpOffscreen;
-}
-
-bool CPaintManagerUI::SaveOffscreenPng(const char* path) const {
-    return m_hbmpOffscreen != nullptr && path != nullptr &&
-           plat::SaveBitmapPng(m_hbmpOffscreen, path) != FALSE;
-}
-
 // ======================================================== notifications
 
 bool CPaintManagerUI::AddNotifier(INotifyUI* pNotifier) {
@@ -414,11 +394,7 @@ bool CPaintManagerUI::AddNotifier(INotifyUI* pNotifier) {
 }
 
 bool CPaintManagerUI::RemoveNotifier(INotifyUI* pNotifier) {
-    auto it = std::find(m_aNotifiers.begin(), m_aNotifiers.end(), pNotifier);
-    if (it == m_aNotifiers.end())
-        return false;
-    m_aNotifiers.erase(it);
-    return true;
+    return RemoveFirst(m_aNotifiers, pNotifier);
 }
 
 void CPaintManagerUI::SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPARAM wParam,
@@ -643,10 +619,6 @@ void CPaintManagerUI::RemoveAllTimers() {
     m_aTimers.clear();
 }
 
-const std::vector<CPaintManagerUI::TimerEntry>& CPaintManagerUI::GetTimers() const {
-    return m_aTimers;
-}
-
 bool CPaintManagerUI::FireTimer(UINT uWinTimer) {
     for (const TimerEntry& t : m_aTimers) {
         if (t.uWinTimer == uWinTimer && !t.bKilled) {
@@ -717,10 +689,6 @@ int CPaintManagerUI::GetTransparent() const {
 void CPaintManagerUI::SetTransparent(int nOpacity) {
     m_nOpacity = nOpacity < 0 ? 0 : (nOpacity > 255 ? 255 : nOpacity);
     ApplyWindowOpacity(nOpacity);
-}
-
-CPaintManagerUI::ShadowSettings& CPaintManagerUI::GetShadowSettings() {
-    return m_shadow;
 }
 
 void CPaintManagerUI::ShowCursor(int nCursor) {

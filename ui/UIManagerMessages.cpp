@@ -21,20 +21,11 @@ namespace Veneer {
 
 namespace {
 
-constexpr UINT kCaretTimer = 241;
 // Messages reflected to the child window that sent them.
 constexpr UINT kReflect = 0x2000;
 
 POINT PointOf(LPARAM lParam) {
     return POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-}
-
-template <typename T> bool RemoveFirst(std::vector<T*>& list, T* p) {
-    auto it = std::find(list.begin(), list.end(), p);
-    if (it == list.end())
-        return false;
-    list.erase(it);
-    return true;
 }
 
 struct ShortcutSearch {
@@ -59,6 +50,27 @@ CControlUI* FindControlFromShortcut(CControlUI* pThis, void* pData) {
 
 // =================================================== manager list and loop
 
+struct CPaintManagerUI::DispatchState {
+    CPaintManagerUI* pManager;
+    int nDepth = 0;
+    bool bCleanupDeferred = false;
+};
+
+CPaintManagerUI::DispatchScope::DispatchScope(CPaintManagerUI& pm) {
+    if (pm.m_pDispatch == nullptr)
+        pm.m_pDispatch = std::make_shared<DispatchState>(DispatchState{&pm});
+    ++pm.m_pDispatch->nDepth;
+    m_pState = pm.m_pDispatch;
+}
+
+CPaintManagerUI::DispatchScope::~DispatchScope() {
+    std::shared_ptr<DispatchState> state = m_pState.lock();
+    if (state == nullptr || --state->nDepth > 0 || !state->bCleanupDeferred)
+        return;
+    state->bCleanupDeferred = false;
+    state->pManager->PostCleanupMessage();
+}
+
 std::vector<CPaintManagerUI*>& CPaintManagerUI::Managers() {
     static std::vector<CPaintManagerUI*> managers;
     return managers;
@@ -70,25 +82,11 @@ CShadowUI* CPaintManagerUI::GetShadow() {
     return m_pShadow;
 }
 
-// Gives the shadow the skin's settings and lets it make its window for the
+// Lets the shadow, which has the skin's settings, make its window for the
 // bound window (AttachDialog).
 void CPaintManagerUI::CreateShadow() {
-    if (m_hWndPaint == nullptr)
-        return;
-    const ShadowSettings& s = m_shadow;
-    CShadowUI* pShadow = GetShadow();
-    if (s.bSet) {
-        pShadow->ShowShadow(s.bShow);
-        pShadow->SetSize(s.nSize);
-        pShadow->SetSharpness(static_cast<unsigned>(s.nSharpness));
-        pShadow->SetDarkness(static_cast<unsigned>(s.nDarkness));
-        pShadow->SetPosition(s.ptPosition.x, s.ptPosition.y);
-        pShadow->SetColor(s.dwColor);
-        pShadow->SetShadowCorner(s.rcCorner);
-        if (!s.sImage.IsEmpty())
-            pShadow->SetImage(s.sImage);
-    }
-    pShadow->Create(this);
+    if (m_hWndPaint != nullptr)
+        GetShadow()->Create(this);
 }
 
 void CPaintManagerUI::TermMessageSide() {
@@ -130,6 +128,7 @@ WORD CPaintManagerUI::MapKeyState() {
 bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
     if (m_hWndPaint == nullptr)
         return false;
+    DispatchScope scope(*this);
     DeliverQueuedNotifications();
     if (SendFiltered(m_aMessageFilters, uMsg, wParam, lParam, lRes))
         return true;
@@ -138,21 +137,23 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     event.dwTimestamp = plat::GetTickCount();
     switch (uMsg) {
     case WM_APP + 1:
-        ProcessDelayedCleanup();
+        // Inside another dispatch (this one is the innermost scope) a queued
+        // control may still be on the stack: the clean-up waits for it.
+        if (m_pDispatch->nDepth > 1)
+            m_pDispatch->bCleanupDeferred = true;
+        else
+            ProcessDelayedCleanup();
         break;
     case WM_CLOSE: {
-        // The window goes: end any hover and press, drop the focus.
+        // The window goes: end any hover and press (a close never clicks),
+        // drop the focus.
         event.ptMouse = m_ptLastMousePos;
         if (m_pEventHover != nullptr) {
             event.Type = UIEVENT_MOUSELEAVE;
             event.pSender = m_pEventHover;
             m_pEventHover->Event(event);
         }
-        if (m_pEventClick != nullptr) {
-            event.Type = UIEVENT_BUTTONUP;
-            event.pSender = m_pEventClick;
-            m_pEventClick->Event(event);
-        }
+        CancelPress();
         SetFocus(nullptr);
         HWND hwndOwner = plat::GetWindow(m_hWndPaint, GW_OWNER);
         if (hwndOwner != nullptr)
@@ -288,12 +289,25 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
             m_pEventClick = pControl;
         break;
     }
+    case WM_CAPTURECHANGED:
+        // Another window took the mouse, or it was released under us: the
+        // press ends without a click. (Our own release clears the flag
+        // before it gives the capture up.)
+        if (m_bMouseCapture && reinterpret_cast<HWND>(lParam) != m_hWndPaint) {
+            m_bMouseCapture = false;
+            CancelPress();
+        }
+        break;
+    case WM_CANCELMODE:
+        CancelPress();
+        break;
     case WM_LBUTTONUP: {
         POINT pt = PointOf(lParam);
         m_ptLastMousePos = pt;
+        if (m_bMouseCapture)
+            ReleaseCapture();
         if (m_pEventClick == nullptr)
             break;
-        ReleaseCapture();
         event.Type = UIEVENT_BUTTONUP;
         event.pSender = m_pEventClick;
         event.ptMouse = pt;
@@ -310,9 +324,10 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         POINT pt = PointOf(lParam);
         plat::ScreenToClient(m_hWndPaint, &pt);
         m_ptLastMousePos = pt;
+        if (m_bMouseCapture)
+            ReleaseCapture();
         if (m_pEventClick == nullptr)
             break;
-        ReleaseCapture();
         event.Type = UIEVENT_CONTEXTMENU;
         event.pSender = m_pEventClick;
         event.ptMouse = pt;
@@ -518,6 +533,7 @@ bool CPaintManagerUI::TranslateMessage(const MSG* pMsg) {
 }
 
 bool CPaintManagerUI::TranslateAccelerator(MSG* pMsg) {
+    DispatchScope scope(*this);
     const std::vector<ITranslateAccelerator*> list = m_aTranslateAccelerator;
     for (ITranslateAccelerator* p : list)
         if (p->TranslateAccelerator(pMsg) == 0)
@@ -526,6 +542,7 @@ bool CPaintManagerUI::TranslateAccelerator(MSG* pMsg) {
 }
 
 bool CPaintManagerUI::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+    DispatchScope scope(*this);
     if (SendFiltered(m_aPreMessageFilters, uMsg, wParam, lParam, lRes))
         return true;
     switch (uMsg) {
@@ -616,8 +633,33 @@ void CPaintManagerUI::SetCapture() {
 }
 
 void CPaintManagerUI::ReleaseCapture() {
-    plat::ReleaseCapture();
+    // Cleared first: the release sends WM_CAPTURECHANGED, which must not
+    // read as the capture being taken away.
     m_bMouseCapture = false;
+    plat::ReleaseCapture();
+}
+
+void CPaintManagerUI::ForgetPress() {
+    m_pEventClick = nullptr;
+    if (m_bMouseCapture)
+        ReleaseCapture();
+}
+
+void CPaintManagerUI::CancelPress() {
+    CControlUI* pClick = m_pEventClick;
+    ForgetPress();
+    if (pClick == nullptr)
+        return;
+    // The button-up lands outside the control and outside the client area,
+    // so that no control takes it for a click.
+    const RECT& rc = pClick->GetPos();
+    TEventUI event;
+    event.Type = UIEVENT_BUTTONUP;
+    event.pSender = pClick;
+    event.ptMouse = POINT{std::min<LONG>(rc.left, 0) - 1, std::min<LONG>(rc.top, 0) - 1};
+    event.dwTimestamp = plat::GetTickCount();
+    event.wKeyState = MapKeyState();
+    pClick->Event(event);
 }
 
 bool CPaintManagerUI::IsCaptured() const {

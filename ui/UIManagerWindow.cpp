@@ -172,10 +172,6 @@ void CPaintManagerUI::ApplyWindowOpacity(int nOpacity) {
 
 // ---- The caret ----
 
-namespace {
-constexpr UINT kCaretTimer = 241;
-} // namespace
-
 bool CPaintManagerUI::CreateCaret(HBITMAP hBmp, int nWidth, int nHeight) {
     if (m_hWndPaint == nullptr || !plat::CreateCaret(m_hWndPaint, hBmp, nWidth, nHeight))
         return false;

@@ -65,6 +65,10 @@ public:
     BYTE GetStatus() const { return m_Status; }
     bool IsUpdatePending() const { return m_bUpdate; }
     int GetSize() const { return m_nSize; }
+    unsigned GetSharpness() const { return m_nSharpness; }
+    unsigned GetDarkness() const { return m_nDarkness; }
+    POINT GetPosition() const { return POINT{m_nxOffset, m_nyOffset}; }
+    DWORD GetColor() const { return m_Color; }
 
     // The computed picture for a window of W x H with the given region
     // (window coordinates; null or empty: no pixels): SW x SH premultiplied

@@ -218,14 +218,25 @@ LRESULT CWindowWnd::Route(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, Sl
             if (pThis->m_bSubclassed)
                 pThis->Unsubclass();
             pThis->m_hWnd = nullptr;
-            // The last time the window touches the object, which may go here.
-            pThis->OnFinalMessage(hWnd);
+            // The last time the window touches the object, which may go
+            // here; while a handler of the object runs, it waits for it.
+            if (pThis->m_nMessageDepth > 0)
+                pThis->m_hWndFinalPending = hWnd;
+            else
+                pThis->OnFinalMessage(hWnd);
             return lRes;
         }
     }
-    if (pThis != nullptr)
-        return pThis->HandleMessage(uMsg, wParam, lParam);
-    return plat::DefWindowProc(hWnd, uMsg, wParam, lParam);
+    if (pThis == nullptr)
+        return plat::DefWindowProc(hWnd, uMsg, wParam, lParam);
+    ++pThis->m_nMessageDepth;
+    const LRESULT lRes = pThis->HandleMessage(uMsg, wParam, lParam);
+    if (--pThis->m_nMessageDepth == 0 && pThis->m_hWndFinalPending != nullptr) {
+        HWND hWndGone = pThis->m_hWndFinalPending;
+        pThis->m_hWndFinalPending = nullptr;
+        pThis->OnFinalMessage(hWndGone);
+    }
+    return lRes;
 }
 
 namespace {

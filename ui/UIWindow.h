@@ -4,7 +4,9 @@
 // success), creates the window with the object as creation parameter, routes
 // every message of the window into the object's HandleMessage, and calls
 // OnFinalMessage exactly once after the window is gone (the handle is null
-// again by then, and the object may delete itself there). ShowModal runs the
+// again by then, and the object may delete itself there; a window destroyed
+// from inside one of its own handlers gets it when that handler's message is
+// done). ShowModal runs the
 // window in the one modal loop of plat/win/modal.h until it is destroyed.
 //
 // All operations run on the thread that created the window; other threads
@@ -83,7 +85,9 @@ protected:
     virtual UINT GetClassStyle() const;
     // Default: the previous procedure's answer.
     virtual LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam);
-    // Called once, after WM_NCDESTROY, with the handle the window had.
+    // Called once, after WM_NCDESTROY (or, when the window was destroyed
+    // from inside one of its own handlers, once that message is handled),
+    // with the handle the window had.
     virtual void OnFinalMessage(HWND hWnd);
 
     static LRESULT __WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
@@ -94,6 +98,14 @@ protected:
     HWND m_hWnd = nullptr;
     WNDPROC m_OldWndProc = plat::DefWindowProc;
     bool m_bSubclassed = false;
+
+private:
+    // Messages of this object's window being handled now (nested sends and
+    // modal loops inside a handler count each). A window destroyed while
+    // one is running gets its OnFinalMessage when the outermost returns, so
+    // that an object deleting itself there never runs on under a handler.
+    int m_nMessageDepth = 0;
+    HWND m_hWndFinalPending = nullptr;
 };
 
 } // namespace Veneer

@@ -104,6 +104,11 @@ UI_BEGIN_MESSAGE_MAP(WindowImplBase, CNotifyPump)
 UI_ON_MSGTYPE(DUI_MSGTYPE_CLICK, WindowImplBase::OnClick)
 UI_END_MESSAGE_MAP()
 
+WindowImplBase::~WindowImplBase() {
+    if (m_hWnd != nullptr && plat::IsWindow(m_hWnd))
+        plat::DestroyWindow(m_hWnd);
+}
+
 void WindowImplBase::OnFinalMessage(HWND /*hWnd*/) {
     m_PaintManager.RemovePreMessageFilter(this);
     m_PaintManager.RemoveNotifier(this);
@@ -382,6 +387,21 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, bool& /*bHandled*/) {
 LRESULT WindowImplBase::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     LRESULT lRes = 0;
     bool bHandled = true;
+    {
+        // The window's own handlers may change the tree and open modal
+        // windows, as notification handlers do.
+        CPaintManagerUI::DispatchScope scope(m_PaintManager);
+        lRes = HandleOwnMessage(uMsg, wParam, lParam, bHandled);
+    }
+    if (bHandled)
+        return lRes;
+    if (m_PaintManager.MessageHandler(uMsg, wParam, lParam, lRes))
+        return lRes;
+    return CWindowWnd::HandleMessage(uMsg, wParam, lParam);
+}
+
+LRESULT WindowImplBase::HandleOwnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) {
+    LRESULT lRes = 0;
     switch (uMsg) {
     case WM_CREATE:
         lRes = OnCreate(uMsg, wParam, lParam, bHandled);
@@ -447,12 +467,7 @@ LRESULT WindowImplBase::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (bHandled)
         return lRes;
     bHandled = true;
-    lRes = HandleCustomMessage(uMsg, wParam, lParam, bHandled);
-    if (bHandled)
-        return lRes;
-    if (m_PaintManager.MessageHandler(uMsg, wParam, lParam, lRes))
-        return lRes;
-    return CWindowWnd::HandleMessage(uMsg, wParam, lParam);
+    return HandleCustomMessage(uMsg, wParam, lParam, bHandled);
 }
 
 } // namespace Veneer

@@ -131,7 +131,10 @@ class WindowImplBase : public CWindowWnd,
                        public IDialogBuilderCallback {
 public:
     WindowImplBase() = default;
-    virtual ~WindowImplBase() = default;
+    // Destroys the window when it is still there (a modal loop that a quit
+    // request ended leaves it), so that nothing is routed to a deleted
+    // object.
+    virtual ~WindowImplBase();
 
     virtual void InitWindow() {}
     virtual void OnFinalMessage(HWND hWnd) override;
@@ -179,6 +182,9 @@ protected:
     virtual LRESULT OnLButtonUp(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled);
     virtual LRESULT OnMouseMove(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled);
     virtual LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled);
+    // The handlers above, then HandleCustomMessage; bHandled false when
+    // none took the message.
+    LRESULT HandleOwnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled);
     // The window's style without the caption bits.
     virtual LONG GetStyle();
 

@@ -46,6 +46,13 @@ std::vector<RECT> DialogButtonRects(int width, int height, int count) {
     return rects;
 }
 
+int DialogButtonAt(const std::vector<RECT>& rects, POINT pt) {
+    for (size_t i = 0; i < rects.size(); ++i)
+        if (PtInRect(&rects[i], pt))
+            return static_cast<int>(i);
+    return -1;
+}
+
 LRESULT DialogHitTest(HWND hwnd, LPARAM lParam) {
     POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     ScreenToClient(hwnd, &pt);

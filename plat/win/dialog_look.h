@@ -36,6 +36,9 @@ void PaintDialogButton(HDC dc, const RECT& r, const wchar_t* text, bool isDefaul
 // dialog of the given client size, left to right.
 std::vector<RECT> DialogButtonRects(int width, int height, int count);
 
+// The index of the button rectangle holding `pt`, or -1.
+int DialogButtonAt(const std::vector<RECT>& rects, POINT pt);
+
 // WM_NCHITTEST of a drawn dialog: the caption band drags it.
 LRESULT DialogHitTest(HWND hwnd, LPARAM lParam);
 

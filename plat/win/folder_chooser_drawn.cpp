@@ -126,14 +126,6 @@ int RowAt(const Chooser& c, POINT pt) {
 }
 
 // 0 for "确定", 1 for "取消", -1 for neither.
-int ButtonAt(POINT pt) {
-    auto rects = DialogButtonRects(kWidth, kHeight, 2);
-    for (int i = 0; i < 2; ++i)
-        if (PtInRect(&rects[i], pt))
-            return i;
-    return -1;
-}
-
 void Refresh(HWND hwnd) {
     InvalidateRect(hwnd, nullptr, FALSE);
 }
@@ -291,6 +283,7 @@ LRESULT FolderChooserProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!c)
         return DefWindowProc(hwnd, msg, wParam, lParam);
     POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    auto buttonAt = [&pt] { return DialogButtonAt(DialogButtonRects(kWidth, kHeight, 2), pt); };
     switch (msg) {
     case WM_PAINT:
         Paint(hwnd, *c);
@@ -300,7 +293,7 @@ LRESULT FolderChooserProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_NCHITTEST:
         return DialogHitTest(hwnd, lParam);
     case WM_LBUTTONDOWN: {
-        c->pressedButton = ButtonAt(pt);
+        c->pressedButton = buttonAt();
         RECT list = ListRect();
         if (PtInRect(&list, pt)) {
             c->selected = RowAt(*c, pt);
@@ -309,14 +302,14 @@ LRESULT FolderChooserProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_LBUTTONDBLCLK: {
-        c->pressedButton = ButtonAt(pt);
+        c->pressedButton = buttonAt();
         int row = RowAt(*c, pt);
         if (row >= 0)
             Open(hwnd, *c, row);
         return 0;
     }
     case WM_LBUTTONUP: {
-        int button = ButtonAt(pt);
+        int button = buttonAt();
         if (button >= 0 && button == c->pressedButton)
             Finish(*c, button == 0);
         c->pressedButton = -1;

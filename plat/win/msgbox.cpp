@@ -111,13 +111,11 @@ void PaintBox(HWND hwnd) {
     EndPaint(hwnd, &ps);
 }
 
-int ButtonAt(HWND hwnd, POINT pt) {
+int ButtonIdAt(HWND hwnd, POINT pt) {
     std::lock_guard<std::mutex> g(g_boxMutex);
     auto& b = g_boxes[hwnd];
-    for (size_t i = 0; i < b.buttonRects.size(); ++i)
-        if (PtInRect(&b.buttonRects[i], pt))
-            return b.buttons[i];
-    return 0;
+    const int i = DialogButtonAt(b.buttonRects, pt);
+    return i >= 0 && i < static_cast<int>(b.buttons.size()) ? b.buttons[i] : 0;
 }
 
 } // namespace
@@ -132,7 +130,7 @@ LRESULT MessageBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_NCHITTEST:
         return DialogHitTest(hwnd, lParam);
     case WM_LBUTTONUP: {
-        int id = ButtonAt(hwnd, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        int id = ButtonIdAt(hwnd, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         if (id)
             Finish(hwnd, id);
         return 0;

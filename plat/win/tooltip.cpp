@@ -1,19 +1,14 @@
-// The tooltip window class "tooltips_class32" and the registration of the
-// classes plat provides itself.
+// The tooltip window class "tooltips_class32" and the common-controls
+// initialisation.
 #include <algorithm>
 #include <mutex>
 
 #include "plat/gfx/gdi.h"
 #include "plat/win/commctrl.h"
-#include "plat/win/dialog_answers.h"
-#include "plat/win/folder_chooser.h"
 #include "plat/win/wm_internal.h"
 
 namespace plat {
 namespace wm {
-
-ATOM RegisterSystemClass(const WNDCLASSEX& wc);
-LRESULT MessageBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 namespace {
 
@@ -119,6 +114,8 @@ void PaintTip(HWND hwnd) {
     SelectObject(dc, old);
     EndPaint(hwnd, &ps);
 }
+
+} // namespace
 
 LRESULT TooltipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* ti = reinterpret_cast<TOOLINFO*>(lParam);
@@ -284,29 +281,6 @@ LRESULT TooltipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     default:
         return DefWindowProc(hwnd, msg, wParam, lParam);
     }
-}
-
-} // namespace
-
-void EnsureSystemClasses() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        WNDCLASSEX wc{};
-        wc.cbSize = sizeof wc;
-        wc.style = CS_DBLCLKS | CS_SAVEBITS;
-        wc.lpfnWndProc = TooltipProc;
-        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        wc.lpszClassName = TOOLTIPS_CLASS;
-        RegisterSystemClass(wc);
-        wc.style = 0;
-        wc.lpfnWndProc = MessageBoxProc;
-        wc.lpszClassName = L"#32770";
-        RegisterSystemClass(wc);
-        wc.style = CS_DBLCLKS;
-        wc.lpfnWndProc = FolderChooserProc;
-        wc.lpszClassName = FOLDER_CHOOSER_CLASS;
-        RegisterSystemClass(wc);
-    });
 }
 
 } // namespace wm

@@ -332,8 +332,12 @@ void ForgetCaretLocked(HWND hwnd);
 // Moves or sizes a window with the mouse (DefWindowProc's SC_MOVE/SC_SIZE).
 void BeginMouseDrag(HWND hwnd, int edge);
 
-// Tooltip, message box and folder chooser classes, registered on first use.
+// Tooltip, message box and folder chooser classes, registered on first use
+// (plat/win/system_classes.cpp), with their procedures.
 void EnsureSystemClasses();
+ATOM RegisterSystemClass(const WNDCLASSEX& wc);
+LRESULT TooltipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT MessageBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // Text helpers.
 std::wstring LowerKey(LPCWSTR s);

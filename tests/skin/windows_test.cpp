@@ -8,6 +8,7 @@
 #include "ui/UIContainer.h"
 #include "ui/UIDlgBuilder.h"
 #include "ui/UIManager.h"
+#include "ui/UIManagerInspector.h"
 
 #include <gtest/gtest.h>
 
@@ -281,17 +282,17 @@ TEST(SkinWindows, MessageDialogYesNoForm) {
         pm.AttachDialog(root);
         ASSERT_EQ(pm.GetClientSize().cx, 416);
         ASSERT_EQ(pm.GetClientSize().cy, 198);
-        pm.PaintOffscreen();
+        Inspect(pm).PaintOffscreen();
         auto* tabs = static_cast<Veneer::CTabLayoutUI*>(
             pm.FindControl(L"commondlgTabModule")->GetInterface(L"TabLayout"));
         ASSERT_NE(tabs, nullptr);
         ASSERT_TRUE(tabs->SelectItem(1));
         pm.FindControl(L"msgyntext")->SetText(L"您确定要退出TarvexPDF安装过程？");
         plat::RECT all = {0, 0, 416, 198};
-        pm.PaintOffscreen(&all);
+        Inspect(pm).PaintOffscreen(&all);
         if (pm.IsUpdateNeeded())
-            pm.PaintOffscreen(&all);
-        ASSERT_TRUE(pm.SaveOffscreenPng(png.c_str()));
+            Inspect(pm).PaintOffscreen(&all);
+        ASSERT_TRUE(Inspect(pm).SaveOffscreenPng(png.c_str()));
 
         auto rect = [&](const wchar_t* name) {
             Veneer::CControlUI* c = pm.FindControl(name);

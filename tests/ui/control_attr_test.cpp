@@ -216,10 +216,10 @@ TEST(ControlBase, SameTextTwiceRepaintsOnce) {
     ASSERT_NE(root, nullptr);
     w.Paint();
     CControlUI* label = w.Find(L"l");
-    const int before = w.pm.GetInvalidateCount();
+    const int before = Inspect(w.pm).GetInvalidateCount();
     label->SetText(L"hello");
     label->SetText(L"hello");
-    EXPECT_EQ(w.pm.GetInvalidateCount(), before + 1);
+    EXPECT_EQ(Inspect(w.pm).GetInvalidateCount(), before + 1);
 }
 
 TEST(ControlBase, HiddenFocusedControlGivesUpTheFocus) {

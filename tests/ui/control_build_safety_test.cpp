@@ -16,7 +16,7 @@ namespace {
 void ExpectNothingRegistered(CPaintManagerUI& pm, const wchar_t* group, const wchar_t* name) {
     EXPECT_EQ(pm.GetOptionGroup(group), nullptr);
     EXPECT_EQ(pm.GetFocus(), nullptr);
-    EXPECT_TRUE(pm.GetTimers().empty());
+    EXPECT_TRUE(Inspect(pm).GetTimers().empty());
     EXPECT_EQ(pm.FindControl(name), nullptr);
 }
 
@@ -35,8 +35,8 @@ int TreeDepth(CControlUI* control) {
     while (control != nullptr) {
         ++depth;
         auto* container = static_cast<IContainerUI*>(control->GetInterface(L"IContainer"));
-        control = (container != nullptr && container->GetCount() > 0) ? container->GetItemAt(0)
-                                                                       : nullptr;
+        control =
+            (container != nullptr && container->GetCount() > 0) ? container->GetItemAt(0) : nullptr;
     }
     return depth;
 }

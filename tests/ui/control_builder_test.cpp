@@ -65,12 +65,12 @@ TEST(DialogBuilder, DefaultFontAndWindowAttributes) {
     EXPECT_EQ(w.pm.GetDefaultLinkFontColor(), 0xFF0000AAu);
     EXPECT_EQ(w.pm.GetDefaultLinkHoverFontColor(), 0xFF0000BBu);
     EXPECT_EQ(w.pm.GetDefaultSelectedBkColor(), 0xFF0000CCu);
-    const auto& shadow = w.pm.GetShadowSettings();
-    EXPECT_TRUE(shadow.bShow);
-    EXPECT_EQ(shadow.nSize, 5);
-    EXPECT_EQ(shadow.nDarkness, 70);
-    EXPECT_EQ(shadow.dwColor, 0x00333333u); // six digits: alpha 0
-    EXPECT_EQ(shadow.ptPosition.y, 2);
+    const CShadowUI* shadow = w.pm.GetShadow();
+    EXPECT_TRUE(shadow->IsShowShadow());
+    EXPECT_EQ(shadow->GetSize(), 5);
+    EXPECT_EQ(shadow->GetDarkness(), 70u);
+    EXPECT_EQ(shadow->GetColor(), 0x00333333u); // six digits: alpha 0
+    EXPECT_EQ(shadow->GetPosition().y, 2);
     EXPECT_EQ(w.pm.GetFontInfo(-1)->iSize, 16);
     EXPECT_EQ(w.pm.GetCustomFontCount(), 1);
 }

@@ -65,7 +65,7 @@ TEST(VerticalLayout, HiddenChildTakesNoSpaceNorChildPadding) {
     EXPECT_EQ(w.Find(L"b")->GetPos().top, 17);
     EXPECT_EQ(w.Find(L"b")->GetHeight(), 100 - 10 - 7);
     w.Find(L"h")->SetVisible(true);
-    w.pm.PaintOffscreen();
+    Inspect(w.pm).PaintOffscreen();
     EXPECT_EQ(w.Find(L"b")->GetPos().top, 10 + 7 + 30 + 7);
     EXPECT_EQ(w.Find(L"b")->GetHeight(), 100 - 10 - 30 - 14);
 }
@@ -106,7 +106,7 @@ TEST(HorizontalLayout, LabelWithAutoCalcWidthTakesItsTextWidth) {
     EXPECT_EQ(w.Find(L"rest")->GetPos().left, width);
     label->SetText(L"所需磁盘空间：所需磁盘空间：");
     w.Find(L"l")->NeedParentUpdate();
-    w.pm.PaintOffscreen();
+    Inspect(w.pm).PaintOffscreen();
     EXPECT_GT(label->GetWidth(), width + 40);
     EXPECT_EQ(w.Find(L"rest")->GetPos().left, label->GetWidth());
 }
@@ -136,7 +136,7 @@ TEST(FloatingChild, NegativeOffsetCountsFromBottomRight) {
     // After a layout the fixed values are written back and stay negative.
     EXPECT_EQ(w.Find(L"f")->GetFixedXY().cx, -10);
     w.pm.SetClientSize(300, 150);
-    w.pm.PaintOffscreen();
+    Inspect(w.pm).PaintOffscreen();
     EXPECT_TRUE(RectIs(w.Find(L"f")->GetPos(), 270, 120, 290, 140));
 }
 
@@ -148,7 +148,7 @@ TEST(FloatingChild, RelativePositionFollowsTheParentSize) {
     w.Paint();
     EXPECT_TRUE(RectIs(w.Find(L"r")->GetPos(), 10, 10, 30, 30));
     w.pm.SetClientSize(200, 100); // +100 wide: moves 50, grows 100
-    w.pm.PaintOffscreen();
+    Inspect(w.pm).PaintOffscreen();
     EXPECT_TRUE(RectIs(w.Find(L"r")->GetPos(), 60, 10, 180, 30))
         << RectText(w.Find(L"r")->GetPos());
 }
@@ -173,7 +173,7 @@ TEST(TabLayout, ShowsOneChildAndNotifiesSelection) {
     EXPECT_EQ(e.type, L"tabselect");
     EXPECT_EQ(e.wParam, 1u);
     EXPECT_EQ(e.lParam, 0);
-    w.pm.PaintOffscreen();
+    Inspect(w.pm).PaintOffscreen();
     EXPECT_TRUE(RectIs(w.Find(L"two")->GetPos(), 0, 0, 100, 50));
 
     EXPECT_TRUE(tab->SelectItem(1));

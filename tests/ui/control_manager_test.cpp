@@ -41,12 +41,12 @@ TEST(PaintManager, WindowInitOncePerAttachedTree) {
 
 TEST(PaintManager, NoRootOrNoSizePaintsNothing) {
     CPaintManagerUI pm;
-    EXPECT_FALSE(pm.PaintOffscreen());
-    EXPECT_EQ(pm.GetOffscreenBitmap(), nullptr);
+    EXPECT_FALSE(Inspect(pm).PaintOffscreen());
+    EXPECT_EQ(Inspect(pm).GetOffscreenBitmap(), nullptr);
     Window w;
     w.Build(L"<VerticalLayout />"); // no size given anywhere
-    EXPECT_FALSE(w.pm.PaintOffscreen());
-    EXPECT_FALSE(w.pm.SaveOffscreenPng("/nonexistent/x.png"));
+    EXPECT_FALSE(Inspect(w.pm).PaintOffscreen());
+    EXPECT_FALSE(Inspect(w.pm).SaveOffscreenPng("/nonexistent/x.png"));
 }
 
 TEST(PaintManager, TabOrderWrapsAndSkipsWhatCannotTakeTheFocus) {
@@ -94,7 +94,7 @@ TEST(PaintManager, FocusRulesAndNotifications) {
     // Focus needed: the next paint's forward move lands on the control.
     w.pm.SetFocusNeeded(w.Find(L"b"));
     EXPECT_TRUE(w.pm.IsFocusNeeded());
-    w.pm.PaintOffscreen();
+    Inspect(w.pm).PaintOffscreen();
     EXPECT_EQ(w.pm.GetFocus(), w.Find(L"b"));
     EXPECT_FALSE(w.pm.IsFocusNeeded());
 }
@@ -106,18 +106,18 @@ TEST(PaintManager, TimersKeepTheirNativeIds) {
     CControlUI* a = w.Find(L"a");
     CControlUI* b = w.Find(L"b");
     ASSERT_TRUE(w.pm.SetTimer(a, 1, 100));
-    ASSERT_EQ(w.pm.GetTimers().size(), 1u);
-    EXPECT_EQ(w.pm.GetTimers()[0].uWinTimer, 17u); // (0x1000 + 1) % 240
-    EXPECT_FALSE(w.pm.SetTimer(a, 1, 200));        // already running
+    ASSERT_EQ(Inspect(w.pm).GetTimers().size(), 1u);
+    EXPECT_EQ(Inspect(w.pm).GetTimers()[0].uWinTimer, 17u); // (0x1000 + 1) % 240
+    EXPECT_FALSE(w.pm.SetTimer(a, 1, 200));                 // already running
     EXPECT_TRUE(w.pm.SetTimer(b, 1, 100));
     EXPECT_TRUE(w.pm.KillTimer(a, 1));
     EXPECT_FALSE(w.pm.KillTimer(a, 1));
-    EXPECT_FALSE(w.pm.FireTimer(17)); // killed
+    EXPECT_FALSE(Inspect(w.pm).FireTimer(17)); // killed
     EXPECT_TRUE(w.pm.SetTimer(a, 1, 300));
-    EXPECT_EQ(w.pm.GetTimers()[0].uWinTimer, 17u);
-    EXPECT_EQ(w.pm.GetTimers()[0].uElapse, 300u);
+    EXPECT_EQ(Inspect(w.pm).GetTimers()[0].uWinTimer, 17u);
+    EXPECT_EQ(Inspect(w.pm).GetTimers()[0].uElapse, 300u);
 
-    EXPECT_TRUE(w.pm.FireTimer(17));
+    EXPECT_TRUE(Inspect(w.pm).FireTimer(17));
     ASSERT_EQ(w.recorder.Count(L"timer"), 1);
     EXPECT_EQ(w.recorder.entries.back().sender, a);
     EXPECT_EQ(w.recorder.entries.back().wParam, 1u);
@@ -125,9 +125,9 @@ TEST(PaintManager, TimersKeepTheirNativeIds) {
     // A destroyed control's timers go with it.
     static_cast<CContainerUI*>(w.pm.GetRoot())->SetDelayedDestroy(false);
     static_cast<CContainerUI*>(w.pm.GetRoot())->Remove(b);
-    EXPECT_EQ(w.pm.GetTimers().size(), 1u);
+    EXPECT_EQ(Inspect(w.pm).GetTimers().size(), 1u);
     w.pm.RemoveAllTimers();
-    EXPECT_TRUE(w.pm.GetTimers().empty());
+    EXPECT_TRUE(Inspect(w.pm).GetTimers().empty());
 }
 
 TEST(PaintManager, QueuedNotificationsArriveInOrderAndForgetDestroyedSenders) {
@@ -166,13 +166,13 @@ TEST(PaintManager, LayoutRequestedWhilePaintingGivesOneMorePaint) {
     Restless* r = new Restless;
     root->Add(r);
     w.Attach(root, 30, 30);
-    EXPECT_TRUE(w.pm.PaintOffscreen());
+    EXPECT_TRUE(Inspect(w.pm).PaintOffscreen());
     EXPECT_TRUE(w.pm.IsUpdateNeeded());
-    RECT pending = w.pm.GetInvalidRect();
+    RECT pending = Inspect(w.pm).GetInvalidRect();
     EXPECT_FALSE(plat::IsRectEmpty(&pending));
-    EXPECT_TRUE(w.pm.PaintOffscreen());
+    EXPECT_TRUE(Inspect(w.pm).PaintOffscreen());
     EXPECT_FALSE(w.pm.IsUpdateNeeded());
-    pending = w.pm.GetInvalidRect();
+    pending = Inspect(w.pm).GetInvalidRect();
     EXPECT_TRUE(plat::IsRectEmpty(&pending));
     EXPECT_EQ(r->paints, 2);
 }
@@ -184,7 +184,8 @@ TEST(PaintManager, ButtonStateChangeRepaintsOnlyItsRectangle) {
             L"</HorizontalLayout><Control /></VerticalLayout>",
             100, 100);
     w.Paint();
-    w.pm.PaintOffscreen(); // nothing pending
+    Inspect(w.pm).PaintOffscreen(); // nothing pending
     Window::Send(w.Find(L"b"), UIEVENT_MOUSEENTER, {50, 30});
-    EXPECT_TRUE(RectIs(w.pm.GetInvalidRect(), 30, 20, 70, 50)) << RectText(w.pm.GetInvalidRect());
+    EXPECT_TRUE(RectIs(Inspect(w.pm).GetInvalidRect(), 30, 20, 70, 50))
+        << RectText(Inspect(w.pm).GetInvalidRect());
 }

@@ -84,8 +84,8 @@ public:
     uires_test::TempDir dir;
 };
 
-const CPaintManagerUI::TimerEntry* GifTimer(Window& w, CControlUI* gif) {
-    for (const auto& t : w.pm.GetTimers())
+const CManagerInspectorUI::TimerEntry* GifTimer(Window& w, CControlUI* gif) {
+    for (const auto& t : Inspect(w.pm).GetTimers())
         if (t.pSender == gif && t.nLocalID == CGifAnimUI::EVENT_TIEM_ID && !t.bKilled)
             return &t;
     return nullptr;
@@ -115,12 +115,12 @@ TEST(Progress, FillsInProportionToTheValue) {
     CProgressUI* p = w.FindAs<CProgressUI>(L"p");
     p->SetValue(101);
     EXPECT_EQ(p->GetValue(), 37);
-    const int before = w.pm.GetInvalidateCount();
+    const int before = Inspect(w.pm).GetInvalidateCount();
     p->SetValue(37);
-    EXPECT_EQ(w.pm.GetInvalidateCount(), before);
+    EXPECT_EQ(Inspect(w.pm).GetInvalidateCount(), before);
     p->SetValue(100);
     p->SetValue(100);
-    EXPECT_EQ(w.pm.GetInvalidateCount(), before + 1);
+    EXPECT_EQ(Inspect(w.pm).GetInvalidateCount(), before + 1);
     w.Paint();
     EXPECT_EQ(w.Pixel(499, 4), 0xFF0000FFu);
 }
@@ -186,12 +186,12 @@ TEST(GifAnim, FrameDelaysBecomeTimerIntervals) {
 
     CGifAnimUI* gm = mixed.FindAs<CGifAnimUI>(L"g");
     EXPECT_EQ(GifTimer(mixed, gm)->uElapse, 100u);
-    mixed.pm.FireTimer(GifTimer(mixed, gm)->uWinTimer);
+    Inspect(mixed.pm).FireTimer(GifTimer(mixed, gm)->uWinTimer);
     EXPECT_EQ(gm->GetCurrentFrame(), 1);
     EXPECT_EQ(GifTimer(mixed, gm)->uElapse, 50u);
-    mixed.pm.FireTimer(GifTimer(mixed, gm)->uWinTimer);
+    Inspect(mixed.pm).FireTimer(GifTimer(mixed, gm)->uWinTimer);
     EXPECT_EQ(GifTimer(mixed, gm)->uElapse, 100u);
-    mixed.pm.FireTimer(GifTimer(mixed, gm)->uWinTimer);
+    Inspect(mixed.pm).FireTimer(GifTimer(mixed, gm)->uWinTimer);
     EXPECT_EQ(gm->GetCurrentFrame(), 0); // wraps
     // Timer events of other ids are not the animation's.
     Window::Send(gm, UIEVENT_TIMER, {0, 0}, 7);
@@ -206,7 +206,7 @@ TEST(GifAnim, PaintDrawsTheFrameSelectedAtThePreviousPaint) {
     w.Paint();
     EXPECT_EQ(w.Pixel(3, 2), 0xFFFF0000u); // frame 0, scaled to 8 x 4
     EXPECT_EQ(w.Pixel(7, 3), 0xFFFF0000u);
-    w.pm.FireTimer(GifTimer(w, g)->uWinTimer);
+    Inspect(w.pm).FireTimer(GifTimer(w, g)->uWinTimer);
     w.Paint();
     EXPECT_EQ(w.Pixel(3, 2), 0xFFFF0000u); // still frame 0
     w.Paint();
@@ -219,7 +219,7 @@ TEST(GifAnim, HidingStopsAndShowingRestartsAtTheFirstFrame) {
     w.Build(GifWindow(L"zero.gif"), 20, 20);
     CGifAnimUI* g = w.FindAs<CGifAnimUI>(L"g");
     w.Paint();
-    w.pm.FireTimer(GifTimer(w, g)->uWinTimer);
+    Inspect(w.pm).FireTimer(GifTimer(w, g)->uWinTimer);
     w.Paint();
     EXPECT_EQ(g->GetCurrentFrame(), 1);
     g->SetVisible(false);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "plat/gfx/gdi.h"
+#include "ui/UIManagerInspector.h"
 #include "ui/Veneer.h"
 
 #include <cstdint>
@@ -74,12 +75,12 @@ public:
     }
     bool Paint() {
         RECT all = {0, 0, pm.GetClientSize().cx, pm.GetClientSize().cy};
-        return pm.PaintOffscreen(&all);
+        return Inspect(pm).PaintOffscreen(&all);
     }
     // Premultiplied 0xAARRGGBB of the back buffer.
-    uint32_t Pixel(int x, int y) const {
+    uint32_t Pixel(int x, int y) {
         plat::DWORD v = 0;
-        plat::GetPixelArgb(pm.GetOffscreenDC(), x, y, &v);
+        plat::GetPixelArgb(Inspect(pm).GetOffscreenDC(), x, y, &v);
         return v;
     }
     CControlUI* Find(const wchar_t* name) { return pm.FindControl(name); }

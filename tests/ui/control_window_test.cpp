@@ -28,7 +28,7 @@ plat::LRESULT HostProc(plat::HWND h, plat::UINT msg, plat::WPARAM wp, plat::LPAR
         case WM_ERASEBKGND:
             return 1;
         case WM_TIMER:
-            g_pm->FireTimer(static_cast<UINT>(wp));
+            Inspect(*g_pm).FireTimer(static_cast<UINT>(wp));
             return 0;
         case WM_APP + 1:
             g_pm->ProcessDelayedCleanup();

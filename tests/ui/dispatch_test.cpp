@@ -188,7 +188,7 @@ TEST_F(Dispatch, TimersFireWithTheirLocalIdAndKeepTheirNativeId) {
     CControlUI* a = C(L"a");
     ASSERT_TRUE(win->pm.SetTimer(a, 7, 10));
     EXPECT_FALSE(win->pm.SetTimer(a, 7, 10)); // running
-    const UINT native = win->pm.GetTimers().at(0).uWinTimer;
+    const UINT native = Inspect(win->pm).GetTimers().at(0).uWinTimer;
     EXPECT_EQ(native, 17u); // (0x1000 + 1) % 240
     auto fired = [] {
         for (const EventRec& e : Events())
@@ -202,8 +202,8 @@ TEST_F(Dispatch, TimersFireWithTheirLocalIdAndKeepTheirNativeId) {
     PumpNow();
     Events().clear();
     ASSERT_TRUE(win->pm.SetTimer(a, 7, 10));
-    EXPECT_EQ(win->pm.GetTimers().size(), 1u);
-    EXPECT_EQ(win->pm.GetTimers().at(0).uWinTimer, native);
+    EXPECT_EQ(Inspect(win->pm).GetTimers().size(), 1u);
+    EXPECT_EQ(Inspect(win->pm).GetTimers().at(0).uWinTimer, native);
     EXPECT_TRUE(PumpUntil(fired));
 }
 
@@ -302,6 +302,144 @@ TEST_F(Dispatch, MessageFiltersComeFirstAndUnboundManagersHandleNothing) {
     EXPECT_FALSE(win->pm.RemoveMessageFilter(&eat));
     CPaintManagerUI unbound;
     EXPECT_FALSE(unbound.MessageHandler(WM_PAINT, 0, 0, lRes));
+}
+
+// ------------------------------------------------- a real pressed button
+
+namespace {
+
+// Client (x, y) of the button window at (600, 100); the button is at
+// (10, 10)-(110, 60), a recording control at (150, 10)-(250, 60).
+constexpr int kBx = 600, kBy = 100;
+
+const wchar_t* kButtonLayout = LR"(<Window size="300,200"><Container name="box">
+  <Button name="btn" float="true" pos="10,10,110,60"/>
+  <Rec name="r" float="true" pos="150,10,250,60"/>
+</Container></Window>)";
+
+class PressedButton : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Events().clear();
+        win = std::make_unique<HostWindow>(kButtonLayout, L"HostButtonWindow");
+        ASSERT_NE(win->Open(kBx, kBy, 300, 200), nullptr);
+        ASSERT_TRUE(PumpUntil([&] { return win->pm.GetFocus() != nullptr; }));
+        btn = static_cast<CButtonUI*>(win->pm.FindControl(L"btn"));
+        ASSERT_NE(btn, nullptr);
+        win->notes.clear();
+    }
+    void TearDown() override {
+        plat::input_mouse_button(plat::InputButtonLeft, false);
+        win.reset();
+        plat::input_mouse_move(1900, 1060);
+        PumpNow();
+    }
+    // Presses the left button over the button and keeps it down.
+    void PressButton() {
+        MoveTo(kBx + 60, kBy + 30);
+        Button(true);
+        ASSERT_TRUE(win->pm.IsCaptured());
+        ASSERT_EQ(plat::GetCapture(), win->GetHWND());
+        ASSERT_NE(btn->GetButtonState() & UISTATE_PUSHED, 0u);
+    }
+    bool Clicked() const {
+        return std::find(win->notes.begin(), win->notes.end(), L"click:btn") != win->notes.end();
+    }
+    CContainerUI* Box() { return static_cast<CContainerUI*>(win->pm.FindControl(L"box")); }
+    std::unique_ptr<HostWindow> win;
+    CButtonUI* btn = nullptr;
+};
+
+} // namespace
+
+TEST_F(PressedButton, AClosePostedWhileTheButtonIsHeldClicksNothing) {
+    PressButton();
+    std::vector<std::wstring> clicks;
+    win->onNotify = [&](TNotifyUI& msg) { clicks.push_back(msg.sType); };
+    plat::PostMessage(win->GetHWND(), WM_CLOSE, 0, 0);
+    PumpNow();
+    EXPECT_FALSE(plat::IsWindow(win->GetHWND()));
+    EXPECT_EQ(std::count(clicks.begin(), clicks.end(), L"click"), 0);
+    EXPECT_EQ(plat::GetCapture(), nullptr);
+}
+
+TEST_F(PressedButton, RemovingThePressedButtonReleasesTheCapture) {
+    PressButton();
+    ASSERT_TRUE(Box()->Remove(btn)); // delayed: destroyed by the posted clean-up
+    PumpUntil([&] { return win->pm.GetDelayedCleanupCount() == 0; });
+    EXPECT_FALSE(win->pm.IsCaptured());
+    EXPECT_EQ(plat::GetCapture(), nullptr);
+    Button(false);
+    // A click on another window reaches it.
+    HostWindow other(kLayout, L"HostTestWindowOther");
+    ASSERT_NE(other.Open(100, 400, 400, 200), nullptr);
+    PumpNow();
+    Events().clear();
+    MoveTo(100 + 50, 400 + 30);
+    Button(true);
+    Button(false);
+    EXPECT_EQ(EventsOf({UIEVENT_BUTTONDOWN, UIEVENT_BUTTONUP}),
+              (Seq{{L"a", UIEVENT_BUTTONDOWN}, {L"a", UIEVENT_BUTTONUP}}));
+}
+
+TEST_F(PressedButton, AttachingANewTreeReleasesTheCapture) {
+    PressButton();
+    CDialogBuilder builder;
+    CControlUI* root =
+        builder.Create(STRINGorID(L"<Window><Container/></Window>"), nullptr, nullptr, &win->pm);
+    ASSERT_NE(root, nullptr);
+    win->pm.AttachDialog(root);
+    EXPECT_FALSE(win->pm.IsCaptured());
+    EXPECT_EQ(plat::GetCapture(), nullptr);
+    PumpUntil([&] { return win->pm.GetDelayedCleanupCount() == 0; });
+    Button(false);
+    EXPECT_FALSE(win->pm.IsCaptured());
+}
+
+TEST_F(PressedButton, LosingTheCaptureEndsThePressWithoutAClick) {
+    // Taken away by the window system, or by a cancel-mode request: the
+    // release over the button afterwards is no click.
+    for (bool cancelMode : {false, true}) {
+        SCOPED_TRACE(cancelMode ? "WM_CANCELMODE" : "capture released");
+        PressButton();
+        if (cancelMode)
+            plat::SendMessage(win->GetHWND(), WM_CANCELMODE, 0, 0);
+        else
+            plat::ReleaseCapture();
+        EXPECT_FALSE(win->pm.IsCaptured());
+        EXPECT_EQ(plat::GetCapture(), nullptr);
+        EXPECT_EQ(btn->GetButtonState() & (UISTATE_PUSHED | UISTATE_CAPTURED), 0u);
+        Button(false);
+        EXPECT_FALSE(Clicked());
+        // The next press and release click as usual.
+        Button(true);
+        Button(false);
+        EXPECT_TRUE(Clicked());
+        win->notes.clear();
+    }
+}
+
+TEST_F(PressedButton, AButtonRemovedInItsClickHandlerOutlivesANestedModalLoop) {
+    // The handler removes its own button and then asks a question: the
+    // question's loop must not destroy the button under the handler.
+    int cleanupsDuringTheQuestion = -1;
+    win->onNotify = [&](TNotifyUI& msg) {
+        if (msg.sType != L"click")
+            return;
+        Box()->Remove(btn);
+        HostWindow question(kLayout, L"HostQuestionWindow");
+        ASSERT_NE(question.Open(kBx + 20, kBy + 20, 400, 200, win->GetHWND()), nullptr);
+        question.Close(1);
+        EXPECT_EQ(question.ShowModal(), 1u);
+        cleanupsDuringTheQuestion = win->pm.GetDelayedCleanupCount();
+    };
+    QuitGuard guard;
+    MoveTo(kBx + 60, kBy + 30);
+    Button(true);
+    Button(false);
+    EXPECT_EQ(cleanupsDuringTheQuestion, 1);
+    EXPECT_TRUE(PumpUntil([&] { return win->pm.GetDelayedCleanupCount() == 0; }));
+    EXPECT_EQ(win->pm.FindControl(L"btn"), nullptr);
 }
 
 TEST(LayeredPaint, TransparentBackgroundPushesPerPixelAlpha) {

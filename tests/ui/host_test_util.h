@@ -214,8 +214,16 @@ public:
         return h;
     }
     CPaintManagerUI& PM() { return m_PaintManager; }
+    // Key-downs that reached the window's own handler (after the
+    // pre-translation let them through).
+    LRESULT OnKeyDown(UINT, WPARAM wParam, LPARAM, bool& bHandled) override {
+        keyDowns.push_back(static_cast<UINT>(wParam));
+        bHandled = false;
+        return 0;
+    }
 
     int inits = 0;
+    std::vector<UINT> keyDowns;
     bool callBaseOnClick = true;
     std::vector<std::wstring> clicks;
 

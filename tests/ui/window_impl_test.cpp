@@ -120,6 +120,22 @@ TEST_F(WindowImpl, AltF4ClosesWithZeroWithoutOnClick) {
     EXPECT_TRUE(w.clicks.empty());
 }
 
+TEST_F(WindowImpl, AltF4WhileAButtonIsHeldClosesWithoutClickingIt) {
+    QuitGuard guard;
+    SkinWindow w;
+    ASSERT_NE(w.Open(), nullptr);
+    ShowAndPaint(w);
+    POINT pt = ScreenCentre(w, w.PM().FindControl(L"okbtn"));
+    MoveTo(pt.x, pt.y);
+    Button(true);
+    ASSERT_EQ(plat::GetCapture(), w.GetHWND());
+    plat::input_key(VK_MENU, true);
+    plat::input_key(VK_F4, true);
+    EXPECT_EQ(w.ShowModal(), 0u);
+    EXPECT_TRUE(w.clicks.empty());
+    EXPECT_EQ(plat::GetCapture(), nullptr);
+}
+
 TEST_F(WindowImpl, EnterAndEscapeHaveNoDefaultEffect) {
     SkinWindow w;
     ASSERT_NE(w.Open(), nullptr);
@@ -132,6 +148,42 @@ TEST_F(WindowImpl, EnterAndEscapeHaveNoDefaultEffect) {
     }
     EXPECT_TRUE(plat::IsWindow(w));
     EXPECT_TRUE(w.clicks.empty());
+    // The window's keyboard filter looked at both keys and let them go on.
+    EXPECT_EQ(w.keyDowns, (std::vector<UINT>{VK_ESCAPE, VK_RETURN}));
+}
+
+TEST_F(WindowImpl, TheSizeBoxAnswersItsEightHitCodesUnlessMaximised) {
+    SkinWindow w;
+    ASSERT_NE(w.Open(), nullptr);
+    ShowAndPaint(w);
+    RECT rc;
+    plat::GetWindowRect(w, &rc); // 560 x 408
+    auto hit = [&](int x, int y) {
+        return plat::SendMessage(w, WM_NCHITTEST, 0, MAKELPARAM(rc.left + x, rc.top + y));
+    };
+    // Without a size box nothing is a border.
+    EXPECT_EQ(hit(0, 200), HTCLIENT);
+    EXPECT_EQ(hit(559, 407), HTCLIENT);
+    w.PM().SetSizeBox(RECT{4, 4, 4, 4});
+    EXPECT_EQ(hit(2, 2), HTTOPLEFT);
+    EXPECT_EQ(hit(280, 3), HTTOP);
+    EXPECT_EQ(hit(558, 2), HTTOPRIGHT);
+    EXPECT_EQ(hit(3, 200), HTLEFT);
+    EXPECT_EQ(hit(559, 200), HTRIGHT);
+    EXPECT_EQ(hit(2, 406), HTBOTTOMLEFT);
+    EXPECT_EQ(hit(280, 405), HTBOTTOM);
+    EXPECT_EQ(hit(558, 406), HTBOTTOMRIGHT);
+    // Just inside the borders: the body (client width - right border is
+    // not beyond the border).
+    EXPECT_EQ(hit(4, 200), HTCLIENT);
+    EXPECT_EQ(hit(556, 200), HTCLIENT);
+    EXPECT_EQ(hit(280, 404), HTCLIENT);
+    // A maximised window has no size box.
+    plat::ShowWindow(w, SW_SHOWMAXIMIZED);
+    PumpNow();
+    plat::GetWindowRect(w, &rc);
+    EXPECT_EQ(hit(2, 500), HTCLIENT);
+    EXPECT_EQ(hit(rc.right - rc.left - 1, rc.bottom - rc.top - 1), HTCLIENT);
 }
 
 TEST_F(WindowImpl, RoundedCornersSurviveAResize) {
@@ -186,6 +238,35 @@ TEST_F(WindowImpl, MaximisedClientAreaIsTheWorkAreaWhereverItBegins) {
     plat::ClientToScreen(w, &origin);
     plat::GetWindowRect(w, &wr);
     EXPECT_EQ(origin.y, wr.top);
+}
+
+TEST_F(WindowImpl, AWindowThatDeletesItselfMayBeDestroyedFromItsOwnClickHandler) {
+    // The click handler destroys the window at once; the object, its paint
+    // manager and its controls stay until the handler's message is done.
+    static int deleted = 0;
+    struct SelfDeleting : SkinWindow {
+        SelfDeleting() : SkinWindow(L"hostwindow.xml", L"SkinSelfDeleting") {}
+        ~SelfDeleting() override { ++deleted; }
+        void OnClick(TNotifyUI& msg) override {
+            if (msg.pSender != nullptr && msg.pSender->GetName() == L"okbtn")
+                plat::DestroyWindow(m_hWnd);
+        }
+        void OnFinalMessage(HWND hWnd) override {
+            WindowImplBase::OnFinalMessage(hWnd);
+            delete this;
+        }
+    };
+    deleted = 0;
+    auto* w = new SelfDeleting;
+    HWND h = w->Open();
+    ASSERT_NE(h, nullptr);
+    ShowAndPaint(*w);
+    POINT pt = ScreenCentre(h, w->PM().FindControl(L"okbtn"));
+    MoveTo(pt.x, pt.y);
+    Button(true);
+    Button(false);
+    EXPECT_FALSE(plat::IsWindow(h));
+    EXPECT_EQ(deleted, 1);
 }
 
 TEST_F(WindowImpl, MissingLayoutEndsTheProcessWithTheMessageBox) {

@@ -76,6 +76,45 @@ TEST(WindowWnd, CloseGivesShowModalItsResultAndFinalMessageComesOnce) {
     EXPECT_EQ(w.ShowModal(), 0u);
 }
 
+TEST(WindowWnd, AWindowDestroyedInItsOwnHandlerGetsItsFinalMessageWhenTheHandlerReturns) {
+    // The object deletes itself at its final message, as it may; the
+    // handler that destroyed the window still runs on it afterwards.
+    static int deleted = 0;
+    struct SelfDeleting final : PlainWnd {
+        ~SelfDeleting() { ++deleted; }
+        LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override {
+            if (uMsg == kDestroyNow) {
+                plat::DestroyWindow(m_hWnd);
+                finalsInsideTheHandler = finals;
+                messages.push_back(uMsg); // the object is still there
+                return 0;
+            }
+            return PlainWnd::HandleMessage(uMsg, wParam, lParam);
+        }
+        void OnFinalMessage(HWND hWnd) override {
+            PlainWnd::OnFinalMessage(hWnd);
+            *reportedFinals = finals;
+            *reportedInside = finalsInsideTheHandler;
+            delete this;
+        }
+        int finalsInsideTheHandler = -1;
+        int* reportedFinals = nullptr;
+        int* reportedInside = nullptr;
+    };
+    int finals = 0, inside = -1;
+    auto* w = new SelfDeleting;
+    w->reportedFinals = &finals;
+    w->reportedInside = &inside;
+    HWND h = Popup(*w);
+    ASSERT_NE(h, nullptr);
+    deleted = 0;
+    plat::SendMessage(h, kDestroyNow, 0, 0);
+    EXPECT_FALSE(plat::IsWindow(h));
+    EXPECT_EQ(deleted, 1);
+    EXPECT_EQ(finals, 1);
+    EXPECT_EQ(inside, 0) << "the final message waits for the handler to return";
+}
+
 TEST(WindowWnd, SystemCloseCommandEndsTheLoopWithZero) {
     QuitGuard guard;
     PlainWnd w;
@@ -163,6 +202,71 @@ TEST(WindowWnd, QuitInsideTheModalLoopEndsItAndIsPostedAgain) {
     MSG m;
     ASSERT_TRUE(plat::PeekMessage(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(m.wParam, 5u);
+}
+
+namespace {
+
+// A window that runs a second modal window from one of its handlers.
+class NestingWnd : public PlainWnd {
+public:
+    static constexpr UINT kOpenInner = WM_USER + 310;
+    static constexpr UINT kAfterInner = WM_USER + 311;
+    LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override {
+        if (uMsg == kOpenInner) {
+            PlainWnd inner(L"PlainInnerWnd");
+            inner.Create(m_hWnd, L"inner", WS_POPUP, 0, 20, 20, 100, 50);
+            if (quitInside)
+                plat::PostQuitMessage(6);
+            else
+                inner.Close(5);
+            innerResult = inner.ShowModal();
+            ownerEnabledAfterInner = plat::IsWindowEnabled(m_hWnd) != FALSE;
+            if (!quitInside)
+                PostMessage(kAfterInner);
+        } else if (uMsg == kAfterInner) {
+            ++afterInner;
+            Close(2);
+        }
+        return PlainWnd::HandleMessage(uMsg, wParam, lParam);
+    }
+    bool quitInside = false;
+    UINT innerResult = 99;
+    bool ownerEnabledAfterInner = false;
+    int afterInner = 0;
+};
+
+} // namespace
+
+TEST(WindowWnd, NestedModalLoopsKeepTheirResultsAndAQuitEndsBoth) {
+    QuitGuard guard;
+    {
+        // The inner loop ends with its own result; the outer one goes on
+        // and ends with its own.
+        NestingWnd outer;
+        ASSERT_NE(Popup(outer), nullptr);
+        outer.PostMessage(NestingWnd::kOpenInner);
+        EXPECT_EQ(outer.ShowModal(), 2u);
+        EXPECT_EQ(outer.innerResult, 5u);
+        EXPECT_EQ(outer.afterInner, 1);
+        EXPECT_TRUE(outer.ownerEnabledAfterInner); // handed back by the inner loop
+    }
+    {
+        // A quit inside the inner loop ends it and then the outer loop; it
+        // is left for the loop around both.
+        NestingWnd outer;
+        outer.quitInside = true;
+        HWND h = Popup(outer);
+        ASSERT_NE(h, nullptr);
+        outer.PostMessage(NestingWnd::kOpenInner);
+        EXPECT_EQ(outer.ShowModal(), 0u);
+        EXPECT_EQ(outer.innerResult, 0u);
+        EXPECT_EQ(outer.afterInner, 0);
+        EXPECT_TRUE(plat::IsWindow(h));
+        MSG m;
+        ASSERT_TRUE(plat::PeekMessage(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+        EXPECT_EQ(m.wParam, 6u);
+        EXPECT_FALSE(plat::PeekMessage(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    }
 }
 
 TEST(WindowWnd, CentresOnTheWorkAreaAndClampsLargeWindows) {

@@ -4,6 +4,7 @@
 #include "ui/UIContainer.h"
 #include "ui/UIDlgBuilder.h"
 #include "ui/UIManager.h"
+#include "ui/UIManagerInspector.h"
 #include "ui/UIOption.h"
 #include "ui/UIProgress.h"
 
@@ -241,7 +242,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
                 err << "skinview: the layout gives no window size; use --size\n";
                 status = 2;
             } else {
-                pm.PaintOffscreen(); // lay out, so that states find positions
+                Inspect(pm).PaintOffscreen(); // lay out, so that states find positions
                 for (const StateChange& s : o.changes) {
                     std::string e = ApplyChange(pm, s);
                     if (!e.empty()) {
@@ -250,11 +251,12 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
                     }
                 }
                 RECT all = {0, 0, pm.GetClientSize().cx, pm.GetClientSize().cy};
-                pm.PaintOffscreen(&all);
+                Inspect(pm).PaintOffscreen(&all);
                 // A layout change asked for while painting takes one more.
                 if (pm.IsUpdateNeeded())
-                    pm.PaintOffscreen(&all);
-                if (status == 0 && !o.outPng.empty() && !pm.SaveOffscreenPng(o.outPng.c_str())) {
+                    Inspect(pm).PaintOffscreen(&all);
+                if (status == 0 && !o.outPng.empty() &&
+                    !Inspect(pm).SaveOffscreenPng(o.outPng.c_str())) {
                     err << "skinview: cannot write " << o.outPng << "\n";
                     status = 1;
                 }
