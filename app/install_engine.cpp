@@ -198,7 +198,7 @@ bool PreparePackages(IInstallView* view) {
     }
 
     const std::wstring installDirectory = MakeInstallDirectory(g_installFolder, config.pdfver);
-    g_productExePath = MakeProductExePath(installDirectory);
+    SetProductExePath(MakeProductExePath(installDirectory));
     WriteInstallPath(installDirectory);
 
     BuildPackageList(config, view);
