@@ -11,8 +11,6 @@ using namespace e2e;
 
 namespace {
 
-const std::string kProductName = "TarvexPDFConverSetup_2.0.1.exe";
-
 using Clock = std::chrono::steady_clock;
 const std::chrono::milliseconds kExitWait(installer::kExitWaitMs);
 
@@ -66,13 +64,10 @@ TEST(DirectClose, TheInstallWindowAsksAndAConfirmedQuitEndsWithoutTheFinishWindo
     Peer peer;
     ASSERT_TRUE(peer.Running());
     const std::string product = ProbePackage("product", 200000);
-    peer.AddPackage(kProductName, {product});
-    peer.SetConfig(ConfigJson(peer, kProductName, product));
+    ServeProduct(peer, product);
     peer.HoldConfig();
     Session s;
-    ASSERT_TRUE(s.MarkDotNetInstalled());
-    ASSERT_TRUE(s.StartInstaller(peer, kRoomyDisk));
-    const WindowInfo install = InstallFromStart(s);
+    const WindowInfo install = StartInstalling(s, peer);
     ASSERT_FALSE(install.cls.empty());
     ASSERT_TRUE(peer.WaitHeld("config"));
 
@@ -110,9 +105,7 @@ TEST(DirectClose, TheInstallWindowAfterAFailureEndsWithoutAQuestion) {
     Peer peer;
     peer.SetConfig("");
     Session s;
-    ASSERT_TRUE(s.MarkDotNetInstalled());
-    ASSERT_TRUE(s.StartInstaller(peer, kRoomyDisk));
-    const WindowInfo install = InstallFromStart(s);
+    const WindowInfo install = StartInstalling(s, peer);
     ASSERT_FALSE(install.cls.empty());
     ExpectWindow(s, install, FailurePicture("获取信息失败！", 0), "configuration failure");
     ASSERT_TRUE(CloseWindow(s, kInstallClass));
@@ -127,11 +120,8 @@ TEST(DirectClose, TheFinishWindowStartsNothing) {
     ProbeOptions options;
     options.productDir = s.InstallRoot() + "/TarvexPDFConver/2.0.1";
     const std::string product = ProbePackage("product", 200000, options);
-    peer.AddPackage(kProductName, {product});
-    peer.SetConfig(ConfigJson(peer, kProductName, product));
-    ASSERT_TRUE(s.MarkDotNetInstalled());
-    ASSERT_TRUE(s.StartInstaller(peer, kRoomyDisk));
-    ASSERT_FALSE(InstallFromStart(s).cls.empty());
+    ServeProduct(peer, product);
+    ASSERT_FALSE(StartInstalling(s, peer).cls.empty());
     ASSERT_FALSE(s.Wait(kFinishClass, 60000).cls.empty()) << s.Errors();
     ASSERT_TRUE(std::filesystem::exists(options.productDir + "/TarvexPDFConver.exe"));
     ASSERT_TRUE(CloseWindow(s, kFinishClass));
@@ -147,12 +137,9 @@ TEST(InstallDone, WhileTheQuitQuestionIsOpenTheQuestionGoesAndTheFinishWindowFol
     Peer peer;
     ASSERT_TRUE(peer.Running());
     const std::string product = ProbePackage("product", 200000, 0, true);
-    peer.AddPackage(kProductName, {product});
-    peer.SetConfig(ConfigJson(peer, kProductName, product));
+    ServeProduct(peer, product);
     Session s;
-    ASSERT_TRUE(s.MarkDotNetInstalled());
-    ASSERT_TRUE(s.StartInstaller(peer, kRoomyDisk));
-    const WindowInfo install = InstallFromStart(s);
+    const WindowInfo install = StartInstalling(s, peer);
     ASSERT_FALSE(install.cls.empty());
     ExpectInstalling(s, install);
 
@@ -195,12 +182,9 @@ TEST(ExitWait, APackageThatOutlivesTheWaitLeavesTheProcessToEndCleanly) {
     ProbeOptions options;
     options.outliveTheInstaller = true;
     const std::string product = ProbePackage("product", 200000, options);
-    peer.AddPackage(kProductName, {product});
-    peer.SetConfig(ConfigJson(peer, kProductName, product));
+    ServeProduct(peer, product);
     Session s;
-    ASSERT_TRUE(s.MarkDotNetInstalled());
-    ASSERT_TRUE(s.StartInstaller(peer, kRoomyDisk));
-    const WindowInfo install = InstallFromStart(s);
+    const WindowInfo install = StartInstalling(s, peer);
     ASSERT_FALSE(install.cls.empty());
     ASSERT_TRUE(s.WaitProbeLog("product args=/S"));
 
