@@ -1,6 +1,8 @@
 // The install context globals and their one-time initialisation.
 #include "app/install_context.h"
 
+#include <mutex>
+
 #include <boost/format.hpp>
 
 #include "app/system_queries.h"
@@ -35,6 +37,25 @@ std::wstring g_productExePath;
 std::wstring g_installDrive;
 double g_freeBytes = 0;
 std::wstring g_freeSpaceText;
+
+namespace {
+
+std::mutex& ProductExePathMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+} // namespace
+
+void SetProductExePath(const std::wstring& path) {
+    std::lock_guard<std::mutex> guard(ProductExePathMutex());
+    g_productExePath = path;
+}
+
+std::wstring ProductExePath() {
+    std::lock_guard<std::mutex> guard(ProductExePathMutex());
+    return g_productExePath;
+}
 
 std::wstring ProductApiBaseUrl() {
     return L"" TARVEX_API_URL;

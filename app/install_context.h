@@ -31,7 +31,10 @@ extern std::wstring g_configUrl;
 extern int g_dotNetInstalled;
 // The licence clause page on the product web site.
 extern std::wstring g_clauseUrl;
-// The installed product's executable (written by the install engine).
+// The installed product's executable. The install engine writes it on the
+// worker thread and the finish window reads it on the UI thread: both go
+// through SetProductExePath / ProductExePath, which order the read after the
+// write whatever ended the install window.
 extern std::wstring g_productExePath;
 // The volume (mount point) of g_installFolder (written by the start window).
 extern std::wstring g_installDrive;
@@ -39,6 +42,10 @@ extern std::wstring g_installDrive;
 extern double g_freeBytes;
 // FormatSize(g_freeBytes) (written by the start window).
 extern std::wstring g_freeSpaceText;
+
+// The hand-over of g_productExePath between threads (one lock for both).
+void SetProductExePath(const std::wstring& path);
+std::wstring ProductExePath();
 
 // Fills the globals, in this order: state and dialog result 0, install
 // folder, module path, temporary folder (created, one level, when missing),

@@ -3,7 +3,8 @@
 # downloader (the install engine's progress sink attached) against `curl -o`,
 # FileMd5Hex against `md5sum` on the same file, and the download's peak
 # memory above the process's start. Prints the figures and the ratios
-# (ours / peer throughput; goal >= 0.9 for both, memory goal < 16 MiB).
+# (ours / peer throughput; goal >= 0.9 for the download and >= 1.0 for
+# the MD5, memory goal < 16 MiB).
 #
 #   bench/compare_net.sh [size_MiB] [build_dir]     defaults: 512, build/bench
 #
@@ -63,8 +64,9 @@ done
 "$bench" download "$url" "$work/ours.bin" >/dev/null
 cmp -s "$work/src.bin" "$work/ours.bin" || { echo "downloaded file differs"; exit 1; }
 
-ours_md5=999999; peer_md5=999999
+ours_md5=999999; peer_md5=999999; alone_md5=999999
 for run in 1 2; do
+  alone_md5="$(best "$alone_md5" "$("$bench" md5mem "$work/src.bin" | awk '/^seconds/ {print $2}')")"
   out="$("$bench" md5 "$work/src.bin")"
   ours_md5="$(best "$ours_md5" "$(awk '/^seconds/ {print $2}' <<<"$out")")"
   digest="$(awk '/^digest/ {print tolower($2)}' <<<"$out")"
@@ -74,10 +76,12 @@ done
 [ "$digest" = "$peer" ] || { echo "digests differ: $digest vs $peer"; exit 1; }
 
 awk -v mib="$size_mib" -v od="$ours_dl" -v cd="$curl_dl" -v om="$ours_md5" -v pm="$peer_md5" \
-    -v peak="$peak" 'BEGIN {
+    -v am="$alone_md5" -v peak="$peak" 'BEGIN {
   printf "download  %5d MiB: ours %7.1f MiB/s  curl   %7.1f MiB/s  ratio %.2f (goal >= 0.90)\n",
          mib, mib / od, mib / cd, cd / od
-  printf "md5       %5d MiB: ours %7.1f MiB/s  md5sum %7.1f MiB/s  ratio %.2f (goal >= 0.90)\n",
+  printf "md5       %5d MiB: ours %7.1f MiB/s  md5sum %7.1f MiB/s  ratio %.2f (goal >= 1.00)\n",
          mib, mib / om, mib / pm, pm / om
+  printf "md5 alone %5d MiB: the hash over memory %7.1f MiB/s (the most FileMd5Hex can reach)\n",
+         mib, mib / am
   printf "download peak memory above start: %.1f MiB (goal < 16)\n", peak / 1024
 }'

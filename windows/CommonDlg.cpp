@@ -1,6 +1,9 @@
 // The message dialog and the two questions the installer asks with it.
 #include "windows/CommonDlg.h"
 
+#include <utility>
+#include <vector>
+
 #include "app/install_context.h"
 #include "ui/UIContainer.h"
 #include "ui/UIControl.h"
@@ -15,6 +18,12 @@ const wchar_t* const kLowDiskText = L"安装磁盘空间不足！";
 
 enum class DialogForm { Message, YesNo };
 
+// The dialogs open now, the innermost last, each with its owner.
+std::vector<std::pair<HWND, HWND>>& OpenDialogs() {
+    static std::vector<std::pair<HWND, HWND>> open;
+    return open;
+}
+
 // Creates a dialog over `owner`, shows one form and deletes it again.
 int RunDialog(HWND owner, DialogForm form, LPCTSTR text) {
     auto* dlg = new CommonDlg();
@@ -24,10 +33,12 @@ int RunDialog(HWND owner, DialogForm form, LPCTSTR text) {
         return g_dialogResult;
     }
     dlg->m_hOwner = owner;
+    OpenDialogs().emplace_back(owner, dlg->GetHWND());
     if (form == DialogForm::YesNo)
         dlg->ShowYesNoBox(kDialogTitle, text);
     else
         dlg->ShowMessageBox(kDialogTitle, text);
+    OpenDialogs().pop_back();
     const int result = g_dialogResult;
     delete dlg;
     return result;
@@ -109,6 +120,16 @@ void CommonDlg::OnClick(TNotifyUI& msg) {
     else
         return;
     Close(1);
+}
+
+bool DismissDialogOver(HWND owner) {
+    for (const auto& open : OpenDialogs()) {
+        if (open.first == owner) {
+            plat::PostMessage(open.second, WM_CLOSE, 0, 0);
+            return true;
+        }
+    }
+    return false;
 }
 
 void AskQuit(HWND owner, int& result) {

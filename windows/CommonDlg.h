@@ -59,4 +59,9 @@ void AskQuit(HWND owner, int& result);
 // the dialog's result.
 void WarnLowDiskSpace(HWND owner, int& result);
 
+// Closes the message dialog now open over `owner`, if any, as dismissed
+// (unless one of its buttons has answered already); it goes once its loop
+// takes the close. True when there was one.
+bool DismissDialogOver(HWND owner);
+
 } // namespace installer

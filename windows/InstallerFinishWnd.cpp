@@ -18,9 +18,9 @@ void InstallerFinishWnd::InitWindow() {
 void InstallerFinishWnd::OnClick(TNotifyUI& msg) {
     if (!IsFrom(msg, m_pStartBtn))
         return;
-    if (plat::PathFileExists(g_productExePath.c_str()))
-        plat::ShellExecute(m_hWnd, L"open", g_productExePath.c_str(), nullptr, nullptr,
-                           SW_SHOWMAXIMIZED);
+    const std::wstring product = ProductExePath();
+    if (plat::PathFileExists(product.c_str()))
+        plat::ShellExecute(m_hWnd, L"open", product.c_str(), nullptr, nullptr, SW_SHOWMAXIMIZED);
     Close(1);
 }
 

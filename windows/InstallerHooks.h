@@ -17,6 +17,10 @@ struct InstallerTestHooks {
     // Replaces the free-space query of an install drive (a mount point);
     // null: GetDiskFreeBytes.
     std::function<bool(const std::wstring& drive, double& freeBytes)> diskFreeBytes;
+    // The window name ("InstallerInstallWnd", ...) of an installer window
+    // whose creation fails, as when the system refuses a window; empty:
+    // every window is created.
+    std::wstring failWindowCreation;
 };
 
 InstallerTestHooks& TestHooks();

@@ -130,6 +130,8 @@ void InstallerInstallWnd::OnClick(TNotifyUI& msg) {
 }
 
 void InstallerInstallWnd::OnQuit() {
+    if (m_bCloseChosen || m_bAsking)
+        return;
     if (GetConfigOk() == 0) {
         // The engine has stopped after a failure: end without a question.
         Cancel();
@@ -138,12 +140,25 @@ void InstallerInstallWnd::OnQuit() {
         return;
     }
     int result = kDialogDismissed;
+    m_bAsking = true;
     AskQuit(m_hWnd, result);
+    m_bAsking = false;
+    // The engine finished while the question was open: the question went
+    // with it, and the finish window follows.
+    if (m_bInstallDone) {
+        CloseChosen();
+        return;
+    }
     if (result != kDialogConfirmed)
         return;
     // The worker stops downloading and starts nothing from here on.
     Cancel();
     g_installState = 0;
+    CloseChosen();
+}
+
+void InstallerInstallWnd::CloseChosen() {
+    m_bCloseChosen = true;
     Close(1);
 }
 
@@ -164,17 +179,24 @@ LRESULT InstallerInstallWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lPar
         ApplyFailure(text);
         return 0;
     }
-    case WM_SYSCOMMAND:
-        // Alt+F4 is the close button: closing the window without a word
-        // would leave g_installState at 1 and show the finish window over an
-        // installation that never ended.
-        if ((wParam & 0xFFF0) == SC_CLOSE) {
+    case WM_CLOSE:
+        // Alt+F4 (the system close command sends WM_CLOSE), the automation's
+        // close, a session manager: each is the close button. Closing
+        // without a word would leave g_installState at 1 and show the finish
+        // window over an installation that never ended.
+        if (!m_bCloseChosen) {
             OnQuit();
             return 0;
         }
         break;
     case WM_INSTALL_DONE:
-        Close(1);
+        m_bInstallDone = true;
+        // With the quit question open the window waits for it to go: the
+        // question's own loop runs here, under the close button's handler.
+        if (m_bAsking)
+            DismissDialogOver(m_hWnd);
+        else
+            CloseChosen();
         break;
     default:
         break;

@@ -9,7 +9,10 @@
 //
 // Its close button asks whether to quit (confirmed: g_installState 0, the
 // engine is cancelled and the window closes); after a failure it ends the
-// installer at once.
+// installer at once. Every other close (Alt+F4, a WM_CLOSE from anywhere)
+// takes the close button's path: the window closes by itself only when the
+// engine has finished or the user has confirmed quitting, so the finish
+// window never follows an installation that did not end.
 #pragma once
 
 #include <atomic>
@@ -66,8 +69,10 @@ private:
     // On the window's thread: shows a progress value / the failure text.
     void ApplyProgress(int value);
     void ApplyFailure(const std::wstring& text);
-    // The close button, and the system close command (Alt+F4).
+    // The close button, and any close the window did not choose itself.
     void OnQuit();
+    // Closes the window for one of its own reasons (WM_CLOSE then passes).
+    void CloseChosen();
 
     // The handle as the worker sees it (m_hWnd belongs to the UI thread).
     std::atomic<HWND> m_hWndForWorker{nullptr};
@@ -75,6 +80,14 @@ private:
     std::atomic<bool> m_bProgressPosted{false};
     std::mutex m_failureMutex;
     std::wstring m_strFailure;
+
+    // Set once the window has chosen to close (the engine finished or the
+    // user confirmed quitting); until then a WM_CLOSE asks.
+    bool m_bCloseChosen = false;
+    // The quit question is open (a second close does not ask again).
+    bool m_bAsking = false;
+    // WM_INSTALL_DONE has arrived: the installation ran to its end.
+    bool m_bInstallDone = false;
 
     std::mutex m_workerMutex;
     std::condition_variable m_workerDone;

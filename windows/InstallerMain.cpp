@@ -10,6 +10,7 @@
 
 #include "app/install_context.h"
 #include "app/stat_globals.h"
+#include "plat/sys/process.h"
 #include "stat/ZrStat.h"
 #include "ui/UIManager.h"
 #include "windows/InstallerFinishWnd.h"
@@ -57,17 +58,22 @@ std::wstring StatBaseUrl() {
 
 // Creates `window` without owner, centres it on the screen and runs it
 // modally. A window still there afterwards (a quit message ended its loop)
-// is destroyed, so that nothing stays on screen once the run goes on.
-void RunModal(InstallerFrameWnd* window, LPCTSTR title,
+// is destroyed, so that nothing stays on screen once the run goes on. False
+// when the window could not be created (nothing was shown).
+bool RunModal(InstallerFrameWnd* window, LPCTSTR title,
               const std::function<void(HWND)>& created = nullptr) {
+    const std::wstring& refused = TestHooks().failWindowCreation;
+    if (!refused.empty() && refused == title)
+        return false;
     if (window->CreateFrame(nullptr, title) == nullptr)
-        return;
+        return false;
     if (created)
         created(window->GetHWND());
     window->CenterWindow();
     window->ShowModal();
     if (plat::IsWindow(window->GetHWND()))
         plat::DestroyWindow(window->GetHWND());
+    return true;
 }
 
 // The launch report is held (see wWinMain) until the start window is on the
@@ -106,9 +112,17 @@ void RunWindows() {
         return;
 
     g_pInstallWnd = new (std::nothrow) InstallerInstallWnd();
-    if (g_pInstallWnd == nullptr)
+    if (g_pInstallWnd == nullptr) {
+        g_installState = 0;
         return;
-    RunModal(g_pInstallWnd, L"InstallerInstallWnd");
+    }
+    if (!RunModal(g_pInstallWnd, L"InstallerInstallWnd")) {
+        // Nothing was installed: no finish window. A worker started before
+        // the creation failed stops where it is.
+        g_pInstallWnd->Cancel();
+        g_installState = 0;
+        return;
+    }
     if (g_installState == 0)
         return;
 
@@ -121,8 +135,10 @@ void RunWindows() {
 // Waits, at most kExitWaitMs, until no report is in flight and the worker
 // (stopping after a quit) has ended, then releases the install window when
 // its worker is gone. No window is left by now; the thread's queue is still
-// emptied meanwhile, so that nothing waits on this thread in vain.
-void WaitForTheEnd(ns_zr_stat::ZrStat* stat) {
+// emptied meanwhile, so that nothing waits on this thread in vain. True when
+// everything ended; false when the wait ran out with the worker or a report
+// still at work.
+bool WaitForTheEnd(ns_zr_stat::ZrStat* stat) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kExitWaitMs);
     for (;;) {
         MSG msg;
@@ -149,6 +165,8 @@ void WaitForTheEnd(ns_zr_stat::ZrStat* stat) {
         delete g_pInstallWnd;
         g_pInstallWnd = nullptr;
     }
+    const bool reportsDone = stat == nullptr || stat->ReportsInFlight() == 0;
+    return reportsDone && g_pInstallWnd == nullptr;
 }
 
 } // namespace
@@ -181,6 +199,13 @@ int wWinMain(plat::HINSTANCE hInstance, plat::HINSTANCE /*hPrevInstance*/, wchar
 
     if (stat != nullptr)
         stat->CollectAppExitInfo();
-    WaitForTheEnd(stat);
+    if (!WaitForTheEnd(stat)) {
+        // The worker (a package still running after a quit) or a report (a
+        // silent statistics server) is still at work and may walk the
+        // package list, the downloader or the client at any moment: the
+        // process ends here, without destroying them under it. The registry
+        // commits each value as it is written, so nothing is lost.
+        plat::ExitProcess(1);
+    }
     return 1;
 }

@@ -21,6 +21,7 @@
 
 #include "plat/automation/automation.h"
 #include "plat/backend/input.h"
+#include "plat/sys/process.h"
 #include "plat/sys/text.h"
 #include "plat/win/dialog_answers.h"
 #include "plat/win/observe.h"
@@ -467,6 +468,10 @@ bool AutomationStart(const char* socketPath) {
     }
     s.running = true;
     SetDialogAnswersExpected(true);
+    // A program ended by ExitProcess runs no destructor: its socket file
+    // goes all the same.
+    static const bool removedAtExit = (OnProcessExit([] { Srv().RemoveOwnFile(); }), true);
+    (void)removedAtExit;
     return true;
 }
 

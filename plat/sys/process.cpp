@@ -12,8 +12,10 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <cwctype>
+#include <mutex>
 #include <thread>
 
 #include "plat/sys/internal.h"
@@ -407,6 +409,41 @@ BOOL TerminateProcess(HANDLE process, UINT) {
     if (!TryReap(*object))
         ::kill(object->pid, SIGKILL);
     return TRUE;
+}
+
+namespace {
+
+struct ExitActions {
+    std::mutex mutex;
+    std::vector<void (*)()> actions;
+};
+
+ExitActions& TheExitActions() {
+    static ExitActions* actions = new ExitActions; // never destroyed: used at the very end
+    return *actions;
+}
+
+} // namespace
+
+void OnProcessExit(void (*action)()) {
+    if (action == nullptr)
+        return;
+    ExitActions& all = TheExitActions();
+    std::lock_guard<std::mutex> lock(all.mutex);
+    all.actions.push_back(action);
+}
+
+void ExitProcess(UINT exitCode) {
+    std::vector<void (*)()> actions;
+    {
+        ExitActions& all = TheExitActions();
+        std::lock_guard<std::mutex> lock(all.mutex);
+        actions = all.actions;
+    }
+    for (auto it = actions.rbegin(); it != actions.rend(); ++it)
+        (*it)();
+    std::fflush(nullptr);
+    ::_exit(static_cast<int>(exitCode));
 }
 
 BOOL StartProcessWithOutput(const std::wstring& program, const std::vector<std::wstring>& args,

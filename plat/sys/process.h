@@ -98,6 +98,17 @@ BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 // FALSE with ERROR_INVALID_HANDLE for anything but an open process handle.
 BOOL TerminateProcess(HANDLE process, UINT exitCode);
 
+// Ends the calling process at once with `exitCode`, as Win32's ExitProcess
+// does for a program's own code: static destructors and atexit handlers do
+// not run, so threads still at work never meet objects destroyed under them.
+// First the standard streams are flushed and the actions registered with
+// OnProcessExit run, the last registered first.
+[[noreturn]] void ExitProcess(UINT exitCode);
+// Registers `action` to run when ExitProcess ends the process (removing a
+// file that names this process, say). Thread-safe; actions cannot be
+// unregistered and must themselves be safe to run at any time.
+void OnProcessExit(void (*action)());
+
 // Linux only: starts `program` (a path, or a name searched on PATH) with the
 // arguments `args` directly, never through a shell, and hands back what it
 // writes. Its standard input is /dev/null, its standard error is ours, its

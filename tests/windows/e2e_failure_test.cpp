@@ -8,7 +8,6 @@ using namespace e2e;
 
 namespace {
 
-const std::string kProductName = "TarvexPDFConverSetup_2.0.1.exe";
 const std::string kConfigFailure = "获取信息失败！";
 const std::string kInstallFailure = "安装失败！";
 
@@ -17,16 +16,6 @@ void CloseAfterFailure(Session& s, const WindowInfo& install) {
     FinalClick(s, install, ControlRect(kInstall, "closebtn", kWndW, kWndH));
     EXPECT_FALSE(s.Has(kDialogClass));
     EXPECT_EQ(s.Exit(), 1) << s.Errors();
-}
-
-// The run up to the install window against `peer`.
-WindowInfo StartInstalling(Session& s, Peer& peer, std::vector<std::string> extra = {},
-                           std::vector<std::string> prefix = {}) {
-    std::vector<std::string> args = kRoomyDisk;
-    args.insert(args.end(), extra.begin(), extra.end());
-    EXPECT_TRUE(s.MarkDotNetInstalled());
-    EXPECT_TRUE(s.StartInstaller(peer, args, prefix));
-    return InstallFromStart(s);
 }
 
 bool HasInstallEvent(Peer& peer) {

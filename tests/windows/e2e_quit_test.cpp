@@ -6,8 +6,6 @@ using namespace e2e;
 
 namespace {
 
-const std::string kProductName = "TarvexPDFConverSetup_2.0.1.exe";
-
 // A start window with the quit question open over it, as on the screen.
 Scene StartWithQuestion(const WindowInfo& start) {
     Scene scene;
@@ -118,18 +116,24 @@ TEST(QuitDuringDownload, ConfirmedClosesAtOnceAndNothingRunsEvenWhenTheDownloadC
                     2, 2);
     ExpectScene(s, scene, WithShadow(install.rect), "quit question over the download");
 
-    // The exit report is kept waiting, so the process lives on after the
-    // window has gone; the download is let go meanwhile.
-    peer.DelayReports(3000);
+    // The exit report is kept waiting until released, so the process lives
+    // on after the window has gone; the download is let go meanwhile.
+    peer.DelayReports(60000);
     ConfirmQuit(s);
     EXPECT_TRUE(s.WaitGone(kInstallClass, 2000));
-    EXPECT_FALSE(s.Has(kFinishClass));
+    ASSERT_TRUE(peer.WaitReports(2));
+    // No window is left on the screen while the reports are waited for.
+    ASSERT_TRUE(s.Running());
+    const std::vector<WindowInfo> left = s.Windows();
+    ASSERT_TRUE(s.Running());
+    for (const WindowInfo& w : left)
+        EXPECT_FALSE(w.visible) << w.cls << " \"" << w.title << "\" is still shown";
     // The rest of the package could arrive now, while the process still
     // waits for its reports: it is never started.
     peer.Release(kProductName);
+    peer.Release("reports");
     EXPECT_EQ(s.Exit(), 1) << s.Errors();
     EXPECT_EQ(s.ProbeLog(), "");
-    // No window was left on the screen while the reports were waited for.
     EXPECT_EQ(peer.Reports().size(), 2u);
 }
 

@@ -7,7 +7,6 @@ using namespace e2e;
 
 namespace {
 
-const std::string kProductName = "TarvexPDFConverSetup_2.0.1.exe";
 const std::string kDotNetName = "dotNetFx40.exe";
 
 std::string RegistryValue(Session& s, const std::string& key, const std::string& name) {
@@ -126,12 +125,15 @@ TEST(InstallerRun, InstallsDotNetFirstThenTheProductStartsItAndReportsThreeTimes
 TEST(InstallerRun, WithDotNetPresentOnlyTheProductIsFetchedAndTheBarRunsToTheEnd) {
     Peer peer;
     ASSERT_TRUE(peer.Running());
-    const std::string product = ProbePackage("product", 400000, 0, true);
+    Session s;
+    ProbeOptions options;
+    options.waitForGo = true;
+    options.productDir = s.InstallRoot() + "/TarvexPDFConver/2.0.1";
+    const std::string product = ProbePackage("product", 400000, options);
     const size_t hold = product.size() * 37 / 100 + 100;
     peer.AddPackage(kProductName, {product, hold});
     peer.SetConfig(ConfigJson(peer, kProductName, product, kDotNetName, "unused"));
 
-    Session s;
     // .NET 4 (the Client profile alone) is installed already.
     int code = -1;
     testutil::Run(std::string(REGTOOL_PATH) + " --store '" + s.Path("registry.db") +
@@ -153,9 +155,13 @@ TEST(InstallerRun, WithDotNetPresentOnlyTheProductIsFetchedAndTheBarRunsToTheEnd
     EXPECT_EQ(peer.Requests(kDotNetName), 0);
     EXPECT_EQ(s.ProbeLog(),
               "product args=/S installPath=" + s.InstallRoot() + "/TarvexPDFConver/2.0.1\n");
+    ASSERT_TRUE(std::filesystem::exists(options.productDir + "/TarvexPDFConver.exe"));
     // Closed with Alt+F4, the finish window starts nothing.
     s.Key("alt+f4"); // the last key of the run: no answer awaited
     EXPECT_EQ(s.Exit(), 1);
+    // A product started by the window would have logged its start by now.
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_EQ(s.ProbeLog().find("started"), std::string::npos) << s.ProbeLog();
 }
 
 TEST(InstallerRun, TheShippedProgramShowsItsStartWindowAndEndsWithOne) {
@@ -165,6 +171,9 @@ TEST(InstallerRun, TheShippedProgramShowsItsStartWindowAndEndsWithOne) {
     ASSERT_FALSE(start.cls.empty()) << s.Errors();
     EXPECT_EQ(start.Width(), kWndW);
     EXPECT_EQ(start.Height(), kWndH);
+    // The folder and the space (from the real disk) lie in the hidden
+    // options: the window shows the same picture on any machine.
+    ExpectWindow(s, start, StartPicture(StartState{}), "shipped start window");
     ASSERT_TRUE(ClickClose(s, start, kStart));
     ConfirmQuit(s);
     EXPECT_EQ(s.Exit(), 1) << s.Errors();

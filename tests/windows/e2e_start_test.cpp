@@ -9,16 +9,6 @@ using namespace e2e;
 
 namespace {
 
-bool WaitForText(const std::function<std::string()>& read, const std::string& text,
-                 int timeoutMs = 10000) {
-    for (int waited = 0; waited < timeoutMs; waited += 20) {
-        if (read().find(text) != std::string::npos)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
-
 // The low-disk warning over a start window in `state`.
 Scene StartWithWarning(const WindowInfo& start, const StartState& state) {
     Scene scene;

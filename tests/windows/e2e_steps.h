@@ -22,6 +22,9 @@ const char* const kInstallClass = "InstallerDownloadlWnd";
 const char* const kFinishClass = "InstallerFinishWnd";
 const char* const kDialogClass = "CommonDlg";
 
+// The product package's name on the download host.
+const std::string kProductName = "TarvexPDFConverSetup_2.0.1.exe";
+
 const std::string kQuitText = "您确定要退出TarvexPDF安装过程？";
 const std::string kLowDiskText = "安装磁盘空间不足！";
 
@@ -146,6 +149,24 @@ inline WindowInfo InstallFromStart(Session& session) {
     WindowInfo install = session.Wait(kInstallClass);
     EXPECT_FALSE(install.cls.empty()) << session.Errors();
     return install;
+}
+
+// Serves `product` as the product package, its digest in the
+// configuration.
+inline void ServeProduct(Peer& peer, const std::string& product) {
+    peer.AddPackage(kProductName, {product});
+    peer.SetConfig(ConfigJson(peer, kProductName, product));
+}
+
+// With .NET present, the run against `peer` (with `extra` arguments, and
+// `prefix` in front of the program) up to the install window.
+inline WindowInfo StartInstalling(Session& s, Peer& peer, std::vector<std::string> extra = {},
+                                  std::vector<std::string> prefix = {}) {
+    std::vector<std::string> args = kRoomyDisk;
+    args.insert(args.end(), extra.begin(), extra.end());
+    EXPECT_TRUE(s.MarkDotNetInstalled());
+    EXPECT_TRUE(s.StartInstaller(peer, args, prefix));
+    return InstallFromStart(s);
 }
 
 // Clicks a window's close button ("closebtn" of its layout).

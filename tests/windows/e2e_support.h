@@ -23,6 +23,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -79,8 +80,15 @@ public:
         m_server.set_keep_alive_max_count(1);
         m_server.Get(R"(/api/soft/pdf/type/install/sp/1\.0/ver/([^/]*)/channel/([^/]*))",
                      [this](const httplib::Request& req, httplib::Response& res) {
+                         {
+                             std::lock_guard<std::mutex> guard(m_mutex);
+                             m_configPaths.push_back(req.path);
+                             m_held["config"] = m_holdConfig;
+                             m_changed.notify_all();
+                         }
+                         if (m_holdConfig)
+                             WaitReleased("config", std::chrono::seconds(120));
                          std::lock_guard<std::mutex> guard(m_mutex);
-                         m_configPaths.push_back(req.path);
                          res.set_content(m_config, "application/json");
                      });
         m_server.Get(R"(/pkg/([^/]+))", [this](const httplib::Request& req,
@@ -140,6 +148,12 @@ public:
     }
     // Each report's answer waits this long unless "reports" is released.
     void DelayReports(int ms) { m_reportDelayMs = ms; }
+    // The configuration's answer waits until "config" is released (WaitHeld
+    // "config" tells when it was asked for).
+    void HoldConfig() {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        m_holdConfig = true;
+    }
 
     // Waits until the host has sent a package up to its hold point.
     bool WaitHeld(const std::string& name, int timeoutMs = 20000) {
@@ -253,6 +267,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_stopping = false;
+    bool m_holdConfig = false;
     std::string m_config;
     std::vector<std::string> m_configPaths;
     std::map<std::string, std::shared_ptr<PackageSpec>> m_packages;
@@ -282,23 +297,65 @@ inline std::string ConfigJson(const Peer& peer, const std::string& productName,
     return "{\"code\":\"200\",\"data\":{" + data + "}}";
 }
 
+// How a package made by ProbePackage behaves besides logging its start.
+struct ProbeOptions {
+    int exitCode = 0;
+    // Waits (at most 60 s) until Session::Go before it logs and ends.
+    bool waitForGo = false;
+    // Logs its start, then waits (at most 60 s) until the installer that
+    // started it has ended (its automation socket is gone), logs "outlived"
+    // and ends at once.
+    bool outliveTheInstaller = false;
+    // Puts a product stand-in at <productDir>/TarvexPDFConver.exe: started,
+    // it logs "started" (with its arguments) through the probe.
+    std::string productDir;
+};
+
 // A package script that runs the probe under `name` (the probe appends a
-// line to $PROBE_LOG) and exits with `exitCode`, padded to `bytes`.
-// With `waitForGo` it first waits (at most 60 s) until Session::Go.
-inline std::string ProbePackage(const std::string& name, size_t bytes, int exitCode = 0,
-                                bool waitForGo = false) {
+// line to $PROBE_LOG) and exits with the options' code, padded to `bytes`.
+inline std::string ProbePackage(const std::string& name, size_t bytes,
+                                const ProbeOptions& options) {
+    const std::string probe = "\"" + std::string(TARVEX_PACKAGE_PROBE) + "\"";
     std::string script = "#!/bin/sh\n";
-    if (waitForGo)
+    if (options.waitForGo)
         script += "i=0\nwhile [ ! -e \"$PROBE_LOG.go\" ] && [ $i -lt 1200 ]; do sleep 0.05; "
                   "i=$((i+1)); done\n";
-    script += "\"" + std::string(TARVEX_PACKAGE_PROBE) + "\" " + name + " \"$@\"\nexit " +
-              std::to_string(exitCode) + "\n";
+    if (!options.productDir.empty())
+        script += "mkdir -p '" + options.productDir + "'\nprintf '#!/bin/sh\\nexec " + probe +
+                  " started \"$@\"\\n' > '" + options.productDir +
+                  "/TarvexPDFConver.exe'\nchmod +x '" + options.productDir +
+                  "/TarvexPDFConver.exe'\n";
+    script += probe + " " + name + " \"$@\"\n";
+    if (options.outliveTheInstaller)
+        script += "i=0\nwhile [ -e \"$PLAT_AUTOMATION\" ] && [ $i -lt 6000 ]; do sleep 0.01; "
+                  "i=$((i+1)); done\necho outlived >> \"$PROBE_LOG\"\n";
+    script += "exit " + std::to_string(options.exitCode) + "\n";
     while (script.size() < bytes)
         script += "# padding padding padding padding padding padding padding padding\n";
     return script;
 }
 
+// The same with an exit code and, with `waitForGo`, the wait for Session::Go.
+inline std::string ProbePackage(const std::string& name, size_t bytes, int exitCode = 0,
+                                bool waitForGo = false) {
+    ProbeOptions options;
+    options.exitCode = exitCode;
+    options.waitForGo = waitForGo;
+    return ProbePackage(name, bytes, options);
+}
+
 // ---------------------------------------------------------------- Session
+
+// Waits (bounded) until what `read` returns contains `text`.
+inline bool WaitForText(const std::function<std::string()>& read, const std::string& text,
+                        int timeoutMs = 10000) {
+    for (int waited = 0; waited < timeoutMs; waited += 20) {
+        if (read().find(text) != std::string::npos)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
 
 struct WindowInfo {
     std::string hwnd;
@@ -328,6 +385,10 @@ public:
     std::string ProbeLog() const { return testutil::ReadAll(m_root / "probe.log"); }
     std::string Output() const { return testutil::ReadAll(m_root / "out.txt"); }
     std::string Opened() const { return testutil::ReadAll(m_root / "opened.txt"); }
+    // Waits (bounded) until the probe log holds `text`.
+    bool WaitProbeLog(const std::string& text, int timeoutMs = 20000) const {
+        return WaitForText([this] { return ProbeLog(); }, text, timeoutMs);
+    }
     // Lets a package made with ProbePackage(..., waitForGo) go on.
     void Go() const { testutil::WriteAll(m_root / "probe.log.go", "go"); }
 

@@ -8,11 +8,16 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
+#include "app/install_context.h"
 #include "plat/sys/files.h"
+#include "plat/sys/text.h"
+#include "tests/common/test_util.h"
 #include "ui/UIManager.h"
+#include "windows/InstallerFinishWnd.h"
 
 using namespace installer;
 
@@ -158,4 +163,61 @@ TEST_F(InstallWindow, CallsAfterTheWindowHasGoneAreDropped) {
     EXPECT_FALSE(
         plat::PeekMessage(&msg, nullptr, WM_INSTALL_PROGRESS, WM_INSTALL_FAILURE, PM_REMOVE));
     PumpNow();
+}
+
+namespace {
+
+// An install window whose worker hands over the product's path and ends
+// the installation, as the engine does once the product has installed.
+class HandOverInstallWnd : public InstallerInstallWnd {
+public:
+    explicit HandOverInstallWnd(std::wstring product) : m_strProduct(std::move(product)) {}
+    ~HandOverInstallWnd() {
+        if (m_worker.joinable())
+            m_worker.join();
+    }
+
+protected:
+    void StartWorker() override {
+        m_worker = std::thread([this] {
+            SetProductExePath(m_strProduct);
+            InstallDone();
+        });
+    }
+
+private:
+    std::wstring m_strProduct;
+    std::thread m_worker;
+};
+
+} // namespace
+
+// The product path crosses from the worker to the finish window: written on
+// the worker's thread, read on the window's when its button is activated.
+TEST(FinishWindowHandOver, TheButtonStartsTheProductTheWorkerNamed) {
+    CPaintManagerUI::SetInstance(plat::GetModuleHandle(nullptr));
+    testutil::TempDir dir("finish_handover");
+    const std::string product = dir / "TarvexPDFConver.exe";
+    const std::string marker = dir / "started";
+    testutil::WriteAll(product, "#!/bin/sh\necho started > '" + marker + "'\n");
+    std::filesystem::permissions(product, std::filesystem::perms::owner_all);
+    const std::wstring saved = ProductExePath();
+    SetProductExePath(L"");
+
+    HandOverInstallWnd install(plat::Utf8ToWide(product));
+    ASSERT_NE(install.CreateFrame(nullptr, L"InstallerInstallWnd"), nullptr);
+    const HWND hInstall = install.GetHWND();
+    // WM_INSTALL_DONE closes the window once the path has been handed over.
+    EXPECT_TRUE(PumpUntil([&] { return !plat::IsWindow(hInstall); }));
+
+    InstallerFinishWnd finish;
+    ASSERT_NE(finish.CreateFrame(nullptr, L"InstallerFinishWnd"), nullptr);
+    const HWND hFinish = finish.GetHWND();
+    CControlUI* start = finish.GetPaintManager().FindControl(L"startbtn");
+    ASSERT_NE(start, nullptr);
+    EXPECT_TRUE(start->Activate());
+    EXPECT_TRUE(PumpUntil([&] { return !plat::IsWindow(hFinish); }));
+    EXPECT_TRUE(PumpUntil([&] { return std::filesystem::exists(marker); }))
+        << "the product was not started";
+    SetProductExePath(saved);
 }

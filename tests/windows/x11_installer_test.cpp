@@ -21,8 +21,6 @@ namespace {
 
 constexpr uint32_t kRoot = 0xFF2B5797; // the root colour the X session sets
 
-const std::string kProductName = "TarvexPDFConverSetup_2.0.1.exe";
-
 std::string Str(int v) {
     return std::to_string(v);
 }

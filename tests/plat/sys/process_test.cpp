@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "plat/sys/files.h"
@@ -322,4 +325,40 @@ TEST(ShellNotify, AsksTheDesktopToRefresh) {
 
     ScopedEnv path("PATH", dir / "nothing-here");
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr); // no tool: no effect
+}
+
+namespace {
+
+std::string g_exitMarkers; // the folder the exit actions below write into
+
+void WriteActionMarker() {
+    systest::WriteAll(g_exitMarkers + "/action", "ran");
+}
+
+void WriteAtExitMarker() {
+    systest::WriteAll(g_exitMarkers + "/atexit", "ran");
+}
+
+} // namespace
+
+// The end of a process with threads still at work: the registered actions
+// run and open streams are flushed, but no atexit handler (nor destructor).
+TEST(ExitProcessDeathTest, RunsTheExitActionsButNoAtExitHandler) {
+    TempDir dir;
+    g_exitMarkers = dir.Path();
+    // Forked where it stands, so that the child writes into this folder.
+    ::testing::FLAGS_gtest_death_test_style = "fast";
+    EXPECT_EXIT(
+        {
+            std::atexit(WriteAtExitMarker);
+            OnProcessExit(WriteActionMarker);
+            // Left open and unflushed: ExitProcess flushes it.
+            FILE* buffered = std::fopen((dir / "buffered").c_str(), "w");
+            std::fputs("kept", buffered);
+            ExitProcess(7);
+        },
+        ::testing::ExitedWithCode(7), "");
+    EXPECT_EQ(systest::ReadAll(dir / "action"), "ran");
+    EXPECT_EQ(systest::ReadAll(dir / "buffered"), "kept");
+    EXPECT_FALSE(std::filesystem::exists(dir / "atexit"));
 }

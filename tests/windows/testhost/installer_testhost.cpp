@@ -9,6 +9,8 @@
 //                                      "*" answers for every other drive
 //   --stall-seconds N                  a download receiving nothing for N
 //                                      seconds is abandoned
+//   --fail-window NAME                 creating the installer window NAME
+//                                      (e.g. InstallerInstallWnd) fails
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -36,6 +38,8 @@ int main(int argc, char** argv) {
         } else if (option == "--disk" && value.find('=') != std::string::npos) {
             const size_t eq = value.find('=');
             disks[plat::Utf8ToWide(value.substr(0, eq))] = value.substr(eq + 1);
+        } else if (option == "--fail-window") {
+            hooks.failWindowCreation = plat::Utf8ToWide(value);
         } else if (option == "--stall-seconds") {
             g_downloader.stallSeconds = std::atol(value.c_str());
         } else {
