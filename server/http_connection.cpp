@@ -155,7 +155,19 @@ void Connection::BeginRequest(bool fresh) {
     m_phase = Phase::Idle;
     m_core.MarkIdle(shared_from_this());
     ArmDeadline(fresh ? m_core.limits.headerTimeout : m_core.limits.idleTimeout);
-    Read();
+    // A waiting connection holds no read buffer: the read begins when the
+    // first byte (or the close) is there.
+    m_buffer.shrink_to_fit();
+    m_socket.async_wait(tcp::socket::wait_read, [self = shared_from_this()](const error_code& ec) {
+        if (self->m_phase != Phase::Idle || ec == net::error::operation_aborted) {
+            return;
+        }
+        if (ec) {
+            self->Close();
+            return;
+        }
+        self->Read();
+    });
 }
 
 void Connection::Read() {
