@@ -25,15 +25,24 @@ import time
 HOST = "127.0.0.1"
 
 
+async def connect(port, stats):
+    """A new connection, or None (counted, after a second's pause)."""
+    try:
+        reader, writer = await asyncio.open_connection(HOST, port)
+    except OSError:
+        stats["refused"] += 1
+        await asyncio.sleep(1)
+        return None
+    stats["opened"] += 1
+    return reader, writer
+
+
 async def slow_client(port, until, stats):
     while time.monotonic() < until:
-        try:
-            reader, writer = await asyncio.open_connection(HOST, port)
-        except OSError:
-            stats["refused"] += 1
-            await asyncio.sleep(1)
+        connection = await connect(port, stats)
+        if connection is None:
             continue
-        stats["opened"] += 1
+        reader, writer = connection
         try:
             writer.write(b"GET /service/clause HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ")
             await writer.drain()
@@ -57,13 +66,10 @@ async def slow_client(port, until, stats):
 
 async def idle_client(port, until, stats):
     while time.monotonic() < until:
-        try:
-            reader, writer = await asyncio.open_connection(HOST, port)
-        except OSError:
-            stats["refused"] += 1
-            await asyncio.sleep(1)
+        connection = await connect(port, stats)
+        if connection is None:
             continue
-        stats["opened"] += 1
+        reader, writer = connection
         try:
             remaining = until - time.monotonic()
             if remaining > 0:
