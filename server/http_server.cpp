@@ -2,6 +2,8 @@
 // pool, and the stop.
 #include "server/http_server.h"
 
+#include <pthread.h>
+#include <signal.h>
 #include <sys/resource.h>
 
 #include <boost/asio/post.hpp>
@@ -338,7 +340,16 @@ void HttpServer::Start() {
     core.work.emplace(core.io.get_executor());
     core.pool.Start(core.limits.workers);
     for (size_t i = 0; i < std::max<size_t>(core.limits.ioThreads, 1); ++i) {
-        core.ioThreads.emplace_back([&core] { core.io.run(); });
+        core.ioThreads.emplace_back([&core] {
+            // sendfile(2) cannot be told not to raise SIGPIPE on a connection
+            // the client has closed; blocked here, it fails with EPIPE
+            // instead of ending the process that embeds the server.
+            sigset_t pipe;
+            sigemptyset(&pipe);
+            sigaddset(&pipe, SIGPIPE);
+            pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+            core.io.run();
+        });
     }
     net::post(core.acceptStrand, [&core] { core.Accept(); });
 }

@@ -392,3 +392,18 @@ TEST(HttpRoutes, PatternsMatchWholeDecodedSegments) {
     }
     EXPECT_FALSE(distd::MatchPathPattern("/", "//", m));
 }
+
+// A client that goes away in the middle of a download ends that answer only.
+TEST(HttpLayer, AClientLeavingMidDownloadEndsOnlyItsOwnAnswer) {
+    CatalogueFolder folder;
+    RunningService service(folder, [](distd::ServiceOptions& o) { o.downloadRate = 64 * 1024; });
+    ASSERT_TRUE(service.Started());
+    for (int i = 0; i < 3; ++i) {
+        RawConnection raw(service->Port());
+        raw.Send(Get("/download/setup.exe"));
+        EXPECT_EQ(FirstStatus(raw.Read(1s, 500ms)), 200); // some 30 KiB of 200000
+        raw.Close();
+    }
+    std::this_thread::sleep_for(1s); // the paced sends meet the closed sockets
+    EXPECT_LT(TimeLicencePage(service), 5s);
+}
