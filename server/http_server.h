@@ -14,8 +14,10 @@
 //   makes no progress for sendTimeout ends its connection.
 // - At most maxConnections are open (lowered to fit the descriptor limit).
 //   At the cap the connection idle the longest is closed for the new one;
-//   with none idle, accepting pauses until one ends (the kernel's listen
-//   queue, as long as the system allows, holds the rest).
+//   with none idle, accepting pauses until one ends or waits (the kernel's
+//   listen queue, as long as the system allows, holds the rest). The
+//   connection accepted when the cap is found full is still served, so the
+//   count may pass the cap by one.
 // - Framing per HTTP/1.1: a body on any method is read (within
 //   maxBodyBytes, else 413) and dropped, never taken for the next request;
 //   Content-Length with Transfer-Encoding, a transfer coding other than
