@@ -407,3 +407,21 @@ TEST(HttpLayer, AClientLeavingMidDownloadEndsOnlyItsOwnAnswer) {
     std::this_thread::sleep_for(1s); // the paced sends meet the closed sockets
     EXPECT_LT(TimeLicencePage(service), 5s);
 }
+
+// The listen queue holds a burst of new connections (the kernel shows its
+// length as the listening socket's send queue).
+TEST(HttpLayer, ListensWithALongQueue) {
+    CatalogueFolder folder;
+    RunningService service(folder);
+    ASSERT_TRUE(service.Started());
+    int rc = -1;
+    const std::string line =
+        testutil::Run("ss -ltnH 'sport = :" + std::to_string(service->Port()) + "' 2>&1", rc);
+    ASSERT_EQ(rc, 0) << line;
+    std::istringstream fields(line);
+    std::string state;
+    long received = -1;
+    long queue = -1;
+    fields >> state >> received >> queue;
+    EXPECT_GE(queue, 1024) << line;
+}
