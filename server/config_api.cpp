@@ -45,17 +45,17 @@ std::string DownloadUrl(const std::string& baseUrl, const std::string& package) 
     return baseUrl + "/download/" + PercentEncode(package);
 }
 
-std::string PublicBaseUrl(const Catalogue& catalogue, const httplib::Request& req) {
+std::string PublicBaseUrl(const Catalogue& catalogue, const HttpRequest& req) {
     if (!catalogue.publicUrl.empty()) {
         return catalogue.publicUrl;
     }
-    const std::string host = req.get_header_value("Host");
+    const std::string host = req.Header("Host");
     if (IsPlainHost(host)) {
         return "http://" + host;
     }
-    const bool v6 = req.local_addr.find(':') != std::string::npos;
-    return "http://" + (v6 ? "[" + req.local_addr + "]" : req.local_addr) + ":" +
-           std::to_string(req.local_port);
+    const bool v6 = req.localAddr.find(':') != std::string::npos;
+    return "http://" + (v6 ? "[" + req.localAddr + "]" : req.localAddr) + ":" +
+           std::to_string(req.localPort);
 }
 
 ConfigAnswer AnswerConfig(const Catalogue& catalogue, DigestCache& digests,
@@ -119,16 +119,17 @@ ConfigAnswer AnswerConfig(const Catalogue& catalogue, DigestCache& digests,
     return ConfigAnswer{200, Compact(root)};
 }
 
-void AddConfigRoutes(httplib::Server& server, CatalogueHolder& catalogues) {
-    server.Get(R"(/api/soft/pdf/type/install/sp/1\.0/ver/([^/]+)/channel/([^/]+))",
-               [&catalogues](const httplib::Request& req, httplib::Response& res) {
+void AddConfigRoutes(HttpServer& server, CatalogueHolder& catalogues) {
+    // On the pool: a package's digest may have to be computed first.
+    server.Get("/api/soft/pdf/type/install/sp/1.0/ver/{}/channel/{}",
+               [&catalogues](const HttpRequest& req, HttpResponse& res) {
                    const std::shared_ptr<const Catalogue> catalogue = catalogues.Get();
                    const ConfigAnswer answer =
-                       AnswerConfig(*catalogue, catalogues.Digests(), req.matches[1],
-                                    req.matches[2], PublicBaseUrl(*catalogue, req));
+                       AnswerConfig(*catalogue, catalogues.Digests(), req.matches.at(0),
+                                    req.matches.at(1), PublicBaseUrl(*catalogue, req));
                    res.status = answer.status;
-                   res.set_header("Cache-Control", "no-store");
-                   res.set_content(answer.body, "application/json; charset=utf-8");
+                   res.SetHeader("Cache-Control", "no-store");
+                   res.SetContent(answer.body, "application/json; charset=utf-8");
                });
 }
 

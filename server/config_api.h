@@ -6,11 +6,10 @@
 // API's failure form, which the installer reads as "no configuration".
 #pragma once
 
-#include <httplib.h>
-
 #include <string>
 
 #include "server/catalogue.h"
+#include "server/http_server.h"
 
 namespace distd {
 
@@ -28,11 +27,11 @@ ConfigAnswer AnswerConfig(const Catalogue& catalogue, DigestCache& digests,
 // The base URL of this service as the request reached it: the catalogue's
 // public URL when it has one, else http:// and the request's Host (when it
 // is a plain host[:port]), else the address the request arrived on.
-std::string PublicBaseUrl(const Catalogue& catalogue, const httplib::Request& req);
+std::string PublicBaseUrl(const Catalogue& catalogue, const HttpRequest& req);
 
 // The download URL of a package under a base URL.
 std::string DownloadUrl(const std::string& baseUrl, const std::string& package);
 
-void AddConfigRoutes(httplib::Server& server, CatalogueHolder& catalogues);
+void AddConfigRoutes(HttpServer& server, CatalogueHolder& catalogues);
 
 } // namespace distd

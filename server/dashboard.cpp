@@ -278,9 +278,11 @@ std::string RenderDashboard(const Figures& figures, int64_t now, const ServiceSt
 
     if (status.live) {
         html << "<section><h2>This instance</h2><table id=\"service\">";
-        for (const auto& line : IngestStatusLines(status.ingest)) {
-            html << "<tr><td>" << HtmlEscape(line.first) << "</td><td class=\"n\">"
-                 << HtmlEscape(line.second) << "</td></tr>";
+        for (const auto& lines : {IngestStatusLines(status.ingest), HttpStatusLines(status.http)}) {
+            for (const auto& line : lines) {
+                html << "<tr><td>" << HtmlEscape(line.first) << "</td><td class=\"n\">"
+                     << HtmlEscape(line.second) << "</td></tr>";
+            }
         }
         html << "</table></section>";
     }
@@ -304,10 +306,30 @@ IngestStatusLines(const IngestQueue::Counters& ingest) {
     };
 }
 
+std::vector<std::pair<std::string, std::string>> HttpStatusLines(const HttpCounters& http) {
+    return {
+        {"connections open (waiting for a request)",
+         std::to_string(http.open) + " (" + std::to_string(http.idle) + ") of at most " +
+             std::to_string(http.maxConnections)},
+        {"connections accepted", std::to_string(http.accepted)},
+        {"requests answered", std::to_string(http.requests)},
+        {"closed idle: timeout", std::to_string(http.idleClosed)},
+        {"closed idle: room for a new one", std::to_string(http.evicted)},
+        {"refused: too slow (408)", std::to_string(http.timedOut)},
+        {"refused: malformed (400)", std::to_string(http.malformed)},
+        {"refused: too large (413, 414, 431)", std::to_string(http.oversized)},
+        {"answers cut: client not reading", std::to_string(http.sendStalled)},
+        {"accepting paused at the cap", std::to_string(http.acceptPauses)},
+        {"accept failures", std::to_string(http.acceptErrors)},
+    };
+}
+
 std::string RenderIngestStatus(const ServiceStatus& status) {
     std::string text = status.store + "\n";
-    for (const auto& line : IngestStatusLines(status.ingest)) {
-        text += line.first + ": " + line.second + "\n";
+    for (const auto& lines : {IngestStatusLines(status.ingest), HttpStatusLines(status.http)}) {
+        for (const auto& line : lines) {
+            text += line.first + ": " + line.second + "\n";
+        }
     }
     return text;
 }

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "server/http_server.h"
 #include "server/ingest.h"
 #include "server/store.h"
 
@@ -21,6 +22,7 @@ struct ServiceStatus {
     std::string catalogue;
     std::string store;
     IngestQueue::Counters ingest;
+    HttpCounters http;
     bool live = false; // false for `distd stats` (no running service)
 };
 
@@ -34,6 +36,8 @@ std::string RenderDashboard(const Figures& figures, int64_t now, const ServiceSt
 std::vector<std::pair<std::string, std::string>>
 IngestStatusLines(const IngestQueue::Counters& ingest);
 std::string RenderIngestStatus(const ServiceStatus& status);
+// The same for the HTTP layer's connections and refusals.
+std::vector<std::pair<std::string, std::string>> HttpStatusLines(const HttpCounters& http);
 
 // The figures as plain text tables (printable, no control characters).
 std::string RenderStatsTable(const Figures& figures, int64_t now);

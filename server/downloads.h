@@ -5,12 +5,11 @@
 // end). A request with several ranges gets the whole file, as HTTP allows.
 #pragma once
 
-#include <httplib.h>
-
 #include <cstdint>
 #include <string>
 
 #include "server/catalogue.h"
+#include "server/http_server.h"
 
 namespace distd {
 
@@ -25,13 +24,9 @@ enum class RangeKind {
 // several ranges, is ignored (Whole).
 RangeKind ParseByteRange(const std::string& header, uint64_t size, uint64_t& first, uint64_t& last);
 
-// An HTTP date (IMF-fixdate) and back; false for a text that is not one.
-std::string HttpDate(int64_t secondsSince1970);
-bool ParseHttpDate(const std::string& text, int64_t& secondsSince1970);
-
 // With `bytesPerSecond` above 0 each answer's body is paced to at most that
-// rate (a download then holds its worker for as long as it lasts).
-void AddDownloadRoutes(httplib::Server& server, CatalogueHolder& catalogues,
+// rate (a paced download costs a timer, not a thread, while it waits).
+void AddDownloadRoutes(HttpServer& server, CatalogueHolder& catalogues,
                        uint64_t bytesPerSecond = 0);
 
 } // namespace distd

@@ -1,319 +1,600 @@
-// Worker pool and size-limited socket stream under httplib's request
-// processing.
+// One connection of the HTTP server: its phases are
+//   Idle     waiting for the first byte of a request (closable at the cap)
+//   Header   reading the request line and headers (header deadline)
+//   Body     reading the body (body deadline)
+//   Handling the route's handler runs (no deadline: the stop grace bounds it)
+//   Sending  writing the answer (a deadline for each step of progress)
+//   Draining after a final answer: our side is shut, what the client still
+//            sends is read and dropped for a moment, then the close
+//   Closed
 #include "server/http_connection.h"
 
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
-#include <mutex>
-#include <thread>
-#include <vector>
+#include <ctime>
+
+#include <boost/asio/dispatch.hpp>
+#include <boost/asio/post.hpp>
 
 namespace distd {
 
+namespace http = boost::beast::http;
+using boost::system::error_code;
+
 namespace {
 
+constexpr size_t kReadBytes = 16 * 1024;
 constexpr size_t kHeadCaptureBytes = 1024;
+// What a closing connection reads and drops at most, and for how long.
+constexpr size_t kDrainBytes = 16 * 1024 * 1024;
+constexpr std::chrono::milliseconds kDrainTime{2000};
+// A file answer sends at most this much before letting other connections on
+// the same thread have a turn.
+constexpr uint64_t kFileTurnBytes = 4 * 1024 * 1024;
+constexpr uint64_t kPacedChunkMax = 256 * 1024;
 
-// A fixed set of threads; enqueue blocks while the backlog is full, which
-// holds the accept loop (and lets the kernel's listen queue push back).
-class BoundedPool : public httplib::TaskQueue {
-public:
-    BoundedPool(size_t threads, size_t backlog) : m_backlog(backlog ? backlog : 1) {
-        for (size_t i = 0; i < (threads ? threads : 1); ++i) {
-            m_threads.emplace_back([this] { Work(); });
-        }
-    }
-    ~BoundedPool() override { shutdown(); }
-
-    void enqueue(std::function<void()> fn) override {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_room.wait(lock, [this] { return m_jobs.size() < m_backlog || m_shutdown; });
-        m_jobs.push_back(std::move(fn));
-        m_work.notify_one();
-    }
-
-    void shutdown() override {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_shutdown && m_threads.empty()) {
-                return;
-            }
-            m_shutdown = true;
-        }
-        m_work.notify_all();
-        m_room.notify_all();
-        for (std::thread& thread : m_threads) {
-            thread.join();
-        }
-        m_threads.clear();
-    }
-
-private:
-    void Work() {
-        for (;;) {
-            std::function<void()> fn;
-            {
-                std::unique_lock<std::mutex> lock(m_mutex);
-                m_work.wait(lock, [this] { return m_shutdown || !m_jobs.empty(); });
-                if (m_jobs.empty()) {
-                    return; // shut down with nothing left to do
-                }
-                fn = std::move(m_jobs.front());
-                m_jobs.pop_front();
-            }
-            m_room.notify_one();
-            fn();
-        }
-    }
-
-    const size_t m_backlog;
-    std::mutex m_mutex;
-    std::condition_variable m_work;
-    std::condition_variable m_room;
-    std::deque<std::function<void()>> m_jobs;
-    std::vector<std::thread> m_threads;
-    bool m_shutdown = false;
-};
-
-bool WaitFor(int fd, short events, int timeoutMs) {
-    pollfd p{fd, events, 0};
-    for (;;) {
-        const int rc = ::poll(&p, 1, timeoutMs);
-        if (rc < 0 && errno == EINTR) {
-            continue;
-        }
-        return rc > 0;
-    }
+// A header value as it may go on the wire: no line breaks.
+std::string HeaderSafe(const std::string& value) {
+    std::string out = value;
+    std::replace_if(
+        out.begin(), out.end(), [](char ch) { return ch == '\r' || ch == '\n'; }, ' ');
+    return out;
 }
 
-std::string AddressText(const sockaddr_storage& addr, int& port) {
-    char text[INET6_ADDRSTRLEN] = "";
-    port = 0;
-    if (addr.ss_family == AF_INET) {
-        const auto* in = reinterpret_cast<const sockaddr_in*>(&addr);
-        ::inet_ntop(AF_INET, &in->sin_addr, text, sizeof(text));
-        port = ntohs(in->sin_port);
-    } else if (addr.ss_family == AF_INET6) {
-        const auto* in6 = reinterpret_cast<const sockaddr_in6*>(&addr);
-        ::inet_ntop(AF_INET6, &in6->sin6_addr, text, sizeof(text));
-        port = ntohs(in6->sin6_port);
-    }
-    return text;
-}
-
-// A buffered socket stream that counts the bytes each request reads, keeps
-// the first of them, and notes the status line of the answer it writes.
-class LimitedStream : public httplib::Stream {
-public:
-    LimitedStream(int fd, const ConnectionLimits& limits) : m_fd(fd), m_limits(limits) {
-        m_buffer.resize(16 * 1024);
-    }
-
-    // Starts counting a new request.
-    void BeginRequest() {
-        m_requestBytes = 0;
-        m_exceeded = false;
-        m_head.clear();
-        m_status = 0;
-        m_sawLineEnd = false;
-    }
-    bool Exceeded() const { return m_exceeded; }
-    bool SawLineEnd() const { return m_sawLineEnd; }
-    int Status() const { return m_status; }
-    const std::string& Head() const { return m_head; }
-    bool HasBuffered() const { return m_begin < m_end; }
-
-    bool is_readable() const override {
-        return HasBuffered() || WaitFor(m_fd, POLLIN, m_limits.readTimeoutSeconds * 1000);
-    }
-    bool is_writable() const override {
-        return WaitFor(m_fd, POLLOUT, m_limits.writeTimeoutSeconds * 1000);
-    }
-
-    ssize_t read(char* ptr, size_t size) override {
-        if (m_requestBytes >= m_limits.maxRequestBytes) {
-            m_exceeded = true;
-            return -1;
-        }
-        if (!HasBuffered()) {
-            if (!WaitFor(m_fd, POLLIN, m_limits.readTimeoutSeconds * 1000)) {
-                return -1;
+// "http://host:port/path?q" (absolute form) to "/path?q".
+std::string OriginForm(std::string target) {
+    for (const char* scheme : {"http://", "https://"}) {
+        const size_t length = std::strlen(scheme);
+        if (target.size() >= length && EqualsNoCase(target.substr(0, length), scheme)) {
+            const size_t slash = target.find_first_of("/?", length);
+            if (slash == std::string::npos) {
+                return "/";
             }
-            ssize_t got;
-            do {
-                got = ::recv(m_fd, m_buffer.data(), m_buffer.size(), 0);
-            } while (got < 0 && errno == EINTR);
-            if (got <= 0) {
-                return got;
-            }
-            m_begin = 0;
-            m_end = static_cast<size_t>(got);
-        }
-        size_t n = std::min(size, m_end - m_begin);
-        n = std::min(n, m_limits.maxRequestBytes - m_requestBytes);
-        std::memcpy(ptr, m_buffer.data() + m_begin, n);
-        if (m_head.size() < kHeadCaptureBytes) {
-            m_head.append(ptr, std::min(n, kHeadCaptureBytes - m_head.size()));
-        }
-        if (!m_sawLineEnd && std::memchr(ptr, '\n', n) != nullptr) {
-            m_sawLineEnd = true;
-        }
-        m_begin += n;
-        m_requestBytes += n;
-        return static_cast<ssize_t>(n);
-    }
-
-    ssize_t write(const char* ptr, size_t size) override {
-        if (m_status == 0 && size >= 12 && std::memcmp(ptr, "HTTP/1.", 7) == 0) {
-            m_status = (ptr[9] - '0') * 100 + (ptr[10] - '0') * 10 + (ptr[11] - '0');
-        }
-        if (!is_writable()) {
-            return -1;
-        }
-        ssize_t sent;
-        do {
-            sent = ::send(m_fd, ptr, size, MSG_NOSIGNAL);
-        } while (sent < 0 && errno == EINTR);
-        return sent;
-    }
-
-    void get_remote_ip_and_port(std::string& ip, int& port) const override {
-        sockaddr_storage addr{};
-        socklen_t len = sizeof(addr);
-        if (::getpeername(m_fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
-            ip = AddressText(addr, port);
+            target = target.substr(slash);
+            return target[0] == '/' ? target : "/" + target;
         }
     }
-    void get_local_ip_and_port(std::string& ip, int& port) const override {
-        sockaddr_storage addr{};
-        socklen_t len = sizeof(addr);
-        if (::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
-            ip = AddressText(addr, port);
-        }
-    }
-    socket_t socket() const override { return m_fd; }
-
-private:
-    int m_fd;
-    const ConnectionLimits& m_limits;
-    std::vector<char> m_buffer;
-    size_t m_begin = 0;
-    size_t m_end = 0;
-    size_t m_requestBytes = 0;
-    bool m_exceeded = false;
-    bool m_sawLineEnd = false;
-    int m_status = 0;
-    std::string m_head;
-};
-
-// Answers a request refused for its size, then reads and drops what the
-// client still sends (at most 16 MiB or 2 seconds) before the close, so the
-// close does not reset the connection under the client's feet.
-void RefuseAndLinger(int fd, int status) {
-    const std::string answer =
-        std::string("HTTP/1.1 ") +
-        (status == 414 ? "414 URI Too Long" : "431 Request Header Fields Too Large") +
-        "\r\nContent-Type: text/plain\r\nContent-Length: 18\r\nConnection: close\r\n\r\n"
-        "request too large\n";
-    (void)::send(fd, answer.data(), answer.size(), MSG_NOSIGNAL);
-    ::shutdown(fd, SHUT_WR);
-    char sink[16384];
-    size_t drained = 0;
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (drained < 16 * 1024 * 1024 && std::chrono::steady_clock::now() < until) {
-        if (!WaitFor(fd, POLLIN, 200)) {
-            continue;
-        }
-        const ssize_t got = ::recv(fd, sink, sizeof(sink), 0);
-        if (got <= 0) {
-            break;
-        }
-        drained += static_cast<size_t>(got);
-    }
+    return target;
 }
 
 } // namespace
 
-LimitedServer::LimitedServer(const ConnectionLimits& limits) : m_limits(limits) {
-    const size_t workers = limits.workers;
-    const size_t pending = limits.pendingConnections;
-    new_task_queue = [workers, pending] { return new BoundedPool(workers, pending); };
-    set_read_timeout(limits.readTimeoutSeconds, 0);
-    set_write_timeout(limits.writeTimeoutSeconds, 0);
-    set_keep_alive_timeout(limits.keepAliveSeconds);
-    set_keep_alive_max_count(limits.keepAliveRequests);
-    set_payload_max_length(limits.maxRequestBytes);
-    // A response goes out as several writes (head, then body); without this
-    // a kept-alive client waits for its delayed acknowledgement (about 40 ms)
-    // before each answer arrives whole.
-    set_tcp_nodelay(true);
+Connection::Connection(HttpServer::Core& core, tcp::socket socket)
+    : m_core(core), m_socket(std::move(socket)), m_timer(m_socket.get_executor()) {}
+
+Connection::~Connection() {
+    m_core.Unregister(this);
 }
 
-bool LimitedServer::process_and_close_socket(socket_t sock) {
-    // An answer goes out as headers and body in two writes; without this the
-    // body would wait for the client's delayed acknowledgement.
-    const int one = 1;
-    ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
-    LimitedStream stream(sock, m_limits);
-    bool ok = false;
-    for (size_t count = m_limits.keepAliveRequests; count > 0; --count) {
-        // Wait for the next request of a kept-alive connection, checking for
-        // a stop of the server now and then.
-        bool ready = stream.HasBuffered();
-        const auto until =
-            std::chrono::steady_clock::now() + std::chrono::seconds(m_limits.keepAliveSeconds);
-        while (!ready && svr_sock_ != INVALID_SOCKET && std::chrono::steady_clock::now() < until) {
-            ready = WaitFor(sock, POLLIN, 100);
+void Connection::Start() {
+    net::dispatch(m_socket.get_executor(), [self = shared_from_this()] {
+        error_code ec;
+        // An answer's head and its file body go out in separate writes.
+        self->m_socket.set_option(tcp::no_delay(true), ec);
+        // sendfile(2) on the socket must not block the I/O thread.
+        self->m_socket.native_non_blocking(true, ec);
+        const tcp::endpoint remote = self->m_socket.remote_endpoint(ec);
+        if (!ec) {
+            self->m_remoteAddr = remote.address().to_string();
+            self->m_remotePort = remote.port();
         }
-        if (!ready || svr_sock_ == INVALID_SOCKET) {
-            break;
+        const tcp::endpoint local = self->m_socket.local_endpoint(ec);
+        if (!ec) {
+            self->m_localAddr = local.address().to_string();
+            self->m_localPort = local.port();
         }
-        stream.BeginRequest();
-        bool closed = false;
-        // httplib parses the Range header itself and would apply it to any
-        // answer; the download handler reads the header on its own.
-        ok = process_request(stream, count == 1, closed,
-                             [](httplib::Request& req) { req.ranges.clear(); });
-        if (stream.Exceeded()) {
-            OversizedRequest refused;
-            refused.status = stream.SawLineEnd() ? 431 : 414;
-            refused.head = stream.Head();
-            int port = 0;
-            stream.get_remote_ip_and_port(refused.source, port);
-            RefuseAndLinger(sock, refused.status);
-            if (m_onOversized) {
-                m_onOversized(refused);
+        self->BeginRequest(true);
+    });
+}
+
+void Connection::CloseIfIdle() {
+    net::dispatch(m_socket.get_executor(), [self = shared_from_this()] {
+        if (self->m_phase == Phase::Idle) {
+            ++self->m_core.counts.evicted;
+            self->Close();
+        }
+    });
+}
+
+void Connection::BeginStop() {
+    net::dispatch(m_socket.get_executor(), [self = shared_from_this()] {
+        // A request being handled or answered finishes (and the answer says
+        // the connection closes); anything else ends now.
+        if (self->m_phase != Phase::Handling && self->m_phase != Phase::Sending) {
+            self->Close();
+        }
+    });
+}
+
+void Connection::ForceClose() {
+    net::dispatch(m_socket.get_executor(), [self = shared_from_this()] { self->Close(); });
+}
+
+void Connection::Arm(Clock::time_point when, void (Connection::*then)()) {
+    const uint64_t generation = ++m_timerGeneration;
+    m_timer.expires_at(when);
+    m_timer.async_wait([self = shared_from_this(), generation, then](const error_code& ec) {
+        if (ec || generation != self->m_timerGeneration || self->m_phase == Phase::Closed) {
+            return; // re-armed, disarmed or closed meanwhile
+        }
+        ((*self).*then)();
+    });
+}
+
+void Connection::Disarm() {
+    ++m_timerGeneration;
+    m_timer.cancel();
+}
+
+void Connection::BeginRequest(bool fresh) {
+    m_fresh = fresh;
+    m_parser.emplace();
+    m_parser->header_limit(static_cast<std::uint32_t>(m_core.limits.maxHeaderBytes));
+    m_parser->body_limit(m_core.limits.maxBodyBytes);
+    m_parser->eager(true);
+    m_scanned = 0;
+    m_scan = HeaderScan();
+    m_head.clear();
+    if (m_core.stopping) {
+        Close();
+        return;
+    }
+    if (m_buffer.size() > 0) {
+        // The next request came with the last one (pipelined).
+        m_phase = Phase::Header;
+        ArmDeadline(m_core.limits.headerTimeout);
+        Parse();
+        return;
+    }
+    m_phase = Phase::Idle;
+    m_core.MarkIdle(shared_from_this());
+    ArmDeadline(fresh ? m_core.limits.headerTimeout : m_core.limits.idleTimeout);
+    // A waiting connection holds no read buffer: the read begins when the
+    // first byte (or the close) is there.
+    m_buffer.shrink_to_fit();
+    m_socket.async_wait(tcp::socket::wait_read, [self = shared_from_this()](const error_code& ec) {
+        if (self->m_phase != Phase::Idle || ec == net::error::operation_aborted) {
+            return;
+        }
+        if (ec) {
+            self->Close();
+            return;
+        }
+        self->Read();
+    });
+}
+
+void Connection::Read() {
+    m_socket.async_read_some(m_buffer.prepare(kReadBytes),
+                             [self = shared_from_this()](const error_code& ec, size_t bytes) {
+                                 self->OnRead(ec, bytes);
+                             });
+}
+
+void Connection::OnRead(const error_code& ec, size_t bytes) {
+    if (m_phase == Phase::Closed || ec == net::error::operation_aborted) {
+        return; // closed, or the read was cancelled on purpose (a deadline)
+    }
+    if (ec) {
+        Close(); // the client closed or reset: nothing to answer
+        return;
+    }
+    m_buffer.commit(bytes);
+    switch (m_phase) {
+    case Phase::Idle:
+        m_core.MarkBusy(this);
+        m_phase = Phase::Header;
+        if (!m_fresh) {
+            ArmDeadline(m_core.limits.headerTimeout);
+        }
+        Parse();
+        return;
+    case Phase::Header:
+    case Phase::Body:
+        Parse();
+        return;
+    case Phase::Draining:
+        m_drained += m_buffer.size();
+        m_buffer.consume(m_buffer.size());
+        if (m_drained >= kDrainBytes) {
+            Close();
+        } else {
+            Read();
+        }
+        return;
+    default:
+        return;
+    }
+}
+
+bool Connection::ScanHeader() {
+    // Every byte of the header is seen once, in order, before the parser
+    // takes it (the parser consumes the request line as soon as it is whole,
+    // so the buffer does not always begin with the request).
+    const auto data = m_buffer.data();
+    const char* bytes = static_cast<const char*>(data.data());
+    const size_t size = data.size();
+    for (; m_scanned < size && !m_scan.ended; ++m_scanned) {
+        const char ch = bytes[m_scanned];
+        if (m_head.size() < kHeadCaptureBytes) {
+            m_head.push_back(ch);
+        }
+        ++m_scan.bytes;
+        if (ch == '\n') {
+            if (!m_scan.afterCR) {
+                return true; // a line ends without CR
             }
-            ok = false;
-            break;
-        }
-        if (stream.Status() == 414 && m_onOversized) {
-            // httplib's own limit on the request line (shorter than ours).
-            OversizedRequest refused;
-            refused.status = 414;
-            refused.head = stream.Head();
-            int port = 0;
-            stream.get_remote_ip_and_port(refused.source, port);
-            m_onOversized(refused);
-        }
-        if (!ok || closed) {
-            break;
+            if (m_scan.lineLength == 0 && m_scan.lines > 0) {
+                m_scan.ended = true; // the empty line: a body may hold anything
+            }
+            if (m_scan.lines == 0) {
+                m_scan.requestLineBytes = m_scan.bytes;
+            }
+            ++m_scan.lines;
+            m_scan.lineLength = 0;
+            m_scan.afterCR = false;
+        } else if (ch == '\r') {
+            m_scan.afterCR = true;
+        } else {
+            m_scan.afterCR = false;
+            ++m_scan.lineLength;
         }
     }
-    ::shutdown(sock, SHUT_RDWR);
-    ::close(sock);
-    return ok;
+    return false;
+}
+
+void Connection::EnterBody() {
+    if (m_phase == Phase::Header && m_parser->is_header_done()) {
+        m_phase = Phase::Body;
+        ArmDeadline(m_core.limits.bodyTimeout);
+    }
+}
+
+void Connection::Parse() {
+    for (;;) {
+        if (!m_parser->is_header_done() && ScanHeader()) {
+            ++m_core.counts.malformed;
+            Refuse(400, "malformed request: a line ends without CR\n");
+            return;
+        }
+        if (m_buffer.size() == 0) {
+            EnterBody();
+            Read();
+            return;
+        }
+        error_code ec;
+        const size_t used = m_parser->put(m_buffer.data(), ec);
+        m_buffer.consume(used);
+        m_scanned -= std::min(used, m_scanned);
+        if (ec == http::error::need_more) {
+            EnterBody();
+            Read();
+            return;
+        }
+        if (ec == http::error::header_limit) {
+            RefuseOversized();
+            return;
+        }
+        if (ec == http::error::body_limit) {
+            ++m_core.counts.oversized;
+            Refuse(413, "request body too large\n");
+            return;
+        }
+        if (ec) {
+            ++m_core.counts.malformed;
+            Refuse(400, "malformed request: " + ec.message() + "\n");
+            return;
+        }
+        if (m_parser->is_done()) {
+            Dispatch();
+            return;
+        }
+        EnterBody();
+        if (used == 0) {
+            Read();
+            return;
+        }
+    }
+}
+
+void Connection::RefuseOversized() {
+    OversizedRequest refused;
+    refused.source = m_remoteAddr;
+    refused.head = m_head;
+    // Over the limit before the request line ended: the target is too long.
+    refused.status =
+        m_scan.requestLineBytes == 0 || m_scan.requestLineBytes > m_core.limits.maxHeaderBytes
+            ? 414
+            : 431;
+    ++m_core.counts.oversized;
+    if (m_core.onOversized) {
+        m_core.pool.Post([handler = m_core.onOversized, refused] { handler(refused); });
+    }
+    Refuse(refused.status, "request too large\n");
+}
+
+void Connection::Dispatch() {
+    auto& message = m_parser->get();
+    // A transfer coding other than chunked last leaves the body's end
+    // unknown: reading on would take the body for the next request.
+    if (message.count(http::field::transfer_encoding) != 0 && !m_parser->chunked()) {
+        ++m_core.counts.malformed;
+        Refuse(400, "malformed request: unsupported transfer coding\n");
+        return;
+    }
+    Disarm();
+    m_phase = Phase::Handling;
+    ++m_requests;
+    m_keepAlive =
+        m_parser->keep_alive() && m_requests < m_core.limits.keepAliveRequests && !m_core.stopping;
+    m_http10 = message.version() == 10;
+
+    auto request = std::make_shared<HttpRequest>();
+    request->method = std::string(message.method_string());
+    request->target = OriginForm(std::string(message.target()));
+    request->path = request->target.substr(0, request->target.find('?'));
+    for (const auto& field : message) {
+        request->headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
+    }
+    request->body = std::move(message.body());
+    request->remoteAddr = m_remoteAddr;
+    request->remotePort = m_remotePort;
+    request->localAddr = m_localAddr;
+    request->localPort = m_localPort;
+    m_parser.reset();
+
+    const bool head = request->method == "HEAD";
+    const HttpServer::Core::Route* route = m_core.Find(request->path, request->matches);
+    if (route == nullptr || (request->method != "GET" && !head)) {
+        HttpResponse response;
+        if (route == nullptr) {
+            response.status = 404;
+            response.SetContent("not found\n", "text/plain");
+        } else {
+            response.status = 405;
+            response.SetHeader("Allow", "GET, HEAD");
+            response.SetContent("method not allowed\n", "text/plain");
+        }
+        Send(response, head);
+        return;
+    }
+    if (route->run == HttpServer::Run::Inline) {
+        Answer(*request, route);
+        return;
+    }
+    m_core.pool.Post(
+        [self = shared_from_this(), request, route] { self->Answer(*request, route); });
+}
+
+void Connection::Answer(const HttpRequest& request, const HttpServer::Core::Route* route) {
+    auto response = std::make_shared<HttpResponse>();
+    try {
+        route->handler(request, *response);
+    } catch (const std::exception& e) {
+        *response = HttpResponse();
+        response->status = 500;
+        response->SetContent(std::string("internal error: ") + e.what() + "\n", "text/plain");
+    }
+    ++m_core.counts.requests;
+    const bool head = request.IsHead();
+    net::dispatch(m_socket.get_executor(),
+                  [self = shared_from_this(), response, head] { self->Send(*response, head); });
+}
+
+void Connection::Send(const HttpResponse& response, bool head) {
+    if (m_phase == Phase::Closed) {
+        return;
+    }
+    if (m_core.stopping) {
+        m_keepAlive = false;
+    }
+    m_phase = Phase::Sending;
+    const bool noBody = StatusHasNoBody(response.status);
+    m_out = "HTTP/1.1 " + std::to_string(response.status) + " " + StatusReason(response.status) +
+            "\r\nDate: " + HttpDate(static_cast<int64_t>(std::time(nullptr))) + "\r\n";
+    for (const auto& header : response.headers) {
+        // The framing is the layer's.
+        if (EqualsNoCase(header.first, "Content-Length") ||
+            EqualsNoCase(header.first, "Transfer-Encoding") ||
+            EqualsNoCase(header.first, "Connection") || EqualsNoCase(header.first, "Date")) {
+            continue;
+        }
+        m_out += HeaderSafe(header.first) + ": " + HeaderSafe(header.second) + "\r\n";
+    }
+    if (!noBody) {
+        m_out += "Content-Length: " + std::to_string(response.BodyLength()) + "\r\n";
+    }
+    if (!m_keepAlive) {
+        m_out += "Connection: close\r\n";
+    } else if (m_http10) {
+        m_out += "Connection: keep-alive\r\n";
+    }
+    m_out += "\r\n";
+    m_file.reset();
+    if (!head && !noBody) {
+        if (response.file) {
+            m_file = response.file;
+        } else {
+            m_out += response.body;
+        }
+    }
+    m_outSent = 0;
+    m_fileSent = 0;
+    m_fileStarted = Clock::now();
+    SendBytes();
+}
+
+void Connection::SendBytes() {
+    if (m_outSent < m_out.size()) {
+        ArmDeadline(m_core.limits.sendTimeout);
+        m_socket.async_write_some(net::buffer(m_out.data() + m_outSent, m_out.size() - m_outSent),
+                                  [self = shared_from_this()](const error_code& ec, size_t bytes) {
+                                      if (self->m_phase != Phase::Sending) {
+                                          return;
+                                      }
+                                      if (ec) {
+                                          self->Close();
+                                          return;
+                                      }
+                                      self->m_outSent += bytes;
+                                      self->SendBytes();
+                                  });
+        return;
+    }
+    if (m_file) {
+        SendFile();
+        return;
+    }
+    OnSent();
+}
+
+void Connection::SendFile() {
+    if (m_phase != Phase::Sending) {
+        return;
+    }
+    const FileBody& file = *m_file;
+    uint64_t turn = 0;
+    for (;;) {
+        const uint64_t remaining = file.length - m_fileSent;
+        if (remaining == 0) {
+            OnSent();
+            return;
+        }
+        uint64_t want = std::min<uint64_t>(remaining, kFileTurnBytes);
+        if (file.bytesPerSecond != 0) {
+            // Paced: each chunk (about an eighth of a second's worth) goes
+            // when the bytes before it are due.
+            const auto due =
+                m_fileStarted + std::chrono::microseconds(static_cast<int64_t>(
+                                    double(m_fileSent) * 1e6 / double(file.bytesPerSecond)));
+            if (Clock::now() < due) {
+                Arm(due, &Connection::SendFile);
+                return;
+            }
+            want =
+                std::min(want, std::clamp<uint64_t>(file.bytesPerSecond / 8, 1024, kPacedChunkMax));
+        }
+        off_t offset = static_cast<off_t>(file.offset + m_fileSent);
+        const ssize_t sent = ::sendfile(m_socket.native_handle(), file.file->Fd(), &offset,
+                                        static_cast<size_t>(want));
+        if (sent > 0) {
+            m_fileSent += static_cast<uint64_t>(sent);
+            turn += static_cast<uint64_t>(sent);
+            if (turn >= kFileTurnBytes && file.bytesPerSecond == 0) {
+                net::post(m_socket.get_executor(),
+                          [self = shared_from_this()] { self->SendFile(); });
+                return;
+            }
+            continue;
+        }
+        if (sent < 0 && errno == EINTR) {
+            continue;
+        }
+        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            ArmDeadline(m_core.limits.sendTimeout);
+            m_socket.async_wait(tcp::socket::wait_write,
+                                [self = shared_from_this()](const error_code& ec) {
+                                    if (self->m_phase != Phase::Sending) {
+                                        return;
+                                    }
+                                    if (ec) {
+                                        self->Close();
+                                        return;
+                                    }
+                                    self->SendFile();
+                                });
+            return;
+        }
+        // The file shrank or cannot be read: the promised length cannot be
+        // kept, so the client must see the answer cut short.
+        Close();
+        return;
+    }
+}
+
+void Connection::OnSent() {
+    m_file.reset();
+    if (m_out.capacity() > 256 * 1024) {
+        std::string().swap(m_out);
+    } else {
+        m_out.clear();
+    }
+    if (!m_keepAlive) {
+        Drain();
+        return;
+    }
+    BeginRequest(false);
+}
+
+void Connection::Refuse(int status, const std::string& text) {
+    m_keepAlive = false;
+    Disarm();
+    HttpResponse response;
+    response.status = status;
+    response.SetContent(text, "text/plain");
+    Send(response, false);
+}
+
+void Connection::Drain() {
+    // Our side is done; reading what the client still sends (for a moment)
+    // lets it see the answer instead of a reset.
+    m_phase = Phase::Draining;
+    error_code ec;
+    m_socket.shutdown(tcp::socket::shutdown_send, ec);
+    if (ec) {
+        Close();
+        return;
+    }
+    m_drained = m_buffer.size();
+    m_buffer.consume(m_buffer.size());
+    ArmDeadline(kDrainTime);
+    Read();
+}
+
+void Connection::OnDeadline() {
+    switch (m_phase) {
+    case Phase::Idle:
+        ++m_core.counts.idleClosed;
+        Close();
+        return;
+    case Phase::Header:
+    case Phase::Body: {
+        ++m_core.counts.timedOut;
+        error_code ec;
+        m_socket.cancel(ec); // the pending read
+        Refuse(408, "request timeout\n");
+        return;
+    }
+    case Phase::Sending:
+        ++m_core.counts.sendStalled;
+        Close();
+        return;
+    case Phase::Draining:
+        Close();
+        return;
+    case Phase::Handling:
+    case Phase::Closed:
+        return;
+    }
+}
+
+void Connection::Close() {
+    if (m_phase == Phase::Closed) {
+        return;
+    }
+    m_phase = Phase::Closed;
+    m_core.MarkBusy(this);
+    Disarm();
+    error_code ec;
+    m_socket.shutdown(tcp::socket::shutdown_both, ec);
+    m_socket.close(ec);
+    m_file.reset();
 }
 
 } // namespace distd

@@ -69,14 +69,16 @@ int ReportIntake::Store(StoreItem item) {
     return 503;
 }
 
-void ReportIntake::AddRoutes(httplib::Server& server) {
-    server.Get(R"(/+tj\.html)", [this](const httplib::Request& req, httplib::Response& res) {
-        res.status = Receive(req.target, req.remote_addr);
-        res.set_header("Cache-Control", "no-store");
-        res.set_content(res.status == 200   ? "ok\n"
-                        : res.status == 202 ? "accepted\n"
-                                            : "busy\n",
-                        "text/plain");
+void ReportIntake::AddRoutes(HttpServer& server) {
+    server.Get(IsReportTarget, [this](const HttpRequest& req, HttpResponse& res) {
+        // HEAD asks how a GET would be answered; taking the report is the
+        // GET's side effect alone.
+        res.status = req.IsHead() ? 200 : Receive(req.target, req.remoteAddr);
+        res.SetHeader("Cache-Control", "no-store");
+        res.SetContent(res.status == 200   ? "ok\n"
+                       : res.status == 202 ? "accepted\n"
+                                           : "busy\n",
+                       "text/plain");
     });
 }
 

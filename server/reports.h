@@ -6,15 +6,13 @@
 // layer for its size counts as a rejected report when it was one.
 #pragma once
 
-#include <httplib.h>
-
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
 
 #include "server/catalogue.h"
-#include "server/http_connection.h"
+#include "server/http_server.h"
 #include "server/ingest.h"
 
 namespace distd {
@@ -32,7 +30,8 @@ public:
     // For requests the HTTP layer refused for their size.
     void ReceiveOversized(const OversizedRequest& request);
 
-    void AddRoutes(httplib::Server& server);
+    // GET stores the report; HEAD answers the same way and stores nothing.
+    void AddRoutes(HttpServer& server);
 
     // How long a report waits for room in a full ingest queue.
     std::chrono::milliseconds submitWait{5000};

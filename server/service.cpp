@@ -51,16 +51,11 @@ bool Service::Start(std::string& error) {
     if (!m_store) {
         return false;
     }
-    m_server = std::make_unique<LimitedServer>(m_options.limits);
-    if (m_options.port == 0) {
-        m_port = m_server->bind_to_any_port(m_options.host);
-    } else if (m_server->bind_to_port(m_options.host, m_options.port)) {
-        m_port = m_options.port;
-    }
-    if (m_port <= 0) {
-        error = "cannot listen on " + m_options.host + ":" + std::to_string(m_options.port);
+    m_server = std::make_unique<HttpServer>(m_options.limits);
+    if (!m_server->Bind(m_options.host, m_options.port, error)) {
         return false;
     }
+    m_port = m_server->Port();
     IngestOptions ingest;
     ingest.capacity = m_options.ingestCapacity;
     ingest.stopGrace = m_options.stopGrace;
@@ -68,12 +63,7 @@ bool Service::Start(std::string& error) {
     m_ingest = std::make_unique<IngestQueue>(*m_store, ingest);
     m_intake = std::make_unique<ReportIntake>(m_catalogues, *m_ingest, m_options.clock);
     AddRoutes();
-    m_listener = std::thread([this] { m_server->listen_after_bind(); });
-    // Stop() before the accept loop runs would be missed: wait (bounded)
-    // until it runs.
-    for (int i = 0; i < 1000 && !m_server->is_running(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    m_server->Start();
     return true;
 }
 
@@ -83,10 +73,7 @@ void Service::Stop() {
     }
     m_stopped = true;
     if (m_server) {
-        m_server->stop();
-    }
-    if (m_listener.joinable()) {
-        m_listener.join(); // the workers have finished their requests
+        m_server->Stop(); // the handlers have finished their requests
     }
     if (m_ingest) {
         m_ingest->Stop();
@@ -103,17 +90,22 @@ bool Service::ReloadCatalogue(std::string& message) {
 }
 
 void Service::AddRoutes() {
-    LimitedServer& server = *m_server;
+    HttpServer& server = *m_server;
     AddConfigRoutes(server, m_catalogues);
     AddDownloadRoutes(server, m_catalogues, m_options.downloadRate);
     m_intake->AddRoutes(server);
     server.SetOversizedHandler(
         [this](const OversizedRequest& request) { m_intake->ReceiveOversized(request); });
 
-    server.Get("/service/clause", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content(LicencePage(), "text/html; charset=utf-8");
-    });
-    server.Get("/", [this](const httplib::Request&, httplib::Response& res) {
+    // The health check's page: answered on the I/O thread, so that it comes
+    // even while every handler thread waits for the store.
+    server.Get(
+        "/service/clause",
+        [](const HttpRequest&, HttpResponse& res) {
+            res.SetContent(LicencePage(), "text/html; charset=utf-8");
+        },
+        HttpServer::Run::Inline);
+    server.Get("/", [this](const HttpRequest&, HttpResponse& res) {
         const int64_t now = m_options.clock();
         Figures figures;
         std::string error;
@@ -121,25 +113,20 @@ void Service::AddRoutes() {
         status.catalogue = m_catalogues.Path();
         status.store = m_store->Describe();
         status.ingest = m_ingest->GetCounters();
+        status.http = m_server->GetCounters();
         status.live = true;
         if (!m_store->ReadFigures(now, kDashboardDays, kDashboardRecent, figures, error)) {
             // Still say what this instance knows: the backlog and its counters.
             res.status = 503;
-            res.set_content("the store cannot be read: " + error + "\n" +
-                                RenderIngestStatus(status),
-                            "text/plain; charset=utf-8");
+            res.SetContent("the store cannot be read: " + error + "\n" + RenderIngestStatus(status),
+                           "text/plain; charset=utf-8");
             return;
         }
         // Nothing on the page may load or run anything, whatever a report held.
-        res.set_header("Content-Security-Policy",
-                       "default-src 'none'; style-src 'unsafe-inline'; img-src 'none'");
-        res.set_header("Cache-Control", "no-store");
-        res.set_content(RenderDashboard(figures, now, status), "text/html; charset=utf-8");
-    });
-    server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-        if (res.body.empty()) {
-            res.set_content(std::to_string(res.status) + "\n", "text/plain");
-        }
+        res.SetHeader("Content-Security-Policy",
+                      "default-src 'none'; style-src 'unsafe-inline'; img-src 'none'");
+        res.SetHeader("Cache-Control", "no-store");
+        res.SetContent(RenderDashboard(figures, now, status), "text/html; charset=utf-8");
     });
 }
 

@@ -1,6 +1,6 @@
 // distd as one object: the catalogue in force, the report store, the
-// ingest writer and the HTTP server with every route, listening on its own
-// thread between Start and Stop.
+// ingest writer and the HTTP server with every route, listening between
+// Start and Stop.
 #pragma once
 
 #include <chrono>
@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "server/catalogue.h"
-#include "server/http_connection.h"
+#include "server/http_server.h"
 #include "server/ingest.h"
 #include "server/reports.h"
 #include "server/store.h"
@@ -40,8 +40,9 @@ public:
     // Loads the catalogue, opens the store, binds and starts listening.
     // False with a message when any of it fails.
     bool Start(std::string& error);
-    // Stops accepting, finishes the requests in progress, commits every
-    // report already answered or waiting, and closes the store. Idempotent.
+    // Stops accepting, gives the requests in progress the HTTP layer's stop
+    // grace, commits every report already answered or waiting, and closes
+    // the store. Idempotent.
     void Stop();
 
     // Reloads the catalogue file; on failure the catalogue in force stays
@@ -52,6 +53,7 @@ public:
     std::string BaseUrl() const;
     CatalogueHolder& Catalogues() { return m_catalogues; }
     ReportStore& Store() { return *m_store; }
+    HttpCounters Connections() const { return m_server->GetCounters(); }
     IngestQueue& Ingest() { return *m_ingest; }
 
 private:
@@ -62,8 +64,7 @@ private:
     std::unique_ptr<ReportStore> m_store;
     std::unique_ptr<IngestQueue> m_ingest;
     std::unique_ptr<ReportIntake> m_intake;
-    std::unique_ptr<LimitedServer> m_server;
-    std::thread m_listener;
+    std::unique_ptr<HttpServer> m_server;
     int m_port = 0;
     bool m_stopped = false;
 };

@@ -119,10 +119,10 @@ TEST_F(ConfigApi, PublicUrlOfTheCatalogueNamesTheDownloadHost) {
     EXPECT_EQ(ParseJson(res->body)["data"]["pdfdlurl"],
               "https://cdn.example.test/pkgs/download/old.exe");
     // A Host header that is not a plain host name is not echoed.
-    httplib::Request req;
-    req.set_header("Host", "evil\"host");
-    req.local_addr = "127.0.0.1";
-    req.local_port = 8780;
+    distd::HttpRequest req;
+    req.headers.emplace_back("Host", "evil\"host");
+    req.localAddr = "127.0.0.1";
+    req.localPort = 8780;
     distd::Catalogue plain;
     EXPECT_EQ(distd::PublicBaseUrl(plain, req), "http://127.0.0.1:8780");
 }

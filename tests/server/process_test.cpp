@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "tests/server/distd_test_util.h"
+#include "tests/server/raw_http.h"
 
 using namespace distd_test;
 
@@ -180,6 +181,45 @@ TEST(DistdProcess, TermStopsCleanlyWithEverythingStored) {
     EXPECT_EQ(distd.ExitCode(), 0);
     EXPECT_NE(distd.Out().find("distd: stopped"), std::string::npos) << distd.Out();
     EXPECT_EQ(StoredDevices(folder.Store()).size(), 20u);
+}
+
+// Clients that trickle their headers or sit idle do not hold up a stop: the
+// process ends within a bounded grace, and what it answered is stored.
+TEST(DistdProcess, TermStopsPromptlyWhileClientsTrickle) {
+    CatalogueFolder folder;
+    DistdProcess distd(folder, "trickle");
+    const int port = distd.WaitForPort();
+    ASSERT_GT(port, 0) << distd.Err();
+    std::vector<RawConnection> slow;
+    for (int i = 0; i < 6; ++i) {
+        slow.emplace_back(port);
+        ASSERT_TRUE(slow.back().Connected());
+        slow.back().Send(i % 2 ? "GET /service/clause HTTP/1.1\r\nX-Slow: " : "");
+    }
+    httplib::Client client = distd.Client();
+    auto res = client.Get(ReportTarget(LaunchDoc("1", "1", "before-term")).c_str());
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200);
+    std::atomic<bool> stop{false};
+    std::thread trickler([&] {
+        for (int n = 0; n < 40 && !stop; ++n) {
+            for (size_t i = 1; i < slow.size(); i += 2) {
+                slow[i].Send("a");
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    const auto signalled = std::chrono::steady_clock::now();
+    distd.Signal(SIGTERM);
+    const bool exited = distd.Exited(std::chrono::seconds(15));
+    const auto took = std::chrono::steady_clock::now() - signalled;
+    stop = true;
+    trickler.join();
+    ASSERT_TRUE(exited);
+    EXPECT_LT(took, std::chrono::seconds(8));
+    EXPECT_EQ(distd.ExitCode(), 0);
+    EXPECT_EQ(StoredDevices(folder.Store()).count("before-term"), 1u);
 }
 
 TEST(DistdProcess, FaultyCatalogueIsRefusedAtStartAndAtReload) {
