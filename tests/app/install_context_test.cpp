@@ -12,6 +12,9 @@
 #include "plat/sys/registry.h"
 #include "plat/sys/text.h"
 
+// plat's constants are macros on Windows: they are never qualified.
+using namespace plat;
+
 using apptest::ScopedEnv;
 using apptest::TempDir;
 
@@ -61,13 +64,12 @@ TEST(InstallContext, InitialisationFillsEveryValue) {
     ScopedEnv reg("PLAT_REGISTRY", dir / "registry.db");
     // Only the Client profile of .NET Framework 4 is present.
     plat::HKEY key = nullptr;
-    ASSERT_EQ(plat::RegCreateKey(plat::HKEY_LOCAL_MACHINE,
+    ASSERT_EQ(plat::RegCreateKey(HKEY_LOCAL_MACHINE,
                                  L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4\\Client",
                                  &key),
-              plat::ERROR_SUCCESS);
+              ERROR_SUCCESS);
     plat::DWORD one = 1;
-    plat::RegSetValueEx(key, L"Install", 0, plat::REG_DWORD, reinterpret_cast<plat::BYTE*>(&one),
-                        4);
+    plat::RegSetValueEx(key, L"Install", 0, REG_DWORD, reinterpret_cast<plat::BYTE*>(&one), 4);
     plat::RegCloseKey(key);
 
     g_installState = 1;

@@ -37,6 +37,9 @@
 #include "tests/app/recording_view.h"
 #include "tests/net/local_server.h"
 
+// plat's constants are macros on Windows: they are never qualified.
+using namespace plat;
+
 namespace fs = std::filesystem;
 using apptest::ScopedEnv;
 using tarvex_test::LocalServer;
@@ -259,10 +262,10 @@ protected:
         int count = 0;
         for (size_t i = m_desktopPostsBefore; i < posts.size(); ++i) {
             const auto& post = posts[i];
-            EXPECT_EQ(post.message, plat::WM_KEYDOWN);
-            EXPECT_EQ(post.wParam, plat::WPARAM(plat::VK_F5));
+            EXPECT_EQ(post.message, WM_KEYDOWN);
+            EXPECT_EQ(post.wParam, plat::WPARAM(VK_F5));
             EXPECT_EQ(post.lParam, 0);
-            count += post.message == plat::WM_KEYDOWN && post.wParam == plat::VK_F5;
+            count += post.message == WM_KEYDOWN && post.wParam == VK_F5;
         }
         return count;
     }
@@ -865,9 +868,9 @@ TEST_F(Md5, LargeFilesMatchMd5sumAcrossBufferBoundaries) {
 TEST_F(Md5, AnOpenFileIsHashedWholeWhateverIsAtItsName) {
     const fs::path path = m_dir / "pkg";
     std::ofstream(path, std::ios::binary) << "abc";
-    plat::HANDLE file = plat::CreateFile(path.wstring().c_str(), plat::GENERIC_READ, 0, nullptr,
-                                         plat::OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, plat::INVALID_HANDLE_VALUE);
+    plat::HANDLE file = plat::CreateFile(path.wstring().c_str(), GENERIC_READ, 0, nullptr,
+                                         OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
     // The caller's position is not where hashing starts, nor is it moved.
     char first = 0;
     plat::DWORD got = 0;
@@ -880,7 +883,7 @@ TEST_F(Md5, AnOpenFileIsHashedWholeWhateverIsAtItsName) {
     EXPECT_EQ(std::string(rest, got), "bc");
     plat::CloseHandle(file);
     EXPECT_EQ(FileMd5Hex(file), L"");
-    EXPECT_EQ(FileMd5Hex(plat::INVALID_HANDLE_VALUE), L"");
+    EXPECT_EQ(FileMd5Hex(INVALID_HANDLE_VALUE), L"");
 }
 
 } // namespace

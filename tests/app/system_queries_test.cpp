@@ -11,6 +11,9 @@
 #include "plat/sys/registry.h"
 #include "plat/sys/text.h"
 
+// plat's constants are macros on Windows: they are never qualified.
+using namespace plat;
+
 using apptest::ScopedEnv;
 using apptest::TempDir;
 
@@ -30,9 +33,8 @@ protected:
         std::wstring path =
             std::wstring(L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4\\") + profile;
         plat::HKEY key = nullptr;
-        ASSERT_EQ(plat::RegCreateKey(plat::HKEY_LOCAL_MACHINE, path.c_str(), &key),
-                  plat::ERROR_SUCCESS);
-        if (type == plat::REG_DWORD) {
+        ASSERT_EQ(plat::RegCreateKey(HKEY_LOCAL_MACHINE, path.c_str(), &key), ERROR_SUCCESS);
+        if (type == REG_DWORD) {
             plat::RegSetValueEx(key, L"Install", 0, type, reinterpret_cast<plat::BYTE*>(&value), 4);
         } else {
             std::wstring text = std::to_wstring(value);
@@ -241,16 +243,16 @@ TEST_F(Registry, RegtoolReportsWhatIsWrong) {
 
 TEST_F(Registry, DotNetDetection) {
     EXPECT_FALSE(IsDotNet4Installed()); // no keys at all
-    SetInstallFlag(L"Full", plat::REG_DWORD, 0);
-    SetInstallFlag(L"Client", plat::REG_DWORD, 0);
+    SetInstallFlag(L"Full", REG_DWORD, 0);
+    SetInstallFlag(L"Client", REG_DWORD, 0);
     EXPECT_FALSE(IsDotNet4Installed());
-    SetInstallFlag(L"Client", plat::REG_DWORD, 1);
+    SetInstallFlag(L"Client", REG_DWORD, 1);
     EXPECT_TRUE(IsDotNet4Installed()); // Client alone is enough
-    SetInstallFlag(L"Client", plat::REG_DWORD, 2);
+    SetInstallFlag(L"Client", REG_DWORD, 2);
     EXPECT_FALSE(IsDotNet4Installed()); // any other number
-    SetInstallFlag(L"Full", plat::REG_DWORD, 1);
+    SetInstallFlag(L"Full", REG_DWORD, 1);
     EXPECT_TRUE(IsDotNet4Installed());
-    SetInstallFlag(L"Full", plat::REG_SZ, 1);
+    SetInstallFlag(L"Full", REG_SZ, 1);
     EXPECT_FALSE(IsDotNet4Installed()); // text "1" is not the DWORD 1
 }
 

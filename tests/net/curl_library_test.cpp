@@ -16,6 +16,9 @@
 #include "plat/sys/handle.h"
 #include "tests/net/local_server.h"
 
+// plat's constants are macros on Windows: they are never qualified.
+using namespace plat;
+
 namespace fs = std::filesystem;
 using tarvex_test::LocalServer;
 
@@ -63,9 +66,9 @@ protected:
     }
     bool Download(const std::string& name) {
         const bool ok = DownloadToFile(m_server.Url("/text"), (m_dir / name).string());
-        if (g_downloader.file != plat::INVALID_HANDLE_VALUE) {
+        if (g_downloader.file != INVALID_HANDLE_VALUE) {
             plat::CloseHandle(g_downloader.file);
-            g_downloader.file = plat::INVALID_HANDLE_VALUE;
+            g_downloader.file = INVALID_HANDLE_VALUE;
         }
         return ok;
     }
@@ -116,7 +119,7 @@ TEST_F(CurlLibrary, WithoutTheLibraryEveryTransferFailsAtOnce) {
         EXPECT_EQ(text, L"unchanged");
         EXPECT_FALSE(Download("after.txt"));
         EXPECT_FALSE(fs::exists(m_dir / "after.txt"));
-        EXPECT_EQ(g_downloader.file, plat::INVALID_HANDLE_VALUE);
+        EXPECT_EQ(g_downloader.file, INVALID_HANDLE_VALUE);
         EXPECT_EQ(m_server.requests(), requestsBefore);
     }
     // libcurl back: transfers work again.

@@ -14,6 +14,9 @@
 #include "plat/sys/handle.h"
 #include "tests/net/local_server.h"
 
+// plat's constants are macros on Windows: they are never qualified.
+using namespace plat;
+
 namespace fs = std::filesystem;
 using tarvex_test::LocalServer;
 
@@ -72,9 +75,9 @@ protected:
         fs::remove_all(m_dir);
     }
     static void CloseDownloadFile() {
-        if (g_downloader.file != plat::INVALID_HANDLE_VALUE) {
+        if (g_downloader.file != INVALID_HANDLE_VALUE) {
             plat::CloseHandle(g_downloader.file);
-            g_downloader.file = plat::INVALID_HANDLE_VALUE;
+            g_downloader.file = INVALID_HANDLE_VALUE;
         }
     }
     // Downloads `url` into `name` inside the test folder with `sink`.
@@ -374,7 +377,7 @@ TEST_F(HttpTransfer, DownloadIntoMissingFolderFailsWithoutARequest) {
     });
     ASSERT_TRUE(m_server.Start());
     EXPECT_FALSE(Download(m_server.Url("/pkg"), "no/such/folder/pkg", nullptr));
-    EXPECT_EQ(g_downloader.file, plat::INVALID_HANDLE_VALUE);
+    EXPECT_EQ(g_downloader.file, INVALID_HANDLE_VALUE);
     EXPECT_EQ(m_server.requests(), 0);
 }
 

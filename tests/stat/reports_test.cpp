@@ -4,10 +4,14 @@
 #include "recording_server.h"
 #include "stat/DevInfo.h"
 #include "stat/Seal.h"
+#include "stat_test_device.h"
 #include "stat_test_env.h"
 #include "stat_test_util.h"
 
 #include <thread>
+
+// plat's constants are macros on Windows: they are never qualified.
+using namespace plat;
 
 using namespace ns_zr_stat;
 using namespace stat_test;
@@ -280,11 +284,11 @@ TEST_F(Reports, ExceptionMessageIsEscaped) {
 
 TEST_F(Reports, DeviceBlockReadsTheIeVersionFromTheRegistry) {
     plat::HKEY hKey = nullptr;
-    ASSERT_EQ(plat::RegCreateKey(plat::HKEY_LOCAL_MACHINE,
-                                 L"SOFTWARE\\Microsoft\\Internet Explorer", &hKey),
-              plat::ERROR_SUCCESS);
+    ASSERT_EQ(
+        plat::RegCreateKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Internet Explorer", &hKey),
+        ERROR_SUCCESS);
     auto set = [&](const wchar_t* name, const std::wstring& text) {
-        plat::RegSetValueEx(hKey, name, 0, plat::REG_SZ,
+        plat::RegSetValueEx(hKey, name, 0, REG_SZ,
                             reinterpret_cast<const plat::BYTE*>(text.c_str()),
                             static_cast<plat::DWORD>((text.size() + 1) * sizeof(wchar_t)));
     };
