@@ -64,7 +64,7 @@ TEST(PercentEncode, EncodesEverythingElseAsUpperCaseUtf8Bytes) {
               L"TarvexPDFConverInst_10086%20%281%29");
     EXPECT_EQ(PercentEncode(L"a/b?c#d%e&f+g"), L"a%2Fb%3Fc%23d%25e%26f%2Bg");
     EXPECT_EQ(PercentEncode(L"渠道"), L"%E6%B8%A0%E9%81%93");
-    EXPECT_EQ(PercentEncode(L"\x1F600"), L"%F0%9F%98%80");
+    EXPECT_EQ(PercentEncode(L"\U0001F600"), L"%F0%9F%98%80");
 }
 
 TEST(PercentEncode, DotSegmentsAreEncodedWhole) {

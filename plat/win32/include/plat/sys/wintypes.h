@@ -7,6 +7,9 @@
 #pragma once
 
 #include <windows.h>
+// After <windows.h>: GET_X_LPARAM and GET_Y_LPARAM, which plat's Linux face
+// gives with its types.
+#include <windowsx.h>
 
 #include <cstddef>
 #include <cstdint>
