@@ -31,7 +31,7 @@ endfunction()
 
 # libcurl with Schannel: Windows' own TLS, sockets and certificate store.
 tarvex_windows_library(PkgConfig::CURL libcurl.a DEFINES CURL_STATICLIB
-  LIBS ws2_32 crypt32 bcrypt secur32 advapi32 normaliz)
+  LIBS ws2_32 crypt32 bcrypt secur32 advapi32 normaliz iphlpapi)
 tarvex_windows_library(PkgConfig::JSONCPP libjsoncpp.a)
 tarvex_windows_library(PkgConfig::CRYPTOPP libcryptopp.a LIBS Threads::Threads)
 find_library(TARVEX_MINGW_ZLIB NAMES libz.a REQUIRED)
@@ -64,8 +64,6 @@ if(TARVEX_TESTS)
   set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
   set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
   add_subdirectory(${tarvex_gtest_src} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-  add_library(GTest::gtest ALIAS gtest)
-  add_library(GTest::gtest_main ALIAS gtest_main)
-  add_library(GTest::gmock ALIAS gmock)
+  # GoogleTest's own build names its targets GTest::gtest and so on.
   include(GoogleTest)
 endif()
