@@ -98,6 +98,12 @@ std::wstring GetOsName() {
 }
 
 std::wstring GetOsType() {
+    // A 64-bit program runs only on a 64-bit system (where it is no WOW64
+    // process); a 32-bit one is on a 64-bit system exactly when it runs
+    // under WOW64.
+    if (sizeof(void*) == 8) {
+        return L"64";
+    }
     plat::BOOL bWow64 = FALSE;
     if (plat::IsWow64Process(plat::CURRENT_PROCESS_HANDLE, &bWow64) && bWow64 == 1) {
         return L"64";

@@ -3,7 +3,7 @@
 
 #include "plat/sys/device.h"
 #include "plat/sys/registry.h"
-#include "stat_test_device.h"
+#include "tests/stat/stat_test_device.h"
 #include "stat_test_env.h"
 #include "stat_test_util.h"
 #include "tests/common/kernel_lists.h"

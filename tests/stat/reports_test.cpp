@@ -4,9 +4,9 @@
 #include "recording_server.h"
 #include "stat/DevInfo.h"
 #include "stat/Seal.h"
-#include "stat_test_device.h"
 #include "stat_test_env.h"
 #include "stat_test_util.h"
+#include "tests/stat/stat_test_device.h"
 
 #include <thread>
 
@@ -34,9 +34,10 @@ protected:
     }
 
     std::string ExpectedDevInfo() {
-        return "{\"channel\":\"10001\",\"os_name\":\"\",\"os_type\":\"" + KernelWordSize() +
-               "\",\"dev_name\":\"" + ExpectedFingerprint(GetCpuId()) +
-               "\",\"ie_ver\":\"0\",\"ver\":\"1.1.8.305\",\"sim_id\":\"\"}";
+        return "{\"channel\":\"10001\",\"os_name\":\"" + ExpectedOsName() + "\",\"os_type\":\"" +
+               KernelWordSize() + "\",\"dev_name\":\"" + ExpectedFingerprint(GetCpuId()) +
+               "\",\"ie_ver\":\"" + ExpectedIeVersion() +
+               "\",\"ver\":\"1.1.8.305\",\"sim_id\":\"\"}";
     }
 
     ScratchRegistry m_registry;

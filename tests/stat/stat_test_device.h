@@ -13,6 +13,16 @@
 
 namespace stat_test {
 
+// No Windows version exists here: the client reports none.
+inline std::string ExpectedOsName() {
+    return std::string();
+}
+
+// The scratch registry of the tests has no Internet Explorer key: "0".
+inline std::string ExpectedIeVersion() {
+    return "0";
+}
+
 // The system's word size as the kernel names its machine: "64" or "32".
 inline std::string KernelWordSize() {
     utsname info{};
