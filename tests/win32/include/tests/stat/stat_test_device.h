@@ -91,9 +91,10 @@ inline std::string CryptoApiMd5(const std::string& bytes) {
     return hex;
 }
 
-// The first network adapter's address as GetAdaptersInfo lists them
-// (upper case, '-' separated; zeros without one), "+", the processor text,
-// hashed.
+// The address of the first network adapter GetAdaptersInfo lists with an
+// IPv4 address (NetBIOS runs over TCP/IP: an adapter without an address has
+// no LANA), upper case and '-' separated, zeros without one; "+", the
+// processor text; hashed.
 inline std::string ExpectedFingerprint(const std::wstring& cpuText) {
     std::string mac = "00-00-00-00-00-00";
     ULONG size = 0;
@@ -102,7 +103,9 @@ inline std::string ExpectedFingerprint(const std::wstring& cpuText) {
         auto* adapters = reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data());
         if (::GetAdaptersInfo(adapters, &size) == NO_ERROR) {
             for (IP_ADAPTER_INFO* a = adapters; a != nullptr; a = a->Next) {
-                if (a->Type == MIB_IF_TYPE_LOOPBACK || a->AddressLength != 6)
+                if (a->Type == MIB_IF_TYPE_LOOPBACK || a->AddressLength != 6 ||
+                    std::string(a->IpAddressList.IpAddress.String).empty() ||
+                    std::string(a->IpAddressList.IpAddress.String) == "0.0.0.0")
                     continue;
                 char text[18];
                 std::snprintf(text, sizeof(text), "%02X-%02X-%02X-%02X-%02X-%02X", a->Address[0],
