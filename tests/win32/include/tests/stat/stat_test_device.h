@@ -4,16 +4,15 @@
 // RtlGetVersion, GetAdaptersInfo, RegGetValue and CryptoAPI's MD5.
 #pragma once
 
-#include <iphlpapi.h>
 #include <wincrypt.h>
 #include <windows.h>
 
 #include <cctype>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "stat/DevInfo.h"
+#include "tests/common/kernel_lists.h"
 
 namespace stat_test {
 
@@ -91,32 +90,15 @@ inline std::string CryptoApiMd5(const std::string& bytes) {
     return hex;
 }
 
-// The address of the first network adapter GetAdaptersInfo lists with an
-// IPv4 address (NetBIOS runs over TCP/IP: an adapter without an address has
-// no LANA), upper case and '-' separated, zeros without one; "+", the
-// processor text; hashed.
+// The first adapter NetBIOS can use (tests/common/kernel_lists.h; zeros
+// without one), upper case and '-' separated, "+", the processor text,
+// hashed.
 inline std::string ExpectedFingerprint(const std::wstring& cpuText) {
-    std::string mac = "00-00-00-00-00-00";
-    ULONG size = 0;
-    if (::GetAdaptersInfo(nullptr, &size) == ERROR_BUFFER_OVERFLOW && size > 0) {
-        std::vector<char> buffer(size);
-        auto* adapters = reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data());
-        if (::GetAdaptersInfo(adapters, &size) == NO_ERROR) {
-            for (IP_ADAPTER_INFO* a = adapters; a != nullptr; a = a->Next) {
-                if (a->Type == MIB_IF_TYPE_LOOPBACK || a->AddressLength != 6 ||
-                    std::string(a->IpAddressList.IpAddress.String).empty() ||
-                    std::string(a->IpAddressList.IpAddress.String) == "0.0.0.0")
-                    continue;
-                char text[18];
-                std::snprintf(text, sizeof(text), "%02X-%02X-%02X-%02X-%02X-%02X", a->Address[0],
-                              a->Address[1], a->Address[2], a->Address[3], a->Address[4],
-                              a->Address[5]);
-                mac = text;
-                break;
-            }
-        }
-    }
-    return CryptoApiMd5(mac + "+" + std::string(cpuText.begin(), cpuText.end()));
+    const auto adapters = testutil::SysfsAdapters();
+    std::string text = adapters.empty() ? "00:00:00:00:00:00" : adapters.front().second;
+    for (char& c : text)
+        c = c == ':' ? '-' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return CryptoApiMd5(text + "+" + std::string(cpuText.begin(), cpuText.end()));
 }
 
 } // namespace stat_test
