@@ -6,8 +6,9 @@
 // IsProcessorFeaturePresent.
 #pragma once
 
-#include <iphlpapi.h>
 #include <windows.h>
+// After <windows.h>, whose types it uses.
+#include <iphlpapi.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +16,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "tests/common/cpu_signature.h"
 
 namespace testutil {
 
@@ -65,12 +68,7 @@ inline bool CpuSignatureFromCpuInfo(uint32_t& signature) {
     }
     if (!haveFamily || !haveModel || !haveStepping)
         return false;
-    const uint32_t baseFamily = family >= 15 ? 15 : family;
-    const uint32_t extFamily = family >= 15 ? family - 15 : 0;
-    const bool extendedModel = baseFamily == 6 || baseFamily == 15;
-    const uint32_t baseModel = extendedModel ? (model & 0xF) : model;
-    const uint32_t extModel = extendedModel ? (model >> 4) : 0;
-    signature = stepping | baseModel << 4 | baseFamily << 8 | extModel << 16 | extFamily << 20;
+    signature = CpuSignature(family, model, stepping);
     return true;
 }
 

@@ -5,10 +5,11 @@
 // running commands.
 #pragma once
 
-#include <psapi.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <windows.h>
+// After <windows.h>, whose types it uses.
+#include <psapi.h>
 
 #include <chrono>
 #include <filesystem>
@@ -18,6 +19,8 @@
 #include <sstream>
 #include <string>
 #include <thread>
+
+#include "tests/common/file_util.h"
 
 namespace testutil {
 
@@ -66,29 +69,6 @@ private:
     std::string m_name;
     std::optional<std::string> m_old;
 };
-
-inline std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-inline void WriteAll(const std::string& path, const std::string& data) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << data;
-}
-
-// Waits (at most `limitMs`) until a file exists and is non-empty.
-inline bool WaitForFile(const std::string& path, int limitMs = 5000) {
-    for (int waited = 0; waited < limitMs; waited += 10) {
-        std::error_code ec;
-        if (std::filesystem::file_size(path, ec) > 0 && !ec)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
 
 // The process's peak working set in KiB. Windows keeps no peak that can be
 // reset: ResetPeakResident trims the working set, and a measure taken from

@@ -4,8 +4,9 @@
 // RtlGetVersion, GetAdaptersInfo, RegGetValue and CryptoAPI's MD5.
 #pragma once
 
-#include <wincrypt.h>
 #include <windows.h>
+// After <windows.h>, whose types it uses.
+#include <wincrypt.h>
 
 #include <cctype>
 #include <cstdio>
