@@ -48,7 +48,7 @@ std::wstring GetModulePath() {
 }
 
 std::wstring FileNameOnly(const std::wstring& path) {
-    size_t slash = path.find_last_of(L'/');
+    size_t slash = path.find_last_of(plat::kPathSeparators);
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/system_queries.h"
+#include "plat/sys/files.h"
 #include "plat/sys/text.h"
 
 TEST(ChannelAndUrls, ChannelComesFromTheFileName) {
@@ -65,4 +67,16 @@ TEST(ChannelAndUrls, AnAstralChannelIsTakenAndEncodedWhole) {
     EXPECT_EQ(MakeConfigUrl(L"1.1.8.305", channel),
               ProductApiBaseUrl() + L"/api/soft/pdf/type/install/sp/1.0/ver/1.1.8.305/channel/"
                                     L"%E6%B8%A0%E9%81%93%F0%9F%98%80%F0%A0%80%80");
+}
+
+TEST(ChannelAndUrls, TheChannelComesFromThisProgramsOwnName) {
+    // The module path ends in this program's name whatever separator the
+    // system writes; the folders before it never give the channel.
+    const std::wstring name = GetModuleFileNameOnly();
+    EXPECT_EQ(name.find_first_of(plat::kPathSeparators), std::wstring::npos)
+        << plat::WideToUtf8(name);
+    EXPECT_EQ(name.rfind(L"test_app", 0), 0u) << plat::WideToUtf8(name);
+    const std::wstring sep(1, plat::kPathSeparator);
+    EXPECT_EQ(FileNameOnly(L"C:" + sep + L"a_1" + sep + L"Setup_10086.exe"), L"Setup_10086.exe");
+    EXPECT_EQ(ChannelFromFileName(FileNameOnly(L"x_9" + sep + L"Setup.exe")), L"10001");
 }

@@ -16,6 +16,11 @@
 
 namespace plat {
 
+// The separator of path components Windows writes, and both characters it
+// reads as one.
+constexpr wchar_t kPathSeparator = L'\\';
+constexpr const wchar_t* kPathSeparators = L"\\/";
+
 using ::LPSECURITY_ATTRIBUTES;
 using ::SECURITY_ATTRIBUTES;
 
