@@ -293,6 +293,8 @@ TEST_F(Reports, DeviceBlockReadsTheIeVersionFromTheRegistry) {
                             reinterpret_cast<const plat::BYTE*>(text.c_str()),
                             static_cast<plat::DWORD>((text.size() + 1) * sizeof(wchar_t)));
     };
+    // A value the system has already (Windows) would win over the first one.
+    plat::RegDeleteValue(hKey, L"svcVersion");
     set(L"Version", L"9.11.1");
     ASSERT_TRUE(m_stat.CollectInstall_Sync());
     set(L"svcVersion", L"11.0.1");
