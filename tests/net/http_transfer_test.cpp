@@ -343,24 +343,6 @@ TEST_F(HttpTransfer, TenRedirectsAreStillFollowed) {
     EXPECT_EQ(ReadFile(m_dir / "h.bin"), "arrived");
 }
 
-TEST_F(HttpTransfer, ALinkAtTheTargetIsRemovedNeverFollowed) {
-    m_server.server().Get("/pkg", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content("downloaded", "application/octet-stream");
-    });
-    ASSERT_TRUE(m_server.Start());
-    std::ofstream(m_dir / "elsewhere") << "must stay";
-    fs::create_symlink(m_dir / "elsewhere", m_dir / "p.bin");
-    fs::create_symlink(m_dir / "nothing-yet", m_dir / "q.bin");
-    ASSERT_TRUE(Download(m_server.Url("/pkg"), "p.bin", nullptr));
-    ASSERT_TRUE(Download(m_server.Url("/pkg"), "q.bin", nullptr));
-    EXPECT_EQ(ReadFile(m_dir / "elsewhere"), "must stay");
-    EXPECT_FALSE(fs::exists(m_dir / "nothing-yet"));
-    for (const char* name : {"p.bin", "q.bin"}) {
-        EXPECT_FALSE(fs::is_symlink(m_dir / name)) << name;
-        EXPECT_EQ(ReadFile(m_dir / name), "downloaded") << name;
-    }
-}
-
 TEST_F(HttpTransfer, AFolderAtTheTargetFailsWithoutARequest) {
     m_server.server().Get("/pkg", [](const httplib::Request&, httplib::Response& res) {
         res.set_content("x", "application/octet-stream");

@@ -168,3 +168,18 @@ TEST_F(AstralPaths, TheRegistryKeepsAnAstralInstallPathWhole) {
     RegCloseKey(key);
     EXPECT_EQ(RegDeleteKey(HKEY_CURRENT_USER, keyName.c_str()), ERROR_SUCCESS);
 }
+
+TEST(WholePaths, TheProgramTheTemporaryFolderAndProgramFilesAreRealPlaces) {
+    const std::wstring self = GetModuleFileNameString();
+    ASSERT_FALSE(self.empty());
+    EXPECT_NE(self.find(L"test_plat_sys"), std::wstring::npos) << WideToUtf8(self);
+    EXPECT_EQ(GetFileAttributes(self.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    EXPECT_NE(GetFileAttributes(self.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    const std::wstring temp = GetTempPathString();
+    ASSERT_FALSE(temp.empty());
+    EXPECT_EQ(temp.back(), kPathSeparator) << WideToUtf8(temp);
+    EXPECT_NE(GetFileAttributes(temp.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+
+    EXPECT_FALSE(SHGetSpecialFolderPathString(CSIDL_PROGRAM_FILES, false).empty());
+}

@@ -75,14 +75,21 @@ TEST(AstralText, SystemConvertersCountAPairAsOneCharacter) {
     EXPECT_EQ(std::string(narrow), kExtBFirstUtf8);
 }
 
-TEST(AstralText, ABufferWithRoomForHalfAPairIsTooSmall) {
-    // "a" and the emoji need 1 + kUnits wide elements: one less must not
-    // be filled with half a character.
-    const std::string text = "a" + kEmojiUtf8;
-    wchar_t wide[4] = {L'x', L'x', L'x', L'x'};
-    SetLastError(0);
-    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide, kUnits), 0);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+TEST(AstralText, TheAnsiCodePageIsUtf8AndKeepsPairsWhole) {
+    // Narrow text is UTF-8 on Linux; the Windows programs declare UTF-8 as
+    // their ANSI code page in their manifest, so CP_ACP loses nothing.
+    const std::wstring text = L"a" + kEmoji + kExtBLast;
+    const int bytes =
+        WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    ASSERT_EQ(bytes, 1 + 4 + 4 + 1);
+    std::string narrow(size_t(bytes), '\0');
+    ASSERT_EQ(
+        WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, narrow.data(), bytes, nullptr, nullptr),
+        bytes);
+    EXPECT_EQ(narrow.c_str(), "a" + kEmojiUtf8 + kExtBLastUtf8);
+    wchar_t wide[8] = {};
+    ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, narrow.c_str(), -1, wide, 8), 1 + 2 * kUnits + 1);
+    EXPECT_EQ(std::wstring(wide), text);
 }
 
 TEST(AstralText, LoneOrReversedSurrogatesBecomeReplacementCharacters) {
