@@ -29,22 +29,6 @@ protected:
     std::string m_store = m_dir / "registry.db";
     ScopedEnv m_env{"PLAT_REGISTRY", m_store};
 
-    void SetInstallFlag(const wchar_t* profile, plat::DWORD type, plat::DWORD value) {
-        std::wstring path =
-            std::wstring(L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4\\") + profile;
-        plat::HKEY key = nullptr;
-        ASSERT_EQ(plat::RegCreateKey(HKEY_LOCAL_MACHINE, path.c_str(), &key), ERROR_SUCCESS);
-        if (type == REG_DWORD) {
-            plat::RegSetValueEx(key, L"Install", 0, type, reinterpret_cast<plat::BYTE*>(&value), 4);
-        } else {
-            std::wstring text = std::to_wstring(value);
-            plat::RegSetValueEx(key, L"Install", 0, type,
-                                reinterpret_cast<const plat::BYTE*>(text.c_str()),
-                                plat::DWORD((text.size() + 1) * sizeof(wchar_t)));
-        }
-        plat::RegCloseKey(key);
-    }
-
     std::string Regtool(const std::string& args, int& exitCode) {
         return apptest::Run(
             std::string(REGTOOL_PATH) + " --store '" + m_store + "' " + args + " 2>&1", exitCode);
@@ -69,29 +53,6 @@ private:
 };
 
 } // namespace
-
-TEST(FormatSize, FollowsTheTable) {
-    struct Case {
-        double bytes;
-        const wchar_t* text;
-    } cases[] = {
-        {0, L"0Byte"},
-        {1024, L"1024Byte"},
-        {1025, L"1.00KB"},
-        {1048576, L"1024.00KB"},
-        {104857600, L"100.00MB"},
-        {1073741824, L"1024.00MB"},
-        {1610612736, L"1.50GB"},
-        {1099511627776, L"1024.00GB"},
-        {1099511627776.0 * 2.5, L"2.50TB"},
-        {1023.9, L"1023Byte"}, // truncated, not rounded
-        {1048577, L"1.00MB"},
-        {-5, L"-5Byte"},
-        {std::nan(""), L"0Byte"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(FormatSize(c.bytes), c.text) << c.bytes;
-}
 
 TEST(Paths, ModuleTempAndProgramFiles) {
     std::wstring path = GetModulePath();
@@ -239,21 +200,6 @@ TEST_F(Registry, RegtoolReportsWhatIsWrong) {
                        code);
     EXPECT_EQ(code, 3);
     EXPECT_NE(out.find("cannot be accessed"), std::string::npos) << out;
-}
-
-TEST_F(Registry, DotNetDetection) {
-    EXPECT_FALSE(IsDotNet4Installed()); // no keys at all
-    SetInstallFlag(L"Full", REG_DWORD, 0);
-    SetInstallFlag(L"Client", REG_DWORD, 0);
-    EXPECT_FALSE(IsDotNet4Installed());
-    SetInstallFlag(L"Client", REG_DWORD, 1);
-    EXPECT_TRUE(IsDotNet4Installed()); // Client alone is enough
-    SetInstallFlag(L"Client", REG_DWORD, 2);
-    EXPECT_FALSE(IsDotNet4Installed()); // any other number
-    SetInstallFlag(L"Full", REG_DWORD, 1);
-    EXPECT_TRUE(IsDotNet4Installed());
-    SetInstallFlag(L"Full", REG_SZ, 1);
-    EXPECT_FALSE(IsDotNet4Installed()); // text "1" is not the DWORD 1
 }
 
 TEST(RunAndWait, WaitsForAScriptAndPassesItsParameters) {
