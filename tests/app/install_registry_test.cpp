@@ -97,16 +97,18 @@ TEST(FormatSize, FollowsTheTable) {
 }
 
 TEST(DiskSpace, AFolderNotThereYetIsMeasuredOnItsVolume) {
+    // As the start window does: the install folder's volume first, then the
+    // space on it (Windows measures only folders that exist).
     TempDir dir;
     const std::wstring sep(1, kPathSeparator);
     const std::wstring folder =
         Utf8ToWide(dir.Path()) + sep + L"TarvexPDFConver \U0001F600" + sep + L"bin";
-    double freeBytes = -1;
-    EXPECT_TRUE(GetDiskFreeBytes(folder, freeBytes));
-    EXPECT_GT(freeBytes, 0.0);
     const std::wstring drive = GetInstallDrive(folder);
     ASSERT_FALSE(drive.empty());
     EXPECT_EQ(drive.back(), kPathSeparator);
     EXPECT_EQ(GetInstallDrive(Utf8ToWide(dir.Path())), drive);
+    double freeBytes = -1;
+    EXPECT_TRUE(GetDiskFreeBytes(drive, freeBytes));
+    EXPECT_GT(freeBytes, 0.0);
     EXPECT_EQ(GetInstallDrive(L""), L"");
 }
