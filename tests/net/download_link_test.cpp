@@ -4,11 +4,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
 #include "plat/sys/handle.h"
+#include "tests/common/file_util.h"
 #include "tests/net/local_server.h"
 
 // plat's constants are macros on Windows: they are never qualified.
@@ -17,13 +17,6 @@ using namespace plat;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 bool DownloadInto(const std::string& url, const fs::path& path) {
     const bool ok = DownloadToFile(url, path.string());
@@ -52,11 +45,11 @@ TEST(DownloadLink, ALinkAtTheTargetIsRemovedNeverFollowed) {
     fs::create_symlink(dir / "nothing-yet", dir / "q.bin");
     ASSERT_TRUE(DownloadInto(server.Url("/pkg"), dir / "p.bin"));
     ASSERT_TRUE(DownloadInto(server.Url("/pkg"), dir / "q.bin"));
-    EXPECT_EQ(ReadText(dir / "elsewhere"), "must stay");
+    EXPECT_EQ(testutil::ReadAll((dir / "elsewhere").string()), "must stay");
     EXPECT_FALSE(fs::exists(dir / "nothing-yet"));
     for (const char* name : {"p.bin", "q.bin"}) {
         EXPECT_FALSE(fs::is_symlink(dir / name)) << name;
-        EXPECT_EQ(ReadText(dir / name), "downloaded") << name;
+        EXPECT_EQ(testutil::ReadAll((dir / name).string()), "downloaded") << name;
     }
     server.Stop();
     fs::remove_all(dir);
