@@ -3,8 +3,11 @@
 #include "app/system_queries.h"
 #include "plat/win/shell_dialogs.h"
 
+// plat's constants are macros on Windows: they are never qualified.
+using namespace plat;
+
 bool ChooseFolder(plat::HWND owner) {
-    wchar_t displayName[plat::MAX_PATH] = {};
+    wchar_t displayName[MAX_PATH] = {};
     plat::BROWSEINFO info{};
     info.hwndOwner = owner;
     info.pidlRoot = nullptr;

@@ -9,6 +9,7 @@
 #include "app/install_context.h"
 #include "net/http_transfer.h"
 #include "net/text_convert.h"
+#include "plat/sys/files.h"
 
 std::vector<InstallPackage> g_packages;
 
@@ -17,7 +18,7 @@ const wchar_t* const kProductExeName = L"TarvexPDFConver.exe";
 
 namespace {
 
-constexpr wchar_t kPathSeparator = L'/';
+using plat::kPathSeparator;
 
 // The member `name` of `object` if it is a string, else the empty string.
 // Missing members and members of any other type count as empty.

@@ -8,6 +8,9 @@
 
 #include "plat/sys/wintypes.h"
 
+// plat's constants are macros on Windows: they are never qualified.
+using namespace plat;
+
 class IInstallView;
 
 // The configuration proper, each field named after its JSON member. All start
@@ -36,7 +39,7 @@ struct InstallPackage {
     // The downloaded file, open for reading from the end of its download
     // until it has been verified and run: what is hashed and what is started
     // are this one file, whatever is put at `localPath` in between.
-    plat::HANDLE file = plat::INVALID_HANDLE_VALUE;
+    plat::HANDLE file = INVALID_HANDLE_VALUE;
 };
 
 // The package list: empty at start, filled once by BuildPackageList, then

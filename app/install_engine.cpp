@@ -22,6 +22,9 @@
 #include "plat/sys/text.h"
 #include "plat/win/winuser.h"
 
+// plat's constants are macros on Windows: they are never qualified.
+using namespace plat;
+
 const wchar_t* const kConfigFailureText = L"获取信息失败！";
 const wchar_t* const kInstallFailureText = L"安装失败！";
 
@@ -59,8 +62,8 @@ void ReportInstallSuccess() {
 // Tells the desktop and the shell that programs and file associations may
 // have changed.
 void RefreshShell() {
-    plat::PostMessage(plat::GetDesktopWindow(), plat::WM_KEYDOWN, plat::VK_F5, 0);
-    plat::SHChangeNotify(plat::SHCNE_ASSOCCHANGED, plat::SHCNF_FLUSH, nullptr, nullptr);
+    plat::PostMessage(plat::GetDesktopWindow(), WM_KEYDOWN, VK_F5, 0);
+    plat::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
 }
 
 } // namespace
@@ -127,9 +130,9 @@ std::wstring Md5FromHandle(plat::HANDLE file) {
 }
 
 void ClosePackageFile(InstallPackage& package) {
-    if (package.file != plat::INVALID_HANDLE_VALUE) {
+    if (package.file != INVALID_HANDLE_VALUE) {
         plat::CloseHandle(package.file);
-        package.file = plat::INVALID_HANDLE_VALUE;
+        package.file = INVALID_HANDLE_VALUE;
     }
 }
 
@@ -139,10 +142,9 @@ std::wstring FileMd5Hex(const std::wstring& path) {
     if (!plat::PathFileExists(path.c_str())) {
         return std::wstring();
     }
-    plat::HANDLE file =
-        plat::CreateFile(path.c_str(), plat::GENERIC_READ, plat::FILE_SHARE_READ, nullptr,
-                         plat::OPEN_EXISTING, plat::FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == plat::INVALID_HANDLE_VALUE) {
+    plat::HANDLE file = plat::CreateFile(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
         return std::wstring();
     }
     std::wstring digest = Md5FromHandle(file);
@@ -151,8 +153,8 @@ std::wstring FileMd5Hex(const std::wstring& path) {
 }
 
 std::wstring FileMd5Hex(plat::HANDLE file) {
-    plat::HANDLE own = plat::ReOpenFile(file, plat::GENERIC_READ, plat::FILE_SHARE_READ, 0);
-    if (own == plat::INVALID_HANDLE_VALUE) {
+    plat::HANDLE own = plat::ReOpenFile(file, GENERIC_READ, FILE_SHARE_READ, 0);
+    if (own == INVALID_HANDLE_VALUE) {
         return std::wstring();
     }
     std::wstring digest = Md5FromHandle(own);
@@ -166,14 +168,13 @@ void DownloadPackage(InstallPackage* package, const std::string& url, const std:
     g_downloader.callback = &sink;
     DownloadToFile(url, path);
     ClosePackageFile(*package);
-    if (g_downloader.file != plat::INVALID_HANDLE_VALUE) {
+    if (g_downloader.file != INVALID_HANDLE_VALUE) {
         // The file stays open for reading until it has been verified and
         // run; the writing handle goes now (a file still open for writing
         // cannot be started).
-        package->file =
-            plat::ReOpenFile(g_downloader.file, plat::GENERIC_READ, plat::FILE_SHARE_READ, 0);
+        package->file = plat::ReOpenFile(g_downloader.file, GENERIC_READ, FILE_SHARE_READ, 0);
         plat::CloseHandle(g_downloader.file);
-        g_downloader.file = plat::INVALID_HANDLE_VALUE;
+        g_downloader.file = INVALID_HANDLE_VALUE;
     }
     // The sink dies with this call: the downloader must not keep it.
     g_downloader.callback = nullptr;

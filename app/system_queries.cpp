@@ -1,7 +1,6 @@
 // The installer's platform operations, on top of plat.
 #include "app/system_queries.h"
 
-#include <boost/filesystem.hpp>
 #include <boost/format.hpp>
 #include <cmath>
 #include <vector>
@@ -13,6 +12,9 @@
 #include "plat/sys/registry.h"
 #include "plat/sys/text.h"
 #include "plat/sys/version.h"
+
+// plat's constants are macros on Windows: they are never qualified.
+using namespace plat;
 
 namespace {
 
@@ -30,14 +32,13 @@ template <typename T> std::wstring Format(const wchar_t* format, T value) {
 // True when the key has a REG_DWORD value "Install" equal to 1.
 bool InstallFlagSet(const wchar_t* subKey) {
     plat::HKEY key = nullptr;
-    if (plat::RegOpenKeyEx(plat::HKEY_LOCAL_MACHINE, subKey, 0, plat::KEY_ALL_ACCESS, &key) !=
-        plat::ERROR_SUCCESS)
+    if (plat::RegOpenKeyEx(HKEY_LOCAL_MACHINE, subKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return false;
     plat::DWORD value = 0, type = 0, size = sizeof(value);
     plat::LONG rc = plat::RegQueryValueEx(key, L"Install", nullptr, &type,
                                           reinterpret_cast<plat::BYTE*>(&value), &size);
     plat::RegCloseKey(key);
-    return rc == plat::ERROR_SUCCESS && type == plat::REG_DWORD && size == 4 && value == 1;
+    return rc == ERROR_SUCCESS && type == REG_DWORD && size == 4 && value == 1;
 }
 
 } // namespace
@@ -47,7 +48,7 @@ std::wstring GetModulePath() {
 }
 
 std::wstring FileNameOnly(const std::wstring& path) {
-    size_t slash = path.find_last_of(L'/');
+    size_t slash = path.find_last_of(plat::kPathSeparators);
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
@@ -60,7 +61,7 @@ std::wstring GetTempFolder() {
 }
 
 std::wstring GetProgramFilesFolder() {
-    return plat::SHGetSpecialFolderPathString(plat::CSIDL_PROGRAM_FILES, false);
+    return plat::SHGetSpecialFolderPathString(CSIDL_PROGRAM_FILES, false);
 }
 
 std::wstring GetFileProductVersion(const std::wstring& filePath) {
@@ -138,14 +139,14 @@ bool WriteInstallPath(const std::wstring& installDir) {
     if (installDir.empty())
         return false;
     plat::HKEY key = nullptr;
-    if (plat::RegCreateKey(plat::HKEY_LOCAL_MACHINE, kProductKey, &key) != plat::ERROR_SUCCESS &&
-        plat::RegOpenKey(plat::HKEY_LOCAL_MACHINE, kProductKey, &key) != plat::ERROR_SUCCESS)
+    if (plat::RegCreateKey(HKEY_LOCAL_MACHINE, kProductKey, &key) != ERROR_SUCCESS &&
+        plat::RegOpenKey(HKEY_LOCAL_MACHINE, kProductKey, &key) != ERROR_SUCCESS)
         return false;
-    plat::LONG rc = plat::RegSetValueEx(key, L"installPath", 0, plat::REG_SZ,
+    plat::LONG rc = plat::RegSetValueEx(key, L"installPath", 0, REG_SZ,
                                         reinterpret_cast<const plat::BYTE*>(installDir.c_str()),
                                         plat::DWORD((installDir.size() + 1) * sizeof(wchar_t)));
     plat::RegCloseKey(key);
-    return rc == plat::ERROR_SUCCESS;
+    return rc == ERROR_SUCCESS;
 }
 
 bool IsDotNet4Installed() {
@@ -156,24 +157,20 @@ bool IsDotNet4Installed() {
 bool StartHidden(const std::wstring& filePath, const std::wstring& parameters,
                  plat::HANDLE* process) {
     *process = nullptr;
-    // The path is converted here (not by boost's locale-dependent
-    // conversion, which can throw for characters the locale lacks).
-    boost::system::error_code error;
-    boost::filesystem::file_status status = boost::filesystem::status(
-        boost::filesystem::path(plat::WideToChsMultiByte(filePath)), error);
-    if (error || status.type() == boost::filesystem::file_not_found ||
-        status.type() == boost::filesystem::status_error)
+    // The wide path as it is: no narrow conversion can lose a character
+    // the code page lacks.
+    if (!plat::PathFileExists(filePath.c_str()))
         return false;
 
     plat::SHELLEXECUTEINFO info{};
     info.cbSize = sizeof(info);
-    info.fMask = plat::SEE_MASK_NOCLOSEPROCESS;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
     info.lpVerb = L"open";
     info.lpFile = filePath.c_str();
     info.lpParameters = parameters.c_str();
     info.lpDirectory = nullptr;
-    info.nShow = plat::SW_HIDE;
-    const bool started = plat::ShellExecuteEx(&info) != plat::FALSE;
+    info.nShow = SW_HIDE;
+    const bool started = plat::ShellExecuteEx(&info) != FALSE;
     *process = info.hProcess;
     return started;
 }
@@ -181,10 +178,10 @@ bool StartHidden(const std::wstring& filePath, const std::wstring& parameters,
 plat::DWORD WaitAndClose(plat::HANDLE process) {
     if (process == nullptr)
         return kExitUnobserved;
-    plat::DWORD code = plat::STILL_ACTIVE;
+    plat::DWORD code = STILL_ACTIVE;
     plat::DWORD result = kExitUnobserved;
-    if (plat::WaitForSingleObject(process, plat::INFINITE) == plat::WAIT_OBJECT_0 &&
-        plat::GetExitCodeProcess(process, &code) && code != plat::STILL_ACTIVE)
+    if (plat::WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0 &&
+        plat::GetExitCodeProcess(process, &code) && code != STILL_ACTIVE)
         result = code;
     plat::CloseHandle(process);
     return result;

@@ -2,9 +2,9 @@
 # scripts/deps installs the Debian packages that provide them.
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
-# Boost is linked from its archives (see tarvex_link_archive below).
-set(Boost_USE_STATIC_LIBS ON)
-find_package(Boost 1.74 REQUIRED COMPONENTS thread filesystem)
+# Boost: the header-only parts (threads and the file system come from the
+# C++ library).
+find_package(Boost 1.74 REQUIRED)
 
 pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
 pkg_check_modules(JSONCPP REQUIRED IMPORTED_TARGET jsoncpp)

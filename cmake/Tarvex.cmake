@@ -34,7 +34,15 @@ function(tarvex_test name)
   # Windows in tests go to the headless screen whatever display the machine
   # has; the x11 tests start their own X server and choose for themselves.
   set(env "")
-  if(NOT ARG_LABEL STREQUAL "x11")
+  if(WIN32)
+    # Every Windows test runs under Wine (cmake/WindowsTests.cmake), with
+    # UTF-8 as its ANSI code page (its manifest).
+    set(ARG_LABEL windows)
+    target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/windows/test-program.rc)
+    # The Windows forms of the tests' shared helpers come first.
+    target_include_directories(${name} BEFORE PRIVATE ${PROJECT_SOURCE_DIR}/tests/win32/include)
+    target_link_libraries(${name} PRIVATE psapi)
+  elseif(NOT ARG_LABEL STREQUAL "x11")
     set(env ENVIRONMENT PLAT_BACKEND=headless)
   endif()
   gtest_discover_tests(${name}

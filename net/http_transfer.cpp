@@ -8,6 +8,9 @@
 #include "plat/sys/files.h"
 #include "plat/sys/text.h"
 
+// plat's constants are macros on Windows: they are never qualified.
+using namespace plat;
+
 CLibcurlDownloader g_downloader;
 
 namespace {
@@ -57,7 +60,7 @@ size_t TextWriteCallback(char* data, size_t size, size_t count, void* userp) {
 
 size_t FileWriteCallback(char* data, size_t size, size_t count, void* userp) {
     auto* downloader = static_cast<CLibcurlDownloader*>(userp);
-    if (downloader == nullptr || downloader->file == plat::INVALID_HANDLE_VALUE) {
+    if (downloader == nullptr || downloader->file == INVALID_HANDLE_VALUE) {
         return 0;
     }
     const size_t bytes = size * count;
@@ -112,10 +115,11 @@ bool DownloadToFile(const std::string& url, const std::string& path) {
     // Removing the name first (a link is removed, not followed) and then
     // creating it exclusively means the download lands in a file of its own
     // that nobody else had open before.
-    plat::DeleteFile(plat::ChsMultiByteToWide(path).c_str());
-    g_downloader.file = plat::CreateFile(path.c_str(), plat::GENERIC_WRITE, 0, nullptr,
-                                         plat::CREATE_NEW, plat::FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (g_downloader.file == plat::INVALID_HANDLE_VALUE) {
+    const std::wstring widePath = plat::ChsMultiByteToWide(path);
+    plat::DeleteFile(widePath.c_str());
+    g_downloader.file = plat::CreateFile(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (g_downloader.file == INVALID_HANDLE_VALUE) {
         return false;
     }
 

@@ -11,6 +11,9 @@
 
 #include "plat/sys/wintypes.h"
 
+// plat's constants are macros on Windows: they are never qualified.
+using namespace plat;
+
 typedef void CURL;
 
 // A progress sink. OnProgress is called on the transferring thread, inside the
@@ -27,10 +30,10 @@ public:
 // One libcurl easy handle used for every file download, reused from one
 // download to the next (options set by one download persist).
 struct CLibcurlDownloader {
-    CURL* handle = nullptr;                         // made by the first download, never cleaned up
-    plat::HANDLE file = plat::INVALID_HANDLE_VALUE; // file being written
-    void* userData = nullptr;                       // first argument of OnProgress
-    CLibcurlCallback* callback = nullptr;           // null: progress is ignored
+    CURL* handle = nullptr;                   // made by the first download, never cleaned up
+    plat::HANDLE file = INVALID_HANDLE_VALUE; // file being written
+    void* userData = nullptr;                 // first argument of OnProgress
+    CLibcurlCallback* callback = nullptr;     // null: progress is ignored
     // A download that receives nothing for this many seconds is abandoned
     // (libcurl's low-speed limit of 1 byte per second over this period).
     long stallSeconds = 60;

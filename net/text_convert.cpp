@@ -7,16 +7,18 @@
 
 #include "plat/sys/text.h"
 
+// plat's constants are macros on Windows: they are never qualified.
+using namespace plat;
+
 std::string WideToAnsi(const std::wstring& text) {
     // Size including the terminator (the input is taken up to its first NUL).
     const int size =
-        plat::WideCharToMultiByte(plat::CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+        plat::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
     if (size <= 0) {
         return std::string();
     }
     std::vector<char> buffer(static_cast<size_t>(size), '\0');
-    plat::WideCharToMultiByte(plat::CP_ACP, 0, text.c_str(), -1, buffer.data(), size, nullptr,
-                              nullptr);
+    plat::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, buffer.data(), size, nullptr, nullptr);
     buffer[static_cast<size_t>(size) - 1] = '\0';
     return std::string(buffer.data());
 }
@@ -26,13 +28,12 @@ std::wstring AnsiToWide(const char* data, size_t count) {
         return std::wstring();
     }
     const int bytes = static_cast<int>(count);
-    const int chars = plat::MultiByteToWideChar(plat::CP_ACP, 0, data, bytes, nullptr, 0);
+    const int chars = plat::MultiByteToWideChar(CP_ACP, 0, data, bytes, nullptr, 0);
     if (chars <= 0) {
         return std::wstring();
     }
     std::vector<wchar_t> buffer(static_cast<size_t>(chars) + 1, L'\0');
-    const int written =
-        plat::MultiByteToWideChar(plat::CP_ACP, 0, data, bytes, buffer.data(), chars);
+    const int written = plat::MultiByteToWideChar(CP_ACP, 0, data, bytes, buffer.data(), chars);
     buffer[static_cast<size_t>(written > 0 ? written : 0)] = L'\0';
     const wchar_t* start = buffer.data();
     if (*start == 0xFEFF) {

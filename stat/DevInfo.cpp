@@ -13,6 +13,9 @@
 #include <cstring>
 #include <cwchar>
 
+// plat's constants are macros on Windows: they are never qualified.
+using namespace plat;
+
 namespace ns_zr_stat {
 
 namespace {
@@ -55,7 +58,7 @@ bool QueryText(plat::HKEY hKey, const wchar_t* pszName, wchar_t (&buffer)[100]) 
     plat::DWORD nType = 0;
     plat::LSTATUS status = plat::RegQueryValueEx(hKey, pszName, nullptr, &nType,
                                                  reinterpret_cast<plat::BYTE*>(buffer), &nSize);
-    if (status != plat::ERROR_SUCCESS || (nType != plat::REG_SZ && nType != plat::REG_EXPAND_SZ)) {
+    if (status != ERROR_SUCCESS || (nType != REG_SZ && nType != REG_EXPAND_SZ)) {
         std::memset(buffer, 0, sizeof(buffer));
         return false;
     }
@@ -95,7 +98,13 @@ std::wstring GetOsName() {
 }
 
 std::wstring GetOsType() {
-    plat::BOOL bWow64 = plat::FALSE;
+    // A 64-bit program runs only on a 64-bit system (where it is no WOW64
+    // process); a 32-bit one is on a 64-bit system exactly when it runs
+    // under WOW64.
+    if (sizeof(void*) == 8) {
+        return L"64";
+    }
+    plat::BOOL bWow64 = FALSE;
     if (plat::IsWow64Process(plat::CURRENT_PROCESS_HANDLE, &bWow64) && bWow64 == 1) {
         return L"64";
     }
@@ -107,20 +116,20 @@ std::wstring GetMacAddress() {
     std::memset(&lanaEnum, 0, sizeof(lanaEnum));
     plat::NCB ncb;
     std::memset(&ncb, 0, sizeof(ncb));
-    ncb.ncb_command = plat::NCBENUM;
+    ncb.ncb_command = NCBENUM;
     ncb.ncb_buffer = reinterpret_cast<plat::PUCHAR>(&lanaEnum);
     ncb.ncb_length = sizeof(lanaEnum);
     plat::Netbios(&ncb);
 
     std::memset(&ncb, 0, sizeof(ncb));
-    ncb.ncb_command = plat::NCBRESET;
+    ncb.ncb_command = NCBRESET;
     ncb.ncb_lana_num = lanaEnum.lana[0];
     plat::Netbios(&ncb);
 
     plat::ADAPTER_STATUS status;
     std::memset(&status, 0, sizeof(status));
     std::memset(&ncb, 0, sizeof(ncb));
-    ncb.ncb_command = plat::NCBASTAT;
+    ncb.ncb_command = NCBASTAT;
     ncb.ncb_lana_num = lanaEnum.lana[0];
     ncb.ncb_callname[0] = '*';
     ncb.ncb_buffer = reinterpret_cast<plat::PUCHAR>(&status);
@@ -148,8 +157,8 @@ std::wstring GetCpuId() {
 
 std::wstring GetIeVersion() {
     plat::HKEY hKey = nullptr;
-    if (plat::RegOpenKeyEx(plat::HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Internet Explorer", 0,
-                           plat::KEY_READ, &hKey) != plat::ERROR_SUCCESS) {
+    if (plat::RegOpenKeyEx(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Internet Explorer", 0,
+                           KEY_READ, &hKey) != ERROR_SUCCESS) {
         return std::wstring();
     }
     wchar_t buffer[100];

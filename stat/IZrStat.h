@@ -12,8 +12,11 @@
 #include <string>
 
 // Marks the exported classes. Executables that link the client are linked
-// with their symbols exported (see stat/CMakeLists.txt).
+// with their symbols exported (see stat/CMakeLists.txt, which gives the
+// Windows build its own marking).
+#ifndef ZRSTAT_API
 #define ZRSTAT_API __attribute__((visibility("default")))
+#endif
 
 namespace ns_zr_stat {
 

@@ -17,9 +17,11 @@ namespace {
 // which escapes one wchar_t at a time as \uXXXX, writes every character as
 // the same text would be written from UTF-16.
 std::wstring ToUtf16Units(const std::wstring& text) {
+    // Nothing to do where wchar_t is 16 bits: text is UTF-16 already.
     bool needed = false;
     for (wchar_t ch : text) {
-        if (static_cast<unsigned long>(ch) > 0xFFFFul) {
+        const unsigned long code = static_cast<unsigned long>(ch);
+        if (code > 0xFFFFul) {
             needed = true;
             break;
         }

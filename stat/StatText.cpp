@@ -6,6 +6,9 @@
 #include <cwchar>
 #include <vector>
 
+// plat's constants are macros on Windows: they are never qualified.
+using namespace plat;
+
 namespace ns_zr_stat {
 
 std::string StatWideToAnsi(const std::wstring& strText) {
@@ -14,14 +17,13 @@ std::string StatWideToAnsi(const std::wstring& strText) {
     if (*pszText == L'\0') {
         return std::string();
     }
-    int nBytes =
-        plat::WideCharToMultiByte(plat::CP_ACP, 0, pszText, -1, nullptr, 0, nullptr, nullptr);
+    int nBytes = plat::WideCharToMultiByte(CP_ACP, 0, pszText, -1, nullptr, 0, nullptr, nullptr);
     if (nBytes <= 0) {
         return std::string();
     }
     std::vector<char> buffer(static_cast<size_t>(nBytes));
-    nBytes = plat::WideCharToMultiByte(plat::CP_ACP, 0, pszText, -1, buffer.data(), nBytes, nullptr,
-                                       nullptr);
+    nBytes =
+        plat::WideCharToMultiByte(CP_ACP, 0, pszText, -1, buffer.data(), nBytes, nullptr, nullptr);
     if (nBytes <= 0) {
         return std::string();
     }
@@ -33,14 +35,14 @@ std::wstring StatAnsiToWide(const std::string& strBytes) {
         return std::wstring();
     }
     int nBytes = static_cast<int>(strBytes.size());
-    int nChars = plat::MultiByteToWideChar(plat::CP_ACP, plat::MB_PRECOMPOSED, strBytes.data(),
-                                           nBytes, nullptr, 0);
+    int nChars =
+        plat::MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, strBytes.data(), nBytes, nullptr, 0);
     if (nChars <= 0) {
         return std::wstring();
     }
     std::wstring text(static_cast<size_t>(nChars), L'\0');
-    nChars = plat::MultiByteToWideChar(plat::CP_ACP, plat::MB_PRECOMPOSED, strBytes.data(), nBytes,
-                                       &text[0], nChars);
+    nChars = plat::MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, strBytes.data(), nBytes, &text[0],
+                                       nChars);
     text.resize(nChars > 0 ? static_cast<size_t>(nChars) : 0);
     return text;
 }

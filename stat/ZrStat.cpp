@@ -8,12 +8,12 @@
 #include "stat/StatText.h"
 
 #include <boost/format.hpp>
-#include <boost/thread/thread.hpp>
 
 #include <chrono>
 #include <ctime>
 #include <exception>
 #include <new>
+#include <thread>
 
 #ifndef TARVEX_STAT_URL
 #define TARVEX_STAT_URL "http://127.0.0.1:8780"
@@ -164,7 +164,7 @@ bool ZrStat::StartReport(const boost::function<bool()>& job) {
     // already sees it.
     auto* pFlight = new CReportInFlight(this);
     try {
-        boost::thread worker([this, job, pFlight]() {
+        std::thread worker([this, job, pFlight]() {
             WaitWhileHeld();
             try {
                 job();

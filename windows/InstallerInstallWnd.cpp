@@ -4,8 +4,7 @@
 
 #include <chrono>
 #include <exception>
-
-#include <boost/thread.hpp>
+#include <thread>
 
 #include "app/install_context.h"
 #include "windows/CommonDlg.h"
@@ -33,7 +32,7 @@ void InstallerInstallWnd::StartWorker() {
         m_bWorkerRunning = true;
     }
     try {
-        boost::thread worker([this] { RunWorker(); });
+        std::thread worker([this] { RunWorker(); });
         worker.detach();
     } catch (const std::exception&) {
         // No worker: nothing will happen, so say so and let the user leave.

@@ -16,6 +16,11 @@
 
 namespace plat {
 
+// The separator of path components this system writes, and every character
+// it reads as one ('\\' is an ordinary character in a name here).
+constexpr wchar_t kPathSeparator = L'/';
+constexpr const wchar_t* kPathSeparators = L"/";
+
 // The running executable (resolved /proc/self/exe). `module` must be null or
 // the handle GetModuleHandle(nullptr) returns.
 // Buffer form: copies the path and its terminator into `buffer` and returns

@@ -6,6 +6,9 @@
 #include "app_test_util.h"
 #include "plat/win/dialog_answers.h"
 
+// plat's constants are macros on Windows: they are never qualified.
+using namespace plat;
+
 TEST(ChooseFolder, APickedFolderReplacesTheInstallFolder) {
     apptest::ScopedEnv backend("PLAT_BACKEND", std::string("headless"));
     g_installFolder = L"/opt";
@@ -37,12 +40,12 @@ TEST(ChooseFolder, ALongPickIsReturnedWhole) {
     std::wstring longPath = L"/srv";
     while (longPath.size() < 400)
         longPath += L"/很长的文件夹名称 folder";
-    ASSERT_GE(longPath.size(), size_t(plat::MAX_PATH));
+    ASSERT_GE(longPath.size(), size_t(MAX_PATH));
     plat::QueueFolderAnswer(longPath.c_str());
     EXPECT_TRUE(ChooseFolder(nullptr));
     EXPECT_EQ(g_installFolder, longPath);
     // Exactly at the old limit too.
-    const std::wstring edge = L"/" + std::wstring(plat::MAX_PATH - 1, L'e');
+    const std::wstring edge = L"/" + std::wstring(MAX_PATH - 1, L'e');
     plat::QueueFolderAnswer(edge.c_str());
     EXPECT_TRUE(ChooseFolder(nullptr));
     EXPECT_EQ(g_installFolder, edge);

@@ -2,6 +2,8 @@
 // package list and install directory derived from a configuration.
 #include "app/install_config.h"
 
+#include "plat/sys/files.h"
+
 #include <string>
 
 #include <gtest/gtest.h>
@@ -207,9 +209,12 @@ TEST_F(PackageList, DotNetPresentGivesTheProductOnly) {
     EXPECT_EQ(g_packages[0].parameters, L"/S");
     EXPECT_EQ(g_packages[0].md5, L"abc");
     EXPECT_EQ(g_packages[0].owner, owner);
-    EXPECT_EQ(MakeInstallDirectory(L"/opt", config.pdfver), L"/opt/TarvexPDFConver/2.0.1");
+    // Joined with the system's own separator.
+    const std::wstring sep(1, plat::kPathSeparator);
+    EXPECT_EQ(MakeInstallDirectory(L"/opt", config.pdfver),
+              L"/opt" + sep + L"TarvexPDFConver" + sep + L"2.0.1");
     EXPECT_EQ(MakeProductExePath(L"/opt/TarvexPDFConver/2.0.1"),
-              L"/opt/TarvexPDFConver/2.0.1/TarvexPDFConver.exe");
+              L"/opt/TarvexPDFConver/2.0.1" + sep + L"TarvexPDFConver.exe");
 }
 
 TEST_F(PackageList, DotNetAbsentPutsItsPackageFirst) {

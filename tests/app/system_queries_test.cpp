@@ -11,6 +11,9 @@
 #include "plat/sys/registry.h"
 #include "plat/sys/text.h"
 
+// plat's constants are macros on Windows: they are never qualified.
+using namespace plat;
+
 using apptest::ScopedEnv;
 using apptest::TempDir;
 
@@ -25,23 +28,6 @@ protected:
     TempDir m_dir;
     std::string m_store = m_dir / "registry.db";
     ScopedEnv m_env{"PLAT_REGISTRY", m_store};
-
-    void SetInstallFlag(const wchar_t* profile, plat::DWORD type, plat::DWORD value) {
-        std::wstring path =
-            std::wstring(L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4\\") + profile;
-        plat::HKEY key = nullptr;
-        ASSERT_EQ(plat::RegCreateKey(plat::HKEY_LOCAL_MACHINE, path.c_str(), &key),
-                  plat::ERROR_SUCCESS);
-        if (type == plat::REG_DWORD) {
-            plat::RegSetValueEx(key, L"Install", 0, type, reinterpret_cast<plat::BYTE*>(&value), 4);
-        } else {
-            std::wstring text = std::to_wstring(value);
-            plat::RegSetValueEx(key, L"Install", 0, type,
-                                reinterpret_cast<const plat::BYTE*>(text.c_str()),
-                                plat::DWORD((text.size() + 1) * sizeof(wchar_t)));
-        }
-        plat::RegCloseKey(key);
-    }
 
     std::string Regtool(const std::string& args, int& exitCode) {
         return apptest::Run(
@@ -67,29 +53,6 @@ private:
 };
 
 } // namespace
-
-TEST(FormatSize, FollowsTheTable) {
-    struct Case {
-        double bytes;
-        const wchar_t* text;
-    } cases[] = {
-        {0, L"0Byte"},
-        {1024, L"1024Byte"},
-        {1025, L"1.00KB"},
-        {1048576, L"1024.00KB"},
-        {104857600, L"100.00MB"},
-        {1073741824, L"1024.00MB"},
-        {1610612736, L"1.50GB"},
-        {1099511627776, L"1024.00GB"},
-        {1099511627776.0 * 2.5, L"2.50TB"},
-        {1023.9, L"1023Byte"}, // truncated, not rounded
-        {1048577, L"1.00MB"},
-        {-5, L"-5Byte"},
-        {std::nan(""), L"0Byte"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(FormatSize(c.bytes), c.text) << c.bytes;
-}
 
 TEST(Paths, ModuleTempAndProgramFiles) {
     std::wstring path = GetModulePath();
@@ -237,21 +200,6 @@ TEST_F(Registry, RegtoolReportsWhatIsWrong) {
                        code);
     EXPECT_EQ(code, 3);
     EXPECT_NE(out.find("cannot be accessed"), std::string::npos) << out;
-}
-
-TEST_F(Registry, DotNetDetection) {
-    EXPECT_FALSE(IsDotNet4Installed()); // no keys at all
-    SetInstallFlag(L"Full", plat::REG_DWORD, 0);
-    SetInstallFlag(L"Client", plat::REG_DWORD, 0);
-    EXPECT_FALSE(IsDotNet4Installed());
-    SetInstallFlag(L"Client", plat::REG_DWORD, 1);
-    EXPECT_TRUE(IsDotNet4Installed()); // Client alone is enough
-    SetInstallFlag(L"Client", plat::REG_DWORD, 2);
-    EXPECT_FALSE(IsDotNet4Installed()); // any other number
-    SetInstallFlag(L"Full", plat::REG_DWORD, 1);
-    EXPECT_TRUE(IsDotNet4Installed());
-    SetInstallFlag(L"Full", plat::REG_SZ, 1);
-    EXPECT_FALSE(IsDotNet4Installed()); // text "1" is not the DWORD 1
 }
 
 TEST(RunAndWait, WaitsForAScriptAndPassesItsParameters) {

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "tests/common/cpu_signature.h"
+
 namespace testutil {
 
 inline std::string ReadFirstLine(const std::filesystem::path& path) {
@@ -74,12 +76,7 @@ inline bool CpuSignatureFromCpuInfo(uint32_t& signature) {
     const uint32_t family = uint32_t(std::stoul(fields["cpu family"]));
     const uint32_t model = uint32_t(std::stoul(fields["model"]));
     const uint32_t stepping = uint32_t(std::stoul(fields["stepping"]));
-    const uint32_t baseFamily = family >= 15 ? 15 : family;
-    const uint32_t extFamily = family >= 15 ? family - 15 : 0;
-    const bool extendedModel = baseFamily == 6 || baseFamily == 15;
-    const uint32_t baseModel = extendedModel ? (model & 0xF) : model;
-    const uint32_t extModel = extendedModel ? (model >> 4) : 0;
-    signature = stepping | baseModel << 4 | baseFamily << 8 | extModel << 16 | extFamily << 20;
+    signature = CpuSignature(family, model, stepping);
     return true;
 }
 

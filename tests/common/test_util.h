@@ -17,6 +17,8 @@
 #include <string>
 #include <thread>
 
+#include "tests/common/file_util.h"
+
 namespace testutil {
 
 // A fresh folder under /tmp, removed with its contents afterwards (even
@@ -92,29 +94,6 @@ private:
     std::filesystem::path m_old;
     bool m_ok = false;
 };
-
-inline std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-inline void WriteAll(const std::string& path, const std::string& data) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << data;
-}
-
-// Waits (at most `limitMs`) until a file exists and is non-empty.
-inline bool WaitForFile(const std::string& path, int limitMs = 5000) {
-    for (int waited = 0; waited < limitMs; waited += 10) {
-        std::error_code ec;
-        if (std::filesystem::file_size(path, ec) > 0 && !ec)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
 
 // The process's peak resident memory in KiB (VmHWM), and its reset to the
 // current resident size, so that a test can measure what one step adds.

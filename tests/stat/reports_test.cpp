@@ -6,8 +6,12 @@
 #include "stat/Seal.h"
 #include "stat_test_env.h"
 #include "stat_test_util.h"
+#include "tests/stat/stat_test_device.h"
 
 #include <thread>
+
+// plat's constants are macros on Windows: they are never qualified.
+using namespace plat;
 
 using namespace ns_zr_stat;
 using namespace stat_test;
@@ -30,9 +34,10 @@ protected:
     }
 
     std::string ExpectedDevInfo() {
-        return "{\"channel\":\"10001\",\"os_name\":\"\",\"os_type\":\"" + KernelWordSize() +
-               "\",\"dev_name\":\"" + ExpectedFingerprint(GetCpuId()) +
-               "\",\"ie_ver\":\"0\",\"ver\":\"1.1.8.305\",\"sim_id\":\"\"}";
+        return "{\"channel\":\"10001\",\"os_name\":\"" + ExpectedOsName() + "\",\"os_type\":\"" +
+               KernelWordSize() + "\",\"dev_name\":\"" + ExpectedFingerprint(GetCpuId()) +
+               "\",\"ie_ver\":\"" + ExpectedIeVersion() +
+               "\",\"ver\":\"1.1.8.305\",\"sim_id\":\"\"}";
     }
 
     ScratchRegistry m_registry;
@@ -280,14 +285,16 @@ TEST_F(Reports, ExceptionMessageIsEscaped) {
 
 TEST_F(Reports, DeviceBlockReadsTheIeVersionFromTheRegistry) {
     plat::HKEY hKey = nullptr;
-    ASSERT_EQ(plat::RegCreateKey(plat::HKEY_LOCAL_MACHINE,
-                                 L"SOFTWARE\\Microsoft\\Internet Explorer", &hKey),
-              plat::ERROR_SUCCESS);
+    ASSERT_EQ(
+        plat::RegCreateKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Internet Explorer", &hKey),
+        ERROR_SUCCESS);
     auto set = [&](const wchar_t* name, const std::wstring& text) {
-        plat::RegSetValueEx(hKey, name, 0, plat::REG_SZ,
+        plat::RegSetValueEx(hKey, name, 0, REG_SZ,
                             reinterpret_cast<const plat::BYTE*>(text.c_str()),
                             static_cast<plat::DWORD>((text.size() + 1) * sizeof(wchar_t)));
     };
+    // A value the system has already (Windows) would win over the first one.
+    plat::RegDeleteValue(hKey, L"svcVersion");
     set(L"Version", L"9.11.1");
     ASSERT_TRUE(m_stat.CollectInstall_Sync());
     set(L"svcVersion", L"11.0.1");

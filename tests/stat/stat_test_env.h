@@ -4,9 +4,8 @@
 
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <string>
-
-#include <unistd.h>
 
 #include "tests/common/test_util.h"
 
@@ -23,8 +22,9 @@ public:
     void Use() {
         if (m_dir.empty()) {
             static int counter = 0;
+            static const unsigned run = std::random_device()();
             m_dir = std::filesystem::temp_directory_path() /
-                    ("stat-test-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
+                    ("stat-test-" + std::to_string(run) + "-" + std::to_string(++counter));
             std::filesystem::create_directories(m_dir);
         }
         if (!m_env) {

@@ -13,21 +13,22 @@ namespace tarvex_test {
 // The value, or `missing` when the key or value does not exist or is not
 // text.
 inline std::wstring ReadInstallPath(const std::wstring& missing = L"<missing>") {
+    using namespace plat; // its constants are macros on Windows, never qualified
     plat::HKEY key = nullptr;
-    if (plat::RegOpenKeyEx(plat::HKEY_LOCAL_MACHINE, L"Software\\TarvexPDFConver", 0,
-                           plat::KEY_READ, &key) != plat::ERROR_SUCCESS) {
+    if (plat::RegOpenKeyEx(HKEY_LOCAL_MACHINE, L"Software\\TarvexPDFConver", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS) {
         return missing;
     }
     plat::DWORD type = 0;
     plat::DWORD size = 0;
     std::wstring result = missing;
     if (plat::RegQueryValueEx(key, L"installPath", nullptr, &type, nullptr, &size) ==
-            plat::ERROR_SUCCESS &&
-        type == plat::REG_SZ && size >= sizeof(wchar_t)) {
+            ERROR_SUCCESS &&
+        type == REG_SZ && size >= sizeof(wchar_t)) {
         std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
         if (plat::RegQueryValueEx(key, L"installPath", nullptr, &type,
                                   reinterpret_cast<plat::BYTE*>(buffer.data()),
-                                  &size) == plat::ERROR_SUCCESS) {
+                                  &size) == ERROR_SUCCESS) {
             result = buffer.data();
         }
     }

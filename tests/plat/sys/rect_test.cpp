@@ -48,8 +48,8 @@ TEST(Rect, IntersectionAndUnionTreatEmptyInputsAsNothing) {
     out = RECT{1, 1, 1, 1};
     EXPECT_FALSE(UnionRect(&out, &empty, &empty));
     EXPECT_TRUE(Is(out, 0, 0, 0, 0));
-    RECT far{100, 100, 110, 120};
-    EXPECT_TRUE(UnionRect(&out, &b, &far));
+    RECT distant{100, 100, 110, 120};
+    EXPECT_TRUE(UnionRect(&out, &b, &distant));
     EXPECT_TRUE(Is(out, 5, 5, 110, 120));
 }
 
