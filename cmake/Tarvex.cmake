@@ -47,6 +47,9 @@ function(tarvex_test name)
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
+    # Listing the tests starts the program: under Wine, on a loaded
+    # machine, that can take seconds.
+    DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS "${ARG_LABEL}" TIMEOUT ${ARG_TIMEOUT} ${env}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()

@@ -19,6 +19,7 @@ using ::LPSHELLEXECUTEINFOW;
 using ::SHELLEXECUTEINFO;
 using ::SHELLEXECUTEINFOW;
 
+using ::ExitProcess;
 using ::GetExitCodeProcess;
 using ::SHChangeNotify;
 using ::ShellExecuteExW;
