@@ -282,13 +282,17 @@ void IngestQueue::Reached(bool ok, bool outOfReach, const std::string& error) {
     }
 }
 
-void IngestQueue::WriteBatch(const Batch& batch) {
+std::vector<const StoreItem*> IngestQueue::Items(const Batch& batch) {
     std::vector<const StoreItem*> items;
     for (const auto& pending : batch) {
         items.push_back(&pending->item);
     }
+    return items;
+}
+
+void IngestQueue::WriteBatch(const Batch& batch) {
     std::string error;
-    const bool ok = m_store.Write(items, error);
+    const bool ok = m_store.Write(Items(batch), error);
     const bool outOfReach = !ok && m_store.Unreachable();
     std::unique_lock<std::mutex> lock(m_mutex);
     Reached(ok, outOfReach, error);
@@ -315,12 +319,8 @@ void IngestQueue::WriteBatch(const Batch& batch) {
 }
 
 void IngestQueue::SpoolBatch(const Batch& batch) {
-    std::vector<const StoreItem*> items;
-    for (const auto& pending : batch) {
-        items.push_back(&pending->item);
-    }
     std::string error;
-    const bool ok = m_spool.Append(items, error);
+    const bool ok = m_spool.Append(Items(batch), error);
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!ok && error != m_lastSpoolError) {
         std::fprintf(stderr, "distd: %s; turning reports away\n", error.c_str());

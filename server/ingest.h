@@ -102,6 +102,8 @@ private:
     using Batch = std::vector<std::shared_ptr<Pending>>;
 
     void WriterLoop();
+    // The batch's items, as the store and the spool take them.
+    static std::vector<const StoreItem*> Items(const Batch& batch);
     // Writes the batch; when the store is out of reach the batch goes to
     // the spool, and one item at a time when the store refuses the whole.
     void WriteBatch(const Batch& batch);

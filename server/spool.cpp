@@ -477,12 +477,15 @@ void Spool::Replayed(uint64_t next, size_t records) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_replayed = next;
     m_records -= std::min<uint64_t>(records, m_records);
-    if (m_replayed == m_end && !m_writing && !m_open) {
-        // Everything is stored: start over. A crash before this leaves
-        // records that are replayed again, and stored once by receipt.
+    if (m_replayed == m_end && !m_writing) {
+        // Everything written is stored: start over. Records gathering for
+        // the next write go after the header (their writer takes m_end when
+        // it starts). A crash before this leaves records that are replayed
+        // again, and stored once by receipt.
         if (::ftruncate(m_fd, static_cast<off_t>(kHeaderBytes)) == 0) {
             ::fdatasync(m_fd);
-            m_end = m_reserved = m_replayed = kHeaderBytes;
+            m_end = m_replayed = kHeaderBytes;
+            m_reserved = kHeaderBytes + (m_open ? m_open->bytes.size() : 0);
             m_records = 0;
         }
     }

@@ -51,7 +51,7 @@ public:
     // Replayed. False with a reason when the file cannot be read.
     bool ReadNext(size_t max, std::vector<StoreItem>& out, uint64_t& next, std::string& error);
     // The `records` read up to `next` are in the store. When that is the
-    // whole file and no append is under way the file is cut back to its
+    // whole file and no write is under way the file is cut back to its
     // header.
     void Replayed(uint64_t next, size_t records);
 
