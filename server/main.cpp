@@ -53,7 +53,7 @@ const char* const kUsage =
 
 int Usage(const char* problem) {
     if (problem != nullptr) {
-        std::fprintf(stderr, "distd: %s\n", problem);
+        std::fprintf(stderr, "distd: %s\n", distd::PrintableText(problem).c_str());
     }
     std::fputs(kUsage, stderr);
     return 2;
@@ -164,7 +164,7 @@ int Serve(int argc, char** argv) {
     distd::Service service(options);
     std::string error;
     if (!service.Start(error)) {
-        std::fprintf(stderr, "distd: %s\n", error.c_str());
+        std::fprintf(stderr, "distd: %s\n", distd::PrintableText(error).c_str());
         return 1;
     }
     std::printf("distd: listening on %s\n", service.BaseUrl().c_str());
@@ -178,7 +178,8 @@ int Serve(int argc, char** argv) {
         if (received == SIGHUP) {
             std::string message;
             const bool ok = service.ReloadCatalogue(message);
-            std::fprintf(ok ? stdout : stderr, "distd: %s\n", message.c_str());
+            std::fprintf(ok ? stdout : stderr, "distd: %s\n",
+                         distd::PrintableText(message).c_str());
             std::fflush(ok ? stdout : stderr);
             continue;
         }
@@ -197,10 +198,11 @@ int Check(int argc, char** argv) {
     std::shared_ptr<const distd::Catalogue> catalogue;
     std::string error;
     if (!distd::LoadCatalogue(argv[2], digests, catalogue, error)) {
-        std::fprintf(stderr, "distd: %s\n", error.c_str());
+        std::fprintf(stderr, "distd: %s\n", distd::PrintableText(error).c_str());
         return 1;
     }
-    std::fputs(distd::DescribeCatalogue(*catalogue, digests).c_str(), stdout);
+    // The catalogue's names and paths, as any text for a terminal, printable.
+    std::fputs(distd::PrintableText(distd::DescribeCatalogue(*catalogue, digests)).c_str(), stdout);
     return 0;
 }
 
@@ -222,7 +224,7 @@ int Stats(int argc, char** argv) {
     distd::Figures figures;
     const int64_t now = static_cast<int64_t>(std::time(nullptr));
     if (!store || !store->ReadFigures(now, distd::kDashboardDays, 0, figures, error)) {
-        std::fprintf(stderr, "distd: %s\n", error.c_str());
+        std::fprintf(stderr, "distd: %s\n", distd::PrintableText(error).c_str());
         return 1;
     }
     std::fputs(distd::RenderStatsTable(figures, now, top).c_str(), stdout);

@@ -396,6 +396,14 @@ TEST(DistdCommands, NumbersOnTheCommandLineAreWholeAndInRange) {
         EXPECT_NE(out.find(std::string(option.first) + " wants"), std::string::npos)
             << option.first << " " << option.second << ": " << out;
     }
+    // An unknown option is named back to the terminal, escaped.
+    int rc = -1;
+    const std::string out = testutil::Run(
+        std::string(DISTD_PATH) + " serve \"$(printf -- '--x\\033[2J\\302\\233')\" 2>&1", rc);
+    EXPECT_EQ(rc, 2) << out;
+    EXPECT_NE(out.find("unknown or incomplete option --x\\x1B[2J\\u009B"), std::string::npos)
+        << out;
+    EXPECT_EQ(out.find('\x1b'), std::string::npos) << out;
 }
 
 TEST(DistdCommands, StatsPrintsHostileTextEscapedInAlignedColumnsAndTheTopPairs) {
