@@ -330,6 +330,13 @@ void IngestQueue::SpoolBatch(const Batch& batch) {
 }
 
 bool IngestQueue::ReplaySpool() {
+    {
+        // A write just before found the store away: wait for the next try.
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_counters.unreachable && std::chrono::steady_clock::now() < m_nextTry) {
+            return false;
+        }
+    }
     std::vector<StoreItem> records;
     uint64_t next = 0;
     std::string error;
