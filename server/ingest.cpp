@@ -70,6 +70,9 @@ IngestQueue::Result IngestQueue::Answer(Result result) {
     case Result::Stopped:
         break;
     }
+    if (result == Result::StoreFailed || result == Result::Busy) {
+        m_queued.notify_one(); // the writer records the drop
+    }
     return result;
 }
 

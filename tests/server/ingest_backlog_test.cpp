@@ -139,7 +139,7 @@ TEST(IngestBacklog, AnUnreachableStoreSendsReportsToTheSpoolWhichDrainsIntoIt) {
     store.Away(false);
     EXPECT_TRUE(WaitFor([&] {
         const auto now = queue.GetCounters();
-        return now.spooled == 0 && now.backlog == 0 && !now.unreachable;
+        return now.replayed >= 40 && now.spooled == 0 && now.backlog == 0 && !now.unreachable;
     }));
     counters = queue.GetCounters();
     EXPECT_GT(counters.retries, 0u);

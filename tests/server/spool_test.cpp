@@ -198,7 +198,7 @@ TEST(Spool, RecordsReplayedAgainAfterACrashAreStoredOnce) {
     spool.Close();
     {
         distd::IngestQueue queue(*store, spool.Reopen(), 16);
-        for (int i = 0; i < 1000 && queue.GetCounters().spooled > 0; ++i) {
+        for (int i = 0; i < 1000 && queue.GetCounters().replayed < 3; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         EXPECT_EQ(queue.GetCounters().spooled, 0u);
