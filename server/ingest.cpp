@@ -91,7 +91,7 @@ IngestQueue::Result IngestQueue::Submit(StoreItem item, std::chrono::millisecond
         m_queued.notify_one();
         // An item the writer holds while it finds the store out of reach is
         // spooled by the writer; any other goes to the spool from here.
-        m_finished.wait_for(lock, wait, [&] {
+        pending->answered.wait_for(lock, wait, [&] {
             return pending->done || (m_counters.unreachable && !pending->inWriter);
         });
         if (pending->done) {
@@ -254,7 +254,12 @@ void IngestQueue::Finish(const Batch& batch, Result result, bool keepTallies) {
         pending->result = result;
         pending->done = true;
     }
-    m_finished.notify_all();
+}
+
+void IngestQueue::Wake(const Batch& batch) {
+    for (const auto& pending : batch) {
+        pending->answered.notify_one();
+    }
 }
 
 void IngestQueue::Reached(bool ok, bool outOfReach, const std::string& error) {
@@ -280,7 +285,10 @@ void IngestQueue::Reached(bool ok, bool outOfReach, const std::string& error) {
         m_nextTry = std::chrono::steady_clock::now() + m_pause;
         if (!m_counters.unreachable) {
             m_counters.unreachable = true;
-            m_finished.notify_all(); // queued senders spool their reports
+            // Queued senders spool their reports.
+            for (const auto& pending : m_queue) {
+                pending->answered.notify_one();
+            }
         }
     }
 }
@@ -301,6 +309,8 @@ void IngestQueue::WriteBatch(const Batch& batch) {
     Reached(ok, outOfReach, error);
     if (ok) {
         Finish(batch, Result::Stored, false);
+        lock.unlock();
+        Wake(batch);
         return;
     }
     lock.unlock();
@@ -319,17 +329,22 @@ void IngestQueue::WriteBatch(const Batch& batch) {
     // in this instance's counters and its log only.
     lock.lock();
     Finish(batch, Result::StoreFailed, false);
+    lock.unlock();
+    Wake(batch);
 }
 
 void IngestQueue::SpoolBatch(const Batch& batch) {
     std::string error;
     const bool ok = m_spool.Append(Items(batch), error);
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (!ok && error != m_lastSpoolError) {
-        std::fprintf(stderr, "distd: %s; turning reports away\n", error.c_str());
-        m_lastSpoolError = error;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!ok && error != m_lastSpoolError) {
+            std::fprintf(stderr, "distd: %s; turning reports away\n", error.c_str());
+            m_lastSpoolError = error;
+        }
+        Finish(batch, ok ? Result::Deferred : Result::Busy, true);
     }
-    Finish(batch, ok ? Result::Deferred : Result::Busy, true);
+    Wake(batch);
 }
 
 bool IngestQueue::ReplaySpool() {

@@ -98,6 +98,9 @@ private:
         // turned away. The writer skips it if it is still queued.
         bool gone = false;
         bool inWriter = false; // taken by the writer
+        // Its sender waits on this (with the queue's mutex): only the
+        // senders of a finished batch wake, not every waiting one.
+        std::condition_variable answered;
     };
     using Batch = std::vector<std::shared_ptr<Pending>>;
 
@@ -121,6 +124,9 @@ private:
     // Finishes the batch's items with `result`, under the lock; with
     // `keepTallies` its drop tallies count as not yet recorded again.
     void Finish(const Batch& batch, Result result, bool keepTallies);
+    // Wakes the senders of finished items; after the lock is released, so
+    // that they do not wake only to wait for it.
+    static void Wake(const Batch& batch);
     // A drop tally per reason not yet recorded; empties the count.
     Batch TakeTallies();
 
@@ -130,8 +136,7 @@ private:
     const std::string m_receiptPrefix;
     uint64_t m_nextReceipt = 0;
     mutable std::mutex m_mutex;
-    std::condition_variable m_queued;   // the writer waits for work
-    std::condition_variable m_finished; // senders wait for their commit
+    std::condition_variable m_queued; // the writer waits for work
     std::deque<std::shared_ptr<Pending>> m_queue;
     size_t m_inWriter = 0;
     std::map<std::string, uint64_t> m_unrecorded; // reason -> drops
