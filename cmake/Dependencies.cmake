@@ -29,20 +29,38 @@ pkg_check_modules(X11 IMPORTED_TARGET x11 xext xfixes xkbcommon)
 # without mapping and relocating each of them (on a small machine that is
 # most of the time before main), and needs none of them on the user's
 # machine. jsoncpp has no archive in the distribution and stays shared.
+# A program that runs on a server (distd) links the shared libraries
+# instead, so that the distribution's security updates reach it: it sets
+# its property TARVEX_SHARED_LINKS (see tarvex_shared_links), and every
+# such target then gives it the shared libraries pkg-config named.
 #   tarvex_link_archives(TARGET ARCHIVES a.a... [LIBS lib...]): the imported
-#   TARGET links those archives (file names such as libsqlite3.a), then LIBS.
+#   TARGET links those archives (file names such as libsqlite3.a), then LIBS;
+#   or, for a program with TARVEX_SHARED_LINKS, what it linked before.
 function(tarvex_link_archives target)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "ARCHIVES;LIBS")
+  set(shared_link "$<BOOL:$<TARGET_PROPERTY:TARVEX_SHARED_LINKS>>")
   set(links "")
+  get_property(shared_libs TARGET ${target} PROPERTY INTERFACE_LINK_LIBRARIES)
+  foreach(lib IN LISTS shared_libs)
+    list(APPEND links "$<${shared_link}:${lib}>")
+  endforeach()
   foreach(archive IN LISTS arg_ARCHIVES)
     # find_library skips the search while its variable is set.
     unset(_archive_path)
     find_library(_archive_path NAMES ${archive} NO_CACHE REQUIRED)
-    list(APPEND links "${_archive_path}")
+    list(APPEND links "$<$<NOT:${shared_link}>:${_archive_path}>")
   endforeach()
+  get_property(shared_dirs TARGET ${target} PROPERTY INTERFACE_LINK_DIRECTORIES)
+  get_property(shared_options TARGET ${target} PROPERTY INTERFACE_LINK_OPTIONS)
   set_property(TARGET ${target} PROPERTY INTERFACE_LINK_LIBRARIES "${links};${arg_LIBS}")
-  set_property(TARGET ${target} PROPERTY INTERFACE_LINK_DIRECTORIES "")
-  set_property(TARGET ${target} PROPERTY INTERFACE_LINK_OPTIONS "")
+  set_property(TARGET ${target} PROPERTY INTERFACE_LINK_DIRECTORIES
+               "$<${shared_link}:${shared_dirs}>")
+  set_property(TARGET ${target} PROPERTY INTERFACE_LINK_OPTIONS
+               "$<${shared_link}:${shared_options}>")
+endfunction()
+# tarvex_shared_links(TARGET): the program links the shared libraries.
+function(tarvex_shared_links target)
+  set_property(TARGET ${target} PROPERTY TARVEX_SHARED_LINKS ON)
 endfunction()
 tarvex_link_archives(PkgConfig::CRYPTOPP ARCHIVES libcrypto++.a LIBS Threads::Threads)
 tarvex_link_archives(PkgConfig::SQLITE3 ARCHIVES libsqlite3.a

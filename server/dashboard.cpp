@@ -166,6 +166,41 @@ std::string FunnelChart(int64_t launches, int64_t installs, int64_t exits) {
 
 } // namespace
 
+ChannelTable TopChannels(const std::vector<ChannelVersionFigures>& rows, size_t top) {
+    std::vector<const ChannelVersionFigures*> order;
+    order.reserve(rows.size());
+    for (const ChannelVersionFigures& row : rows) {
+        order.push_back(&row);
+    }
+    const size_t shown = std::min(top, order.size());
+    std::partial_sort(
+        order.begin(), order.begin() + static_cast<std::ptrdiff_t>(shown), order.end(),
+        [](const ChannelVersionFigures* a, const ChannelVersionFigures* b) {
+            if (a->launches != b->launches) {
+                return a->launches > b->launches;
+            }
+            if (a->installs != b->installs) {
+                return a->installs > b->installs;
+            }
+            return a->channel != b->channel ? a->channel < b->channel : a->version < b->version;
+        });
+    ChannelTable table;
+    for (size_t i = 0; i < order.size(); ++i) {
+        const ChannelVersionFigures& row = *order[i];
+        if (i < shown) {
+            table.top.push_back(row);
+            continue;
+        }
+        table.rest.launches += row.launches;
+        table.rest.installs += row.installs;
+        table.rest.exits += row.exits;
+        table.rest.exceptions += row.exceptions;
+        table.rest.eventReports += row.eventReports;
+        ++table.restPairs;
+    }
+    return table;
+}
+
 std::string DayText(int64_t day) {
     return TimeText(day * 86400).substr(0, 10);
 }
@@ -217,20 +252,34 @@ std::string RenderDashboard(const Figures& figures, int64_t now, const ServiceSt
     html << "<section><h2>Daily, last " << figures.daily.size() << " days (UTC)</h2>"
          << DailyChart(figures) << "</section>";
 
-    html << "<section><h2>By channel and installer version</h2>";
+    const ChannelTable channels = TopChannels(figures.byChannel, kTopChannelRows);
+    html << "<section><h2>By channel and installer version";
+    if (channels.restPairs > 0) {
+        html << ": the " << channels.top.size() << " with the most launches of "
+             << figures.byChannel.size();
+    }
+    html << "</h2>";
     if (figures.byChannel.empty()) {
         html << "<p class=\"empty\">No reports yet.</p>";
     } else {
         html << "<table id=\"channels\"><tr><th>channel</th><th>installer version</th>"
              << "<th>launches</th><th>installs</th><th>exits</th><th>installs / launches</th>"
              << "<th>exits / launches</th><th>exceptions</th><th>event reports</th></tr>";
-        for (const ChannelVersionFigures& row : figures.byChannel) {
-            html << "<tr><td>" << HtmlEscape(row.channel) << "</td><td>" << HtmlEscape(row.version)
-                 << "</td><td class=\"n\">" << row.launches << "</td><td class=\"n\">"
-                 << row.installs << "</td><td class=\"n\">" << row.exits << "</td><td class=\"n\">"
-                 << Percent(row.installs, row.launches) << "</td><td class=\"n\">"
-                 << Percent(row.exits, row.launches) << "</td><td class=\"n\">" << row.exceptions
-                 << "</td><td class=\"n\">" << row.eventReports << "</td></tr>";
+        auto row = [&html](const std::string& channel, const std::string& version,
+                           const ChannelVersionFigures& f, const char* cls) {
+            html << "<tr" << cls << "><td>" << channel << "</td><td>" << version
+                 << "</td><td class=\"n\">" << f.launches << "</td><td class=\"n\">" << f.installs
+                 << "</td><td class=\"n\">" << f.exits << "</td><td class=\"n\">"
+                 << Percent(f.installs, f.launches) << "</td><td class=\"n\">"
+                 << Percent(f.exits, f.launches) << "</td><td class=\"n\">" << f.exceptions
+                 << "</td><td class=\"n\">" << f.eventReports << "</td></tr>";
+        };
+        for (const ChannelVersionFigures& pair : channels.top) {
+            row(HtmlEscape(pair.channel), HtmlEscape(pair.version), pair, "");
+        }
+        if (channels.restPairs > 0) {
+            row("<i>the other " + std::to_string(channels.restPairs) + " pairs</i>", "",
+                channels.rest, " class=\"rest\"");
         }
         html << "</table>";
     }
@@ -293,15 +342,18 @@ std::string RenderDashboard(const Figures& figures, int64_t now, const ServiceSt
 std::vector<std::pair<std::string, std::string>>
 IngestStatusLines(const IngestQueue::Counters& ingest) {
     return {
-        {"store", ingest.unreachable ? "out of reach, holding reports" : "reachable"},
-        {"backlog (waiting to be written)", std::to_string(ingest.backlog)},
+        {"store", ingest.unreachable ? "out of reach, spooling reports" : "reachable"},
+        {"backlog (waiting in memory to be written)", std::to_string(ingest.backlog)},
+        {"spool: reports waiting for the store", std::to_string(ingest.spooled)},
+        {"spool: bytes used of its bound",
+         std::to_string(ingest.spoolBytes) + " / " + std::to_string(ingest.spoolMaxBytes)},
         {"stored since start", std::to_string(ingest.stored)},
-        {"answered before their commit (store out of reach)", std::to_string(ingest.deferred)},
-        {"dropped: backlog full", std::to_string(ingest.busy)},
+        {"answered from the spool (store slow or out of reach)", std::to_string(ingest.deferred)},
+        {"replayed from the spool into the store", std::to_string(ingest.replayed)},
+        {"dropped: spool full or failing", std::to_string(ingest.busy)},
         {"dropped: refused by the store", std::to_string(ingest.failed)},
-        {"dropped: lost at stop", std::to_string(ingest.lost)},
         {"drops not yet recorded in the store", std::to_string(ingest.unrecordedDrops)},
-        {"writes tried again", std::to_string(ingest.retries)},
+        {"writes that found the store out of reach", std::to_string(ingest.retries)},
         {"transactions", std::to_string(ingest.transactions)},
     };
 }

@@ -28,6 +28,18 @@ struct ServiceStatus {
 
 constexpr int kDashboardDays = 30;
 constexpr int kDashboardRecent = 10;
+// Channel/version rows shown; the others are summed in one row.
+constexpr size_t kTopChannelRows = 50;
+
+// The channel table's rows: the `top` pairs with the most launches (ties:
+// more installs, then channel and version in byte order), and every other
+// pair summed in `rest`.
+struct ChannelTable {
+    std::vector<ChannelVersionFigures> top;
+    ChannelVersionFigures rest; // the figures of the pairs not in `top`
+    size_t restPairs = 0;       // how many pairs `rest` sums
+};
+ChannelTable TopChannels(const std::vector<ChannelVersionFigures>& rows, size_t top);
 
 std::string RenderDashboard(const Figures& figures, int64_t now, const ServiceStatus& status);
 
@@ -39,8 +51,9 @@ std::string RenderIngestStatus(const ServiceStatus& status);
 // The same for the HTTP layer's connections and refusals.
 std::vector<std::pair<std::string, std::string>> HttpStatusLines(const HttpCounters& http);
 
-// The figures as plain text tables (printable, no control characters).
-std::string RenderStatsTable(const Figures& figures, int64_t now);
+// The figures as plain text tables (printable, no control characters),
+// with the `top` channel/version pairs and the rest summed.
+std::string RenderStatsTable(const Figures& figures, int64_t now, size_t top = kTopChannelRows);
 
 // "YYYY-MM-DD" of a day number (days since 1970-01-01) and "YYYY-MM-DD
 // HH:MM:SS" of a time (UTC).

@@ -1,18 +1,21 @@
-// The bounded ingest path: request threads hand finished items (valid or
-// rejected reports) to one writer thread and wait until the item is
-// committed, so a report is answered only once it is durable. The writer
-// commits whatever has queued up in one transaction (group commit), which
-// keeps the rate high under many concurrent senders. The queue holds a
-// fixed number of items; a sender that finds it full waits a bounded time
-// and then gets Busy instead of growing memory without limit.
+// The ingest path: request threads hand finished items (valid or rejected
+// reports) to one writer thread and wait until the item is committed, so a
+// report is answered only once it is durable. The writer commits whatever
+// has queued up in one transaction (group commit), which keeps the rate
+// high under many concurrent senders. The queue in memory holds a fixed
+// number of items.
 //
-// When the store is out of reach (a database server restarting or gone),
-// the writer keeps the batch it holds and tries it again with growing
-// pauses; the queue becomes a backlog. Senders are then answered at once
-// (Deferred) instead of tying up the request threads, and a sender that
-// finds the backlog full is turned away (Busy). Every report not stored is
-// counted by its reason, and the counts go into the store as drop tallies
-// once it can take them again.
+// When the store is slow or out of reach (a database server restarting or
+// gone, a SQLite file locked by another process), reports go to the spool
+// instead (see spool.h) and are answered once they are synced there
+// (Deferred): a sender whose commit has not come within its wait, a sender
+// that finds the queue full, every sender while the store is out of reach,
+// and the batch the writer could not write. The writer replays the spool
+// into the store, tried again with growing pauses while the store is away.
+// Only when the spool cannot take a report either (full, or its disk
+// failing) is it turned away (Busy). Every report not stored is counted by
+// its reason, and the counts go into the store as drop tallies once it can
+// take them again.
 #pragma once
 
 #include <atomic>
@@ -25,15 +28,16 @@
 #include <mutex>
 #include <thread>
 
+#include "server/spool.h"
 #include "server/store.h"
 
 namespace distd {
 
 struct IngestOptions {
-    size_t capacity = 4096; // items waiting to be written (the backlog's bound)
+    size_t capacity = 4096; // items waiting in memory to be written
     size_t maxBatch = 1024; // items in one transaction
-    // How long Stop keeps trying an unreachable store before it gives up on
-    // the reports still held (counted as lost and logged).
+    // How long Stop goes on replaying the spool into a reachable store;
+    // what is left stays in the spool for the next start.
     std::chrono::milliseconds stopGrace{10000};
     // Names this instance in the drop tallies it writes.
     std::string instance = "distd";
@@ -43,41 +47,43 @@ class IngestQueue {
 public:
     enum class Result {
         Stored,      // committed
-        Deferred,    // held in the backlog while the store is out of reach
+        Deferred,    // synced in the spool; stored when the store takes it
         StoreFailed, // the store refused it
-        Busy,        // no room in the queue
+        Busy,        // neither the store nor the spool could take it
         Stopped,     // the queue is stopping
     };
 
-    // Starts the writer thread.
-    IngestQueue(ReportStore& store, const IngestOptions& options);
-    IngestQueue(ReportStore& store, size_t capacity, size_t maxBatch = 1024);
+    // Starts the writer thread, which first replays what the spool holds.
+    IngestQueue(ReportStore& store, Spool& spool, const IngestOptions& options);
+    IngestQueue(ReportStore& store, Spool& spool, size_t capacity, size_t maxBatch = 1024);
     ~IngestQueue(); // Stop()
 
-    // Queues the item and waits until it is committed or failed, or until
-    // the store is found out of reach (Deferred). When the queue is full it
-    // waits up to `wait` for room (then Busy); with the store out of reach
-    // it does not wait.
+    // Queues the item and waits up to `wait` until it is committed or
+    // failed; past that, with the queue full or the store out of reach the
+    // item goes to the spool (Deferred). Busy when the spool refuses it too.
     Result Submit(StoreItem item, std::chrono::milliseconds wait);
 
-    // Commits everything queued, then ends the writer. Later submissions get
-    // Stopped. With the store out of reach it keeps trying for the stop
-    // grace, then counts what it still holds as lost. Idempotent.
+    // Commits (or spools) everything queued, replays the spool for at most
+    // the stop grace while the store takes it, then ends the writer. Later
+    // submissions get Stopped. Idempotent.
     void Stop();
 
     struct Counters {
-        uint64_t stored = 0;   // items committed
+        uint64_t stored = 0;   // items committed as they came
         uint64_t failed = 0;   // items the store refused
-        uint64_t busy = 0;     // submissions turned away with a full queue
-        uint64_t deferred = 0; // answered before their commit (store out of reach)
-        uint64_t lost = 0;     // held when Stop gave up on the store
-        uint64_t retries = 0;  // writes tried again after the store was out of reach
+        uint64_t busy = 0;     // submissions turned away: the spool could not take them
+        uint64_t deferred = 0; // answered once in the spool, before their commit
+        uint64_t replayed = 0; // spool records written into the store
+        uint64_t retries = 0;  // writes that found the store out of reach
         uint64_t transactions = 0;
         uint64_t unrecordedDrops = 0; // drops not yet in the store's tallies
-        size_t backlog = 0;           // items waiting or being written
+        size_t backlog = 0;           // items waiting in memory or being written
+        uint64_t spooled = 0;         // records in the spool, not yet replayed
+        uint64_t spoolBytes = 0;      // the spool file's size
+        uint64_t spoolMaxBytes = 0;   // its bound
         bool unreachable = false;     // the last write found the store out of reach
         // Reports received but never stored.
-        uint64_t Dropped() const { return failed + busy + lost; }
+        uint64_t Dropped() const { return failed + busy; }
     };
     Counters GetCounters() const;
     // Items waiting for the writer (not those it is writing).
@@ -87,36 +93,63 @@ private:
     struct Pending {
         StoreItem item;
         bool done = false;
-        bool ok = false;
+        Result result = Result::Stored;
+        // The sender stopped waiting: it spooled the item itself, or was
+        // turned away. The writer skips it if it is still queued.
+        bool gone = false;
+        bool inWriter = false; // taken by the writer
+        // Its sender waits on this (with the queue's mutex): only the
+        // senders of a finished batch wake, not every waiting one.
+        std::condition_variable answered;
     };
     using Batch = std::vector<std::shared_ptr<Pending>>;
 
     void WriterLoop();
-    // Writes the batch, trying again while the store is out of reach and
-    // one item at a time when the store refuses the whole.
+    // The batch's items, as the store and the spool take them.
+    static std::vector<const StoreItem*> Items(const Batch& batch);
+    // Writes the batch; when the store is out of reach the batch goes to
+    // the spool, and one item at a time when the store refuses the whole.
     void WriteBatch(const Batch& batch);
-    // Finishes the batch's items with `ok`, under the lock; with
+    // Puts the batch's items in the spool and finishes them (Deferred, or
+    // Busy when the spool refuses); its drop tallies stay in memory.
+    void SpoolBatch(const Batch& batch);
+    // Replays one batch of spool records into the store; false when there
+    // was nothing to replay or the store did not take them.
+    bool ReplaySpool();
+    // The store took or refused a write: updates the reachability state.
+    // Under the lock.
+    void Reached(bool ok, bool outOfReach, const std::string& error);
+    // Counts a sender's answer; under the lock.
+    Result Answer(Result result);
+    // Finishes the batch's items with `result`, under the lock; with
     // `keepTallies` its drop tallies count as not yet recorded again.
-    void Finish(const Batch& batch, bool ok, bool keepTallies);
+    void Finish(const Batch& batch, Result result, bool keepTallies);
+    // Wakes the senders of finished items; after the lock is released, so
+    // that they do not wake only to wait for it.
+    static void Wake(const Batch& batch);
     // A drop tally per reason not yet recorded; empties the count.
     Batch TakeTallies();
 
     ReportStore& m_store;
+    Spool& m_spool;
     const IngestOptions m_options;
     const std::string m_receiptPrefix;
     uint64_t m_nextReceipt = 0;
     mutable std::mutex m_mutex;
-    std::condition_variable m_queued;   // the writer waits for work
-    std::condition_variable m_finished; // senders wait for their commit
-    std::condition_variable m_room;     // senders wait for room
-    std::condition_variable m_pause;    // the writer's pause between tries
+    std::condition_variable m_queued; // the writer waits for work
     std::deque<std::shared_ptr<Pending>> m_queue;
     size_t m_inWriter = 0;
     std::map<std::string, uint64_t> m_unrecorded; // reason -> drops
     bool m_stopping = false;
-    bool m_gaveUp = false; // stopping, and the stop grace is over
+    // While the store is out of reach: the next write that tries it, and
+    // the pause after that one.
+    std::chrono::steady_clock::time_point m_nextTry{};
+    std::chrono::milliseconds m_pause{0};
+    std::chrono::steady_clock::time_point m_stopReplayUntil{};
+    bool m_spoolUnreadable = false; // replay stopped: the spool could not be read
     Counters m_counters;
     std::string m_lastError;
+    std::string m_lastSpoolError;
     std::thread m_writer;
 };
 

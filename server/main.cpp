@@ -2,11 +2,12 @@
 // collector with its dashboard.
 //
 //   distd serve [--listen HOST:PORT] --catalogue FILE [--store STORE] [--workers N]
-//               [--backlog N] [--download-rate RATE]
+//               [--backlog N] [--spool FILE] [--spool-max SIZE] [--download-rate RATE]
 //   distd check FILE
-//   distd stats [--store STORE]
+//   distd stats [--store STORE] [--all]
 #include "server/dashboard.h"
 #include "server/service.h"
+#include "server/text_util.h"
 
 #include <pthread.h>
 #include <signal.h>
@@ -22,9 +23,9 @@ namespace {
 
 const char* const kUsage =
     "usage: distd serve [--listen HOST:PORT] --catalogue FILE [--store STORE] [--workers N]\n"
-    "                   [--backlog N] [--download-rate RATE]\n"
+    "                   [--backlog N] [--spool FILE] [--spool-max SIZE] [--download-rate RATE]\n"
     "       distd check FILE\n"
-    "       distd stats [--store STORE]\n"
+    "       distd stats [--store STORE] [--all]\n"
     "\n"
     "serve  answers the install configuration, serves the packages, receives the\n"
     "       statistics reports and shows the dashboard at /. Listens on\n"
@@ -32,19 +33,27 @@ const char* const kUsage =
     "       or SIGINT stops it cleanly; SIGHUP reloads the catalogue (a catalogue\n"
     "       that fails to load is refused and the one in force stays).\n"
     "check  validates a catalogue and prints what each channel would get.\n"
-    "stats  prints the dashboard's figures as tables.\n"
+    "stats  prints the dashboard's figures as tables: the 50 channel/version\n"
+    "       pairs with the most launches and the rest summed, or with --all\n"
+    "       every pair.\n"
     "\n"
     "STORE  sqlite:PATH or a bare PATH: a SQLite file (the default, ./distd.db);\n"
     "       postgresql://USER@HOST:PORT/DATABASE: a PostgreSQL database that\n"
     "       several instances may share.\n"
-    "--backlog N  reports held while the store is slow or out of reach\n"
-    "       (default 4096); past it reports are dropped and counted.\n"
+    "--backlog N  reports waiting in memory for the store (default 4096); past\n"
+    "       it, and whenever the store is slow or out of reach, reports go to\n"
+    "       the spool.\n"
+    "--spool FILE  where reports wait, synced to disk, while the store cannot\n"
+    "       take them; replayed into the store when it can (default: beside a\n"
+    "       SQLite store as STORE.spool, else ./distd.spool).\n"
+    "--spool-max SIZE  the spool's bound in bytes (with K, M or G; default 1G);\n"
+    "       past it reports are answered 503 and counted as dropped.\n"
     "--download-rate RATE  paces each download to RATE bytes per second (a\n"
     "       number, or with K or M for KiB or MiB); unlimited by default.\n";
 
 int Usage(const char* problem) {
     if (problem != nullptr) {
-        std::fprintf(stderr, "distd: %s\n", problem);
+        std::fprintf(stderr, "distd: %s\n", distd::PrintableText(problem).c_str());
     }
     std::fputs(kUsage, stderr);
     return 2;
@@ -68,21 +77,31 @@ bool SplitListen(const std::string& text, std::string& host, int& port) {
     return port <= 65535;
 }
 
-// "300", "512K", "2M": bytes per second, at least 1.
-bool ParseRate(const std::string& text, uint64_t& bytesPerSecond) {
+// "300", "512K", "2M", "1G": a number of bytes, at least 1 (G only when
+// `giga`).
+bool ParseBytes(const std::string& text, bool giga, uint64_t& bytes) {
     size_t digits = 0;
-    while (digits < text.size() && digits < 12 && text[digits] >= '0' && text[digits] <= '9') {
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
         ++digits;
     }
     const std::string unit = text.substr(digits);
-    if (digits == 0 || (unit != "" && unit != "K" && unit != "M")) {
+    int64_t number = 0;
+    if (digits > 12 || !distd::ParseDecimal(text.substr(0, digits), number) ||
+        (unit != "" && unit != "K" && unit != "M" && (!giga || unit != "G"))) {
         return false;
     }
-    bytesPerSecond =
-        std::strtoull(text.substr(0, digits).c_str(), nullptr, 10) * (unit == "K"   ? 1024
-                                                                      : unit == "M" ? 1024 * 1024
-                                                                                    : 1);
-    return bytesPerSecond > 0;
+    const uint64_t scale = unit == "K"   ? 1ull << 10
+                           : unit == "M" ? 1ull << 20
+                           : unit == "G" ? 1ull << 30
+                                         : 1;
+    bytes = static_cast<uint64_t>(number) * scale; // at most 12 digits times 2^30
+    return bytes > 0;
+}
+
+// A whole number from `min` to `max`, nothing else: no sign, no spaces, no
+// trailing letters.
+bool ParseCount(const std::string& text, int64_t min, int64_t max, int64_t& value) {
+    return distd::ParseDecimal(text, value) && value >= min && value <= max;
 }
 
 int Serve(int argc, char** argv) {
@@ -99,21 +118,31 @@ int Serve(int argc, char** argv) {
         } else if (arg == "--store" && hasValue) {
             options.store = argv[++i];
         } else if (arg == "--download-rate" && hasValue) {
-            if (!ParseRate(argv[++i], options.downloadRate)) {
+            if (!ParseBytes(argv[++i], false, options.downloadRate)) {
                 return Usage("--download-rate wants bytes per second: N, NK or NM");
             }
         } else if (arg == "--workers" && hasValue) {
-            const int workers = std::atoi(argv[++i]);
-            if (workers < 1 || workers > 256) {
-                return Usage("--workers wants 1 to 256");
+            int64_t workers = 0;
+            if (!ParseCount(argv[++i], 1, 256, workers)) {
+                return Usage("--workers wants a whole number from 1 to 256");
             }
             options.limits.workers = static_cast<size_t>(workers);
         } else if (arg == "--backlog" && hasValue) {
-            const long backlog = std::atol(argv[++i]);
-            if (backlog < 1 || backlog > 10000000) {
-                return Usage("--backlog wants 1 to 10000000");
+            int64_t backlog = 0;
+            if (!ParseCount(argv[++i], 1, 10000000, backlog)) {
+                return Usage("--backlog wants a whole number from 1 to 10000000");
             }
             options.ingestCapacity = static_cast<size_t>(backlog);
+        } else if (arg == "--spool" && hasValue) {
+            options.spool = argv[++i];
+            if (options.spool.empty()) {
+                return Usage("--spool wants a file name");
+            }
+        } else if (arg == "--spool-max" && hasValue) {
+            if (!ParseBytes(argv[++i], true, options.spoolMaxBytes) ||
+                options.spoolMaxBytes < (1u << 20)) {
+                return Usage("--spool-max wants a size of at least 1M: N, NK, NM or NG");
+            }
         } else {
             return Usage(("unknown or incomplete option " + arg).c_str());
         }
@@ -135,7 +164,7 @@ int Serve(int argc, char** argv) {
     distd::Service service(options);
     std::string error;
     if (!service.Start(error)) {
-        std::fprintf(stderr, "distd: %s\n", error.c_str());
+        std::fprintf(stderr, "distd: %s\n", distd::PrintableText(error).c_str());
         return 1;
     }
     std::printf("distd: listening on %s\n", service.BaseUrl().c_str());
@@ -149,7 +178,8 @@ int Serve(int argc, char** argv) {
         if (received == SIGHUP) {
             std::string message;
             const bool ok = service.ReloadCatalogue(message);
-            std::fprintf(ok ? stdout : stderr, "distd: %s\n", message.c_str());
+            std::fprintf(ok ? stdout : stderr, "distd: %s\n",
+                         distd::PrintableText(message).c_str());
             std::fflush(ok ? stdout : stderr);
             continue;
         }
@@ -168,18 +198,22 @@ int Check(int argc, char** argv) {
     std::shared_ptr<const distd::Catalogue> catalogue;
     std::string error;
     if (!distd::LoadCatalogue(argv[2], digests, catalogue, error)) {
-        std::fprintf(stderr, "distd: %s\n", error.c_str());
+        std::fprintf(stderr, "distd: %s\n", distd::PrintableText(error).c_str());
         return 1;
     }
-    std::fputs(distd::DescribeCatalogue(*catalogue, digests).c_str(), stdout);
+    // The catalogue's names and paths, as any text for a terminal, printable.
+    std::fputs(distd::PrintableText(distd::DescribeCatalogue(*catalogue, digests)).c_str(), stdout);
     return 0;
 }
 
 int Stats(int argc, char** argv) {
     std::string path = "distd.db";
+    size_t top = distd::kTopChannelRows;
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--store") == 0 && i + 1 < argc) {
             path = argv[++i];
+        } else if (std::strcmp(argv[i], "--all") == 0) {
+            top = SIZE_MAX;
         } else {
             return Usage((std::string("unknown or incomplete option ") + argv[i]).c_str());
         }
@@ -190,10 +224,10 @@ int Stats(int argc, char** argv) {
     distd::Figures figures;
     const int64_t now = static_cast<int64_t>(std::time(nullptr));
     if (!store || !store->ReadFigures(now, distd::kDashboardDays, 0, figures, error)) {
-        std::fprintf(stderr, "distd: %s\n", error.c_str());
+        std::fprintf(stderr, "distd: %s\n", distd::PrintableText(error).c_str());
         return 1;
     }
-    std::fputs(distd::RenderStatsTable(figures, now).c_str(), stdout);
+    std::fputs(distd::RenderStatsTable(figures, now, top).c_str(), stdout);
     return 0;
 }
 

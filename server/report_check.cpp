@@ -275,52 +275,44 @@ ReportVerdict CheckReport(const std::string& rawTarget, const ProductLookup& pro
     if (!IsBase64Text(payload)) {
         return Reject(RejectReason::NotBase64, "the payload holds characters outside Base64");
     }
-    ns_zr_stat::tagSTAT_DECODED decoded;
-    ns_zr_stat::ENUM_DECODE_RESULT result = ns_zr_stat::DECODE_NOT_JSON;
-    try {
-        result = ns_zr_stat::DecodeReport(payload, key->key, key->iv, decoded);
-    } catch (const std::exception&) {
-        return Reject(RejectReason::NotJson, "the document could not be parsed");
+    // Spaces are "+" a query decoder turned into spaces.
+    std::string normalised = payload;
+    for (char& ch : normalised) {
+        ch = ch == ' ' ? '+' : ch;
     }
-    switch (result) {
+    // Decrypted here and parsed once, by ReadReportDocument.
+    std::string document;
+    std::string why;
+    switch (ns_zr_stat::OpenReport(normalised, key->key, key->iv, document, why)) {
     case ns_zr_stat::DECODE_OK:
         break;
     case ns_zr_stat::DECODE_NO_PAYLOAD:
-        return Reject(RejectReason::NoValue, decoded.strError);
+        return Reject(RejectReason::NoValue, why);
     case ns_zr_stat::DECODE_NOT_BASE64:
-        return Reject(RejectReason::NotBase64, decoded.strError);
-    case ns_zr_stat::DECODE_WRONG_KEY: {
+        return Reject(RejectReason::NotBase64, why);
+    case ns_zr_stat::DECODE_WRONG_KEY:
         // Random bytes from a wrong key practically never begin with "{";
         // a document that does was sealed with the right key but is not
         // clean UTF-8 text.
-        std::string cipher;
-        std::string plain;
-        std::string normalised = payload;
-        for (char& ch : normalised) {
-            ch = ch == ' ' ? '+' : ch;
-        }
-        if (ns_zr_stat::Base64Decode(normalised, cipher) &&
-            ns_zr_stat::OpenBytes(cipher, key->key, key->iv, plain) && !plain.empty() &&
-            plain[0] == '{') {
-            if (!IsValidUtf8(plain)) {
+        if (!document.empty() && document[0] == '{') {
+            if (!IsValidUtf8(document)) {
                 return Reject(RejectReason::InvalidUtf8, "the document is not valid UTF-8");
             }
             return Reject(RejectReason::NotJson, "the document holds raw control characters");
         }
-        return Reject(RejectReason::WrongKey, decoded.strError);
-    }
+        return Reject(RejectReason::WrongKey, why);
     case ns_zr_stat::DECODE_BAD_KEY:
-        return Reject(RejectReason::WrongKey, decoded.strError);
+        return Reject(RejectReason::WrongKey, why);
     case ns_zr_stat::DECODE_NOT_JSON:
-        return Reject(RejectReason::NotJson, decoded.strError);
+        return Reject(RejectReason::NotJson, why);
     }
     ReportVerdict verdict;
     verdict.report.product = product;
-    verdict.report.document = decoded.strJson;
-    if (!ReadReportDocument(decoded.strJson, verdict.report, verdict.reason, verdict.detail)) {
+    if (!ReadReportDocument(document, verdict.report, verdict.reason, verdict.detail)) {
         verdict.report = ReportRecord();
         return verdict;
     }
+    verdict.report.document = std::move(document);
     verdict.ok = true;
     return verdict;
 }

@@ -60,7 +60,7 @@ int ReportIntake::Store(StoreItem item) {
     case IngestQueue::Result::Stored:
         return 200;
     case IngestQueue::Result::Deferred:
-        return 202; // held in the backlog until the store is back
+        return 202; // in the spool until the store takes it
     case IngestQueue::Result::StoreFailed:
     case IngestQueue::Result::Busy:
     case IngestQueue::Result::Stopped:

@@ -23,8 +23,8 @@ public:
     ReportIntake(CatalogueHolder& catalogues, IngestQueue& ingest, std::function<int64_t()> now);
 
     // Checks and stores one report; the HTTP status to answer with (200 when
-    // stored, valid or rejected; 202 when held in the backlog while the
-    // store is out of reach; 503 when it was not taken).
+    // stored, valid or rejected; 202 when synced in the spool while the
+    // store is slow or out of reach; 503 when it was not taken).
     int Receive(const std::string& rawTarget, const std::string& source);
 
     // For requests the HTTP layer refused for their size.
@@ -33,7 +33,7 @@ public:
     // GET stores the report; HEAD answers the same way and stores nothing.
     void AddRoutes(HttpServer& server);
 
-    // How long a report waits for room in a full ingest queue.
+    // How long a report waits for its commit before it goes to the spool.
     std::chrono::milliseconds submitWait{5000};
 
 private:

@@ -56,11 +56,17 @@ bool Service::Start(std::string& error) {
         return false;
     }
     m_port = m_server->Port();
+    const std::string spool =
+        m_options.spool.empty() ? DefaultSpoolPath(m_options.store) : m_options.spool;
+    m_spool = Spool::Open(spool, m_options.spoolMaxBytes, error);
+    if (!m_spool) {
+        return false;
+    }
     IngestOptions ingest;
     ingest.capacity = m_options.ingestCapacity;
     ingest.stopGrace = m_options.stopGrace;
     ingest.instance = InstanceName(m_options.host, m_port);
-    m_ingest = std::make_unique<IngestQueue>(*m_store, ingest);
+    m_ingest = std::make_unique<IngestQueue>(*m_store, *m_spool, ingest);
     m_intake = std::make_unique<ReportIntake>(m_catalogues, *m_ingest, m_options.clock);
     AddRoutes();
     m_server->Start();

@@ -25,7 +25,11 @@ struct ServiceOptions {
     std::string host = "127.0.0.1";
     int port = 8780; // 0: any free port
     ConnectionLimits limits;
-    size_t ingestCapacity = 4096; // the backlog's bound
+    size_t ingestCapacity = 4096; // reports waiting in memory to be written
+    // The spool for reports the store cannot take at once; empty: the
+    // default beside the store (see DefaultSpoolPath).
+    std::string spool;
+    uint64_t spoolMaxBytes = kDefaultSpoolMaxBytes;
     std::chrono::milliseconds stopGrace{10000};
     uint64_t downloadRate = 0; // bytes per second of each download; 0: no limit
     // The receive clock (seconds since 1970); tests may set their own.
@@ -62,6 +66,7 @@ private:
     ServiceOptions m_options;
     CatalogueHolder m_catalogues;
     std::unique_ptr<ReportStore> m_store;
+    std::unique_ptr<Spool> m_spool;
     std::unique_ptr<IngestQueue> m_ingest;
     std::unique_ptr<ReportIntake> m_intake;
     std::unique_ptr<HttpServer> m_server;

@@ -127,6 +127,29 @@ bool SetWal(sqlite3* db, std::string& error) {
     return true;
 }
 
+// How long a write waits for another process's lock before the store counts
+// as out of reach for now (its reports then go to the spool); opening and
+// migrating wait longer.
+constexpr int kWriteLockWaitMs = 250;
+constexpr int kOpenLockWaitMs = 10000;
+
+// True for the failures that pass: the file locked by another connection,
+// the disk full or failing for now. Anything else is a refusal.
+bool IsOutOfReach(int code) {
+    switch (code & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_FULL:
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+    case SQLITE_PROTOCOL:
+    case SQLITE_NOMEM:
+        return true;
+    default:
+        return false;
+    }
+}
+
 sqlite3* OpenConnection(const std::string& path, int flags, std::string& error) {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
@@ -134,7 +157,7 @@ sqlite3* OpenConnection(const std::string& path, int flags, std::string& error) 
         sqlite3_close(db);
         return nullptr;
     }
-    sqlite3_busy_timeout(db, 10000);
+    sqlite3_busy_timeout(db, kOpenLockWaitMs);
     sqlite3_extended_result_codes(db, 1);
     return db;
 }
@@ -195,6 +218,7 @@ public:
                                        error)) {
                 return false;
             }
+            sqlite3_busy_timeout(m_write, kWriteLockWaitMs);
         }
         m_read = OpenConnection(path, SQLITE_OPEN_READONLY, error);
         if (m_read == nullptr) {
@@ -209,11 +233,13 @@ public:
     }
 
     bool Write(const std::vector<const StoreItem*>& items, std::string& error) override {
+        m_unreachable = false;
         if (m_write == nullptr) {
             error = "the store is open for reading only";
             return false;
         }
         if (!Exec(m_write, "BEGIN IMMEDIATE", error)) {
+            m_unreachable = IsOutOfReach(sqlite3_extended_errcode(m_write));
             return false;
         }
         for (const StoreItem* item : items) {
@@ -221,18 +247,22 @@ public:
                                  : item->rejected ? WriteReject(*item, error)
                                                   : WriteReport(*item, error);
             if (!written) {
+                m_unreachable = IsOutOfReach(sqlite3_extended_errcode(m_write));
                 std::string ignored;
                 Exec(m_write, "ROLLBACK", ignored);
                 return false;
             }
         }
         if (!Exec(m_write, "COMMIT", error)) {
+            m_unreachable = IsOutOfReach(sqlite3_extended_errcode(m_write));
             std::string ignored;
             Exec(m_write, "ROLLBACK", ignored);
             return false;
         }
         return true;
     }
+
+    bool Unreachable() const override { return m_unreachable; }
 
     bool ReadFigures(int64_t now, int days, int recent, Figures& out, std::string& error) override {
         std::lock_guard<std::mutex> lock(m_readMutex);
@@ -343,6 +373,7 @@ private:
     }
 
     std::string m_path;
+    bool m_unreachable = false; // the last Write failed for a passing cause
     sqlite3* m_write = nullptr;
     sqlite3* m_read = nullptr;
     std::mutex m_readMutex;

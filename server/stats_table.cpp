@@ -11,19 +11,6 @@ namespace distd {
 
 namespace {
 
-// Display width of printable UTF-8 text: one column per code point (wide
-// CJK characters are counted as two).
-size_t Width(const std::string& text) {
-    size_t width = 0;
-    for (size_t i = 0; i < text.size();) {
-        const unsigned char ch = static_cast<unsigned char>(text[i]);
-        size_t n = ch < 0x80 ? 1 : ch < 0xE0 ? 2 : ch < 0xF0 ? 3 : 4;
-        width += n >= 3 ? 2 : 1;
-        i += n;
-    }
-    return width;
-}
-
 // Left-aligned text columns, right-aligned number columns.
 class Table {
 public:
@@ -41,7 +28,7 @@ public:
         for (const auto& row : m_rows) {
             widths.resize(std::max(widths.size(), row.size()));
             for (size_t c = 0; c < row.size(); ++c) {
-                widths[c] = std::max(widths[c], Width(row[c]));
+                widths[c] = std::max(widths[c], DisplayWidth(row[c]));
             }
         }
         std::ostringstream out;
@@ -49,7 +36,7 @@ public:
             std::string line;
             for (size_t c = 0; c < m_rows[r].size(); ++c) {
                 const std::string& cell = m_rows[r][c];
-                const std::string pad(widths[c] - Width(cell), ' ');
+                const std::string pad(widths[c] - DisplayWidth(cell), ' ');
                 line += c ? "  " : "";
                 line += c < textColumns ? cell + pad : pad + cell;
             }
@@ -74,7 +61,7 @@ private:
 
 } // namespace
 
-std::string RenderStatsTable(const Figures& figures, int64_t now) {
+std::string RenderStatsTable(const Figures& figures, int64_t now, size_t top) {
     std::ostringstream out;
     int64_t launches = 0;
     int64_t installs = 0;
@@ -85,10 +72,20 @@ std::string RenderStatsTable(const Figures& figures, int64_t now) {
         launches += row.launches;
         installs += row.installs;
         exits += row.exits;
-        channels.Add({row.channel, row.version, std::to_string(row.launches),
-                      std::to_string(row.installs), std::to_string(row.exits),
-                      Percent(row.installs, row.launches), Percent(row.exits, row.launches),
-                      std::to_string(row.exceptions), std::to_string(row.eventReports)});
+    }
+    auto add = [&channels](const std::string& channel, const std::string& version,
+                           const ChannelVersionFigures& row) {
+        channels.Add({channel, version, std::to_string(row.launches), std::to_string(row.installs),
+                      std::to_string(row.exits), Percent(row.installs, row.launches),
+                      Percent(row.exits, row.launches), std::to_string(row.exceptions),
+                      std::to_string(row.eventReports)});
+    };
+    const ChannelTable table = TopChannels(figures.byChannel, top);
+    for (const ChannelVersionFigures& row : table.top) {
+        add(row.channel, row.version, row);
+    }
+    if (table.restPairs > 0) {
+        add("(" + std::to_string(table.restPairs) + " other pairs)", "", table.rest);
     }
     out << "reports stored " << figures.reports << ", events " << figures.events << ", rejected "
         << figures.rejected << ", dropped " << figures.dropped << " (as of " << TimeText(now)

@@ -2,6 +2,8 @@
 #include "server/store_sql.h"
 
 #include <algorithm>
+#include <map>
+#include <utility>
 #include <vector>
 
 namespace distd {
@@ -72,18 +74,28 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
     }
 }
 
-ChannelVersionFigures& Row(std::vector<ChannelVersionFigures>& rows, const std::string& channel,
-                           const std::string& version) {
-    for (ChannelVersionFigures& row : rows) {
-        if (row.channel == channel && row.version == version) {
-            return row;
+// The rows by channel and version, each found through an index: the two
+// grouped queries meet in one pass, however many pairs there are.
+class ChannelRows {
+public:
+    explicit ChannelRows(std::vector<ChannelVersionFigures>& rows) : m_rows(rows) {}
+    ChannelVersionFigures& Row(std::string channel, std::string version) {
+        auto key = std::make_pair(std::move(channel), std::move(version));
+        const auto found = m_index.find(key);
+        if (found != m_index.end()) {
+            return m_rows[found->second];
         }
+        m_rows.push_back(ChannelVersionFigures());
+        m_rows.back().channel = key.first;
+        m_rows.back().version = key.second;
+        m_index.emplace(std::move(key), m_rows.size() - 1);
+        return m_rows.back();
     }
-    rows.push_back(ChannelVersionFigures());
-    rows.back().channel = channel;
-    rows.back().version = version;
-    return rows.back();
-}
+
+private:
+    std::vector<ChannelVersionFigures>& m_rows;
+    std::map<std::pair<std::string, std::string>, size_t> m_index;
+};
 
 } // namespace
 
@@ -144,6 +156,7 @@ bool ReadFiguresWith(const SqlQuery& query, int64_t now, int days, int recent, F
         return false;
     }
     std::vector<ChannelVersionFigures>& rows = out.byChannel;
+    ChannelRows index(rows);
     if (!query("SELECT channel, ver, SUM(CASE WHEN kind = 'launch' THEN 1 ELSE 0 END),"
                " SUM(CASE WHEN kind = 'exit' THEN 1 ELSE 0 END),"
                " SUM(CASE WHEN kind = 'exception' THEN 1 ELSE 0 END),"
@@ -151,7 +164,7 @@ bool ReadFiguresWith(const SqlQuery& query, int64_t now, int days, int recent, F
                " GROUP BY channel, ver",
                {}, error,
                [&](const SqlRow& s) {
-                   ChannelVersionFigures& row = Row(rows, s.Text(0), s.Text(1));
+                   ChannelVersionFigures& row = index.Row(s.Text(0), s.Text(1));
                    row.launches = s.Int(2);
                    row.exits = s.Int(3);
                    row.exceptions = s.Int(4);
@@ -161,7 +174,7 @@ bool ReadFiguresWith(const SqlQuery& query, int64_t now, int days, int recent, F
                " ON r.id = e.report_id WHERE e.label = 'InstallSuccess'"
                " GROUP BY r.channel, r.ver",
                {}, error,
-               [&](const SqlRow& s) { Row(rows, s.Text(0), s.Text(1)).installs = s.Int(2); })) {
+               [&](const SqlRow& s) { index.Row(s.Text(0), s.Text(1)).installs = s.Int(2); })) {
         return false;
     }
     // Byte order on both stores, whatever the database's collation.

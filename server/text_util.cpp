@@ -1,6 +1,9 @@
 // Escaping and parsing of text at the service's boundaries.
 #include "server/text_util.h"
 
+#include <locale.h>
+#include <wchar.h>
+
 namespace distd {
 
 namespace {
@@ -49,6 +52,40 @@ size_t Utf8SequenceLength(const std::string& text, size_t i) {
 
 const char kHex[] = "0123456789ABCDEF";
 
+// The code point of the valid sequence of `n` bytes at text[i].
+uint32_t CodePoint(const std::string& text, size_t i, size_t n) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    uint32_t value = n == 1 ? lead : n == 2 ? lead & 0x1F : n == 3 ? lead & 0x0F : lead & 0x07;
+    for (size_t j = 1; j < n; ++j) {
+        value = (value << 6) | (static_cast<unsigned char>(text[i + j]) & 0x3F);
+    }
+    return value;
+}
+
+// C1 controls and the characters that reorder or hide the text around them.
+bool IsHiddenControl(uint32_t cp) {
+    return (cp >= 0x80 && cp <= 0x9F) || cp == 0x061C || cp == 0x200E || cp == 0x200F ||
+           (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069) || cp == 0x2028 ||
+           cp == 0x2029;
+}
+
+// Columns of one code point when no UTF-8 locale is at hand: the wide and
+// full-width blocks of East Asian scripts two, combining marks none.
+int TableWidth(uint32_t cp) {
+    if ((cp >= 0x0300 && cp <= 0x036F) || (cp >= 0x200B && cp <= 0x200D) ||
+        (cp >= 0xFE00 && cp <= 0xFE0F)) {
+        return 0;
+    }
+    const bool wide = (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0x303E) ||
+                      (cp >= 0x3041 && cp <= 0x33FF) || (cp >= 0x3400 && cp <= 0x4DBF) ||
+                      (cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0xA000 && cp <= 0xA4CF) ||
+                      (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) ||
+                      (cp >= 0xFE30 && cp <= 0xFE4F) || (cp >= 0xFF00 && cp <= 0xFF60) ||
+                      (cp >= 0xFFE0 && cp <= 0xFFE6) || (cp >= 0x1F300 && cp <= 0x1F64F) ||
+                      (cp >= 0x1F900 && cp <= 0x1F9FF) || (cp >= 0x20000 && cp <= 0x3FFFD);
+    return wide ? 2 : 1;
+}
+
 int HexValue(char ch) {
     if (ch >= '0' && ch <= '9') {
         return ch - '0';
@@ -92,6 +129,17 @@ std::string PrintableText(const std::string& bytes, size_t maxBytes) {
             ++i;
             continue;
         }
+        if (n > 1) {
+            const uint32_t cp = CodePoint(bytes, i, n);
+            if (IsHiddenControl(cp)) {
+                out += "\\u";
+                for (int shift = 12; shift >= 0; shift -= 4) {
+                    out += kHex[(cp >> shift) & 0xF];
+                }
+                i += n;
+                continue;
+            }
+        }
         out.append(bytes, i, n);
         i += n;
     }
@@ -99,6 +147,27 @@ std::string PrintableText(const std::string& bytes, size_t maxBytes) {
         out += "...";
     }
     return out;
+}
+
+size_t DisplayWidth(const std::string& text) {
+    // A UTF-8 locale for this thread only while measuring; made once.
+    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    const locale_t previous = utf8 ? uselocale(utf8) : static_cast<locale_t>(0);
+    size_t width = 0;
+    for (size_t i = 0; i < text.size();) {
+        size_t n = Utf8SequenceLength(text, i);
+        if (n == 0) {
+            n = 1; // not printable text: a byte as one column
+        }
+        const uint32_t cp = CodePoint(text, i, n);
+        const int columns = utf8 ? wcwidth(static_cast<wchar_t>(cp)) : TableWidth(cp);
+        width += columns < 0 ? 1 : static_cast<size_t>(columns);
+        i += n;
+    }
+    if (utf8) {
+        uselocale(previous);
+    }
+    return width;
 }
 
 std::string HtmlEscape(const std::string& text) {

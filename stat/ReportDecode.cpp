@@ -105,6 +105,25 @@ const char* DecodeResultName(ENUM_DECODE_RESULT eResult) {
     return "unknown";
 }
 
+ENUM_DECODE_RESULT OpenReport(const std::string& strPayload, const std::string& strKey,
+                              const std::string& strIv, std::string& strText,
+                              std::string& strError) {
+    std::string cipher;
+    if (!Base64Decode(strPayload, cipher)) {
+        strError = "the payload is not Base64";
+        return DECODE_NOT_BASE64;
+    }
+    if (!OpenBytes(cipher, strKey, strIv, strText)) {
+        strError = "the key must have 16, 24 or 32 bytes and the IV at least 16";
+        return DECODE_BAD_KEY;
+    }
+    if (!LooksLikeText(strText)) {
+        strError = "the payload does not decrypt to text: wrong key or IV";
+        return DECODE_WRONG_KEY;
+    }
+    return DECODE_OK;
+}
+
 ENUM_DECODE_RESULT DecodeReport(const std::string& strInput, const std::string& strKey,
                                 const std::string& strIv, tagSTAT_DECODED& out) {
     out = tagSTAT_DECODED();
@@ -130,17 +149,10 @@ ENUM_DECODE_RESULT DecodeReport(const std::string& strInput, const std::string& 
     if (value.empty()) {
         return Fail(out, DECODE_NO_PAYLOAD, "the payload is empty");
     }
-    std::string cipher;
-    if (!Base64Decode(value, cipher)) {
-        return Fail(out, DECODE_NOT_BASE64, "the payload is not Base64");
-    }
     std::string plain;
-    if (!OpenBytes(cipher, strKey, strIv, plain)) {
-        return Fail(out, DECODE_BAD_KEY,
-                    "the key must have 16, 24 or 32 bytes and the IV at least 16");
-    }
-    if (!LooksLikeText(plain)) {
-        return Fail(out, DECODE_WRONG_KEY, "the payload does not decrypt to text: wrong key or IV");
+    const ENUM_DECODE_RESULT opened = OpenReport(value, strKey, strIv, plain, out.strError);
+    if (opened != DECODE_OK) {
+        return opened;
     }
     Json::CharReaderBuilder builder;
     builder["collectComments"] = false;

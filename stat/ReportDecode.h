@@ -32,6 +32,14 @@ struct tagSTAT_DECODED {
 ENUM_DECODE_RESULT DecodeReport(const std::string& strInput, const std::string& strKey,
                                 const std::string& strIv, tagSTAT_DECODED& out);
 
+// The first steps of DecodeReport for a payload alone (spaces already read
+// as "+"): Base64, decryption and the check that the result is text, without
+// parsing it (for a caller that parses the document itself). DECODE_OK with
+// the text, or the result with a one-line explanation.
+ENUM_DECODE_RESULT OpenReport(const std::string& strPayload, const std::string& strKey,
+                              const std::string& strIv, std::string& strText,
+                              std::string& strError);
+
 // A short English name of a result ("ok", "no payload", ...).
 const char* DecodeResultName(ENUM_DECODE_RESULT eResult);
 

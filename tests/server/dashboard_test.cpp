@@ -188,3 +188,31 @@ TEST(Dashboard, ShownInHeadlessChromiumWithRealReports) {
         std::filesystem::copy_file(png, keep, std::filesystem::copy_options::overwrite_existing);
     }
 }
+
+TEST(Dashboard, ShowsTheTopPairsAndSumsTheRest) {
+    distd::Figures figures;
+    int64_t restLaunches = 0;
+    for (int i = 0; i < 130; ++i) {
+        // Launches 0 to 129 in a shuffled order; installs one per pair.
+        const int launches = (i * 37) % 130;
+        figures.byChannel.push_back(
+            {"c" + std::to_string(i), "v", launches, 1, launches / 2, 0, 0});
+        restLaunches += launches < 80 ? launches : 0;
+    }
+    distd::ServiceStatus status;
+    const std::string html = distd::RenderDashboard(figures, kToday, status);
+    const size_t table = html.find("<table id=\"channels\">");
+    ASSERT_NE(table, std::string::npos);
+    const std::string rows = html.substr(table, html.find("</table>", table) - table);
+    EXPECT_EQ(Count(rows, "<tr"), 1u + distd::kTopChannelRows + 1u);
+    // Most launches first: the pair with 129 launches, then 128.
+    const size_t first = rows.find("<td class=\"n\">129</td>");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_LT(first, rows.find("<td class=\"n\">128</td>"));
+    EXPECT_EQ(rows.find("<td class=\"n\">79</td>"), std::string::npos);
+    EXPECT_NE(rows.find("the other 80 pairs</i></td><td></td><td class=\"n\">" +
+                        std::to_string(restLaunches) + "</td><td class=\"n\">80</td>"),
+              std::string::npos)
+        << rows.substr(rows.size() - 400);
+    EXPECT_NE(html.find("the 50 with the most launches of 130"), std::string::npos);
+}

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "server/service.h"
+#include "server/spool.h"
 #include "stat/Seal.h"
 #include "tests/common/test_util.h"
 
@@ -118,6 +119,7 @@ public:
         distd::ServiceOptions options;
         options.catalogue = folder.Catalogue();
         options.store = folder.Store();
+        options.spool = folder / "distd.spool"; // a PostgreSQL store's too
         options.port = 0;
         if (adjust) {
             adjust(options);
@@ -177,6 +179,30 @@ inline std::set<std::string> StoredDevices(const std::string& path) {
     sqlite3_close(db);
     return devices;
 }
+
+// A spool in a temporary folder, opened again on demand (as a restarted
+// distd would).
+class TestSpool {
+public:
+    explicit TestSpool(uint64_t maxBytes = 64ull << 20) : m_maxBytes(maxBytes) { Reopen(); }
+    distd::Spool& operator*() { return *m_spool; }
+    distd::Spool* operator->() { return m_spool.get(); }
+    std::string Path() const { return m_dir / "reports.spool"; }
+    std::string operator/(const std::string& name) const { return m_dir / name; }
+    void Close() { m_spool.reset(); }
+    distd::Spool& Reopen() {
+        m_spool.reset();
+        std::string error;
+        m_spool = distd::Spool::Open(Path(), m_maxBytes, error);
+        EXPECT_TRUE(m_spool) << error;
+        return *m_spool;
+    }
+
+private:
+    testutil::TempDir m_dir{"distd_spool"};
+    uint64_t m_maxBytes;
+    std::unique_ptr<distd::Spool> m_spool;
+};
 
 // Store items as the intake makes them: a checked report received at
 // `receivedAt`, a rejected report with its reason; and a write of several

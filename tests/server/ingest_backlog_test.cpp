@@ -1,7 +1,7 @@
 // The ingest queue when the store refuses an item or is out of reach: one
-// refused item does not take its batch down, an unreachable store turns the
-// queue into a bounded backlog that answers at once, and every item is in the
-// end either stored or counted as dropped.
+// refused item does not take its batch down, an unreachable store sends
+// reports to the spool and they reach the store once it is back, and every
+// item is in the end either stored or counted as dropped.
 #include "server/ingest.h"
 
 #include <atomic>
@@ -10,7 +10,7 @@
 #include <set>
 #include <thread>
 
-#include <gtest/gtest.h>
+#include "tests/server/distd_test_util.h"
 
 namespace {
 
@@ -85,7 +85,8 @@ template <typename Done> bool WaitFor(Done done) {
 
 TEST(IngestBacklog, ARefusedItemFailsAloneAndIsCounted) {
     PickyStore store;
-    distd::IngestQueue queue(store, 64);
+    distd_test::TestSpool spool;
+    distd::IngestQueue queue(store, *spool, 64);
     std::vector<std::thread> senders;
     std::atomic<int> stored{0}, failed{0};
     for (int i = 0; i < 20; ++i) {
@@ -108,76 +109,99 @@ TEST(IngestBacklog, ARefusedItemFailsAloneAndIsCounted) {
     EXPECT_EQ(counters.Dropped(), 1u);
 }
 
-TEST(IngestBacklog, AnUnreachableStoreMakesABoundedBacklogThatDrains) {
+TEST(IngestBacklog, AnUnreachableStoreSendsReportsToTheSpoolWhichDrainsIntoIt) {
     PickyStore store;
+    distd_test::TestSpool spool;
     distd::IngestOptions options;
     options.capacity = 10;
     options.maxBatch = 4;
-    distd::IngestQueue queue(store, options);
+    distd::IngestQueue queue(store, *spool, options);
     ASSERT_EQ(queue.Submit(From("good"), std::chrono::seconds(5)),
               distd::IngestQueue::Result::Stored);
 
     store.Away(true);
-    // Answered at once while the store is away: held until the backlog
-    // (the queue and the batch in the writer's hands) is full, then turned
-    // away without waiting.
-    int deferred = 0;
-    int busy = 0;
+    // Answered once synced in the spool, without waiting for the store, far
+    // past the queue's bound in memory.
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 40; ++i) {
-        switch (queue.Submit(From("good"), std::chrono::seconds(30))) {
-        case distd::IngestQueue::Result::Deferred:
-            ++deferred;
-            break;
-        case distd::IngestQueue::Result::Busy:
-            ++busy;
-            break;
-        default:
-            ADD_FAILURE() << "stored or failed while the store was away";
-        }
+        ASSERT_EQ(queue.Submit(From("good"), std::chrono::seconds(30)),
+                  distd::IngestQueue::Result::Deferred)
+            << i;
     }
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-    EXPECT_GE(deferred, 10);
-    EXPECT_LE(deferred, 10 + 4);
-    EXPECT_EQ(deferred + busy, 40);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     auto counters = queue.GetCounters();
     EXPECT_TRUE(counters.unreachable);
-    EXPECT_EQ(counters.busy, static_cast<uint64_t>(busy));
-    EXPECT_LE(counters.backlog, 14u);
+    EXPECT_EQ(counters.deferred, 40u);
+    EXPECT_EQ(counters.spooled, 40u);
+    EXPECT_EQ(counters.busy, 0u);
+    EXPECT_LE(counters.backlog, 4u);
 
     store.Away(false);
     EXPECT_TRUE(WaitFor([&] {
         const auto now = queue.GetCounters();
-        return now.backlog == 0 && now.unrecordedDrops == 0 && !now.unreachable;
+        return now.replayed >= 40 && now.spooled == 0 && now.backlog == 0 && !now.unreachable;
     }));
     counters = queue.GetCounters();
     EXPECT_GT(counters.retries, 0u);
-    EXPECT_EQ(store.Stored(), 1u + deferred);
-    EXPECT_EQ(counters.stored + counters.Dropped(), 41u);
-    EXPECT_EQ(store.Tally("backlog_full"), static_cast<uint64_t>(busy));
+    EXPECT_GE(counters.replayed, 40u);
+    EXPECT_EQ(store.Stored(), 41u); // by receipt: each once
+    EXPECT_EQ(counters.Dropped(), 0u);
+    EXPECT_EQ(spool->GetState().records, 0u);
     // Back to answering after the commit.
     EXPECT_EQ(queue.Submit(From("good"), std::chrono::seconds(5)),
               distd::IngestQueue::Result::Stored);
 }
 
-TEST(IngestBacklog, StoppingWithTheStoreAwayGivesUpAfterTheGraceAndCountsTheLoss) {
+TEST(IngestBacklog, AFullSpoolTurnsReportsAwayAndCountsThem) {
     PickyStore store;
-    distd::IngestOptions options;
-    options.capacity = 100;
-    options.stopGrace = std::chrono::milliseconds(300);
-    distd::IngestQueue queue(store, options);
+    // Room for a handful of records only.
+    distd_test::TestSpool spool(8 + 5 * (12 + distd::EncodeSpoolItem(From("good")).size() + 40));
+    distd::IngestQueue queue(store, *spool, 100);
     store.Away(true);
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(queue.Submit(From("good"), std::chrono::seconds(5)),
-                  distd::IngestQueue::Result::Deferred);
+    int deferred = 0;
+    int busy = 0;
+    for (int i = 0; i < 20; ++i) {
+        const auto result = queue.Submit(From("good"), std::chrono::seconds(5));
+        deferred += result == distd::IngestQueue::Result::Deferred ? 1 : 0;
+        busy += result == distd::IngestQueue::Result::Busy ? 1 : 0;
     }
-    const auto start = std::chrono::steady_clock::now();
-    queue.Stop();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    const auto counters = queue.GetCounters();
-    EXPECT_EQ(counters.lost, 5u);
-    EXPECT_EQ(counters.Dropped(), 5u);
+    EXPECT_GE(deferred, 3);
+    EXPECT_EQ(deferred + busy, 20);
+    EXPECT_GT(busy, 0);
+    store.Away(false);
+    // What was answered is stored; what was turned away is counted, and the
+    // count reaches the store.
+    EXPECT_TRUE(WaitFor([&] {
+        return store.Tally("spool_full") == static_cast<uint64_t>(busy) &&
+               queue.GetCounters().spooled == 0;
+    }));
+    EXPECT_EQ(store.Stored(), static_cast<size_t>(deferred));
+    EXPECT_EQ(queue.GetCounters().busy, static_cast<uint64_t>(busy));
+}
+
+TEST(IngestBacklog, StoppingWithTheStoreAwayKeepsTheSpoolForTheNextStart) {
+    PickyStore store;
+    distd_test::TestSpool spool;
+    {
+        distd::IngestOptions options;
+        options.capacity = 100;
+        distd::IngestQueue queue(store, *spool, options);
+        store.Away(true);
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_EQ(queue.Submit(From("good"), std::chrono::seconds(5)),
+                      distd::IngestQueue::Result::Deferred);
+        }
+        const auto start = std::chrono::steady_clock::now();
+        queue.Stop();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+        EXPECT_EQ(queue.GetCounters().Dropped(), 0u);
+        EXPECT_EQ(queue.Submit(From("good"), std::chrono::seconds(1)),
+                  distd::IngestQueue::Result::Stopped);
+    }
     EXPECT_EQ(store.Stored(), 0u);
-    EXPECT_EQ(queue.Submit(From("good"), std::chrono::seconds(1)),
-              distd::IngestQueue::Result::Stopped);
+    // The next start replays them.
+    store.Away(false);
+    distd::IngestQueue next(store, spool.Reopen(), 100);
+    EXPECT_TRUE(WaitFor([&] { return store.Stored() == 5u; }));
+    EXPECT_TRUE(WaitFor([&] { return next.GetCounters().spooled == 0; }));
 }

@@ -7,11 +7,13 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <map>
 #include <mutex>
 #include <regex>
 #include <set>
 #include <thread>
 
+#include "server/text_util.h"
 #include "tests/server/distd_test_util.h"
 #include "tests/server/raw_http.h"
 
@@ -317,4 +319,192 @@ TEST(DistdCommands, CheckAndStats) {
         EXPECT_EQ(rc, 2) << rate;
         EXPECT_NE(refused.find("--download-rate wants"), std::string::npos) << refused;
     }
+}
+
+TEST(DistdProcess, ReportsAnsweredWhileAnotherProcessLocksTheStoreSurviveAKill) {
+    // 5,000 reports, as many as the bound below allows under AddressSanitizer
+    // on a loaded machine; bench/compare_distd.sh runs the same at full speed.
+    constexpr int kReports = 5000;
+    constexpr int kSenders = 8;
+    CatalogueFolder folder;
+    DistdProcess distd(folder, "locked");
+    ASSERT_GT(distd.WaitForPort(), 0) << distd.Err();
+    std::vector<std::string> targets(kReports);
+    for (int i = 0; i < kReports; ++i) {
+        targets[i] = ReportTarget(LaunchDoc("10001", "1.1", Device(i)));
+    }
+
+    // Another process's connection holds the write lock for the whole load.
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(folder.Store().c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    std::mutex mutex;
+    std::set<std::string> answered;
+    std::map<int, int> statuses;
+    const auto giveUpAt = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    std::vector<std::thread> senders;
+    for (int c = 0; c < kSenders; ++c) {
+        senders.emplace_back([&, c] {
+            httplib::Client client = distd.Client();
+            for (int i = c; i < kReports && std::chrono::steady_clock::now() < giveUpAt;
+                 i += kSenders) {
+                auto res = client.Get(targets[i].c_str());
+                std::lock_guard<std::mutex> lock(mutex);
+                ++statuses[res ? res->status : 0];
+                if (res && (res->status == 200 || res->status == 202)) {
+                    answered.insert(Device(i));
+                }
+            }
+        });
+    }
+    for (std::thread& t : senders) {
+        t.join();
+    }
+    distd.Signal(SIGKILL);
+    ASSERT_TRUE(distd.Exited(std::chrono::seconds(10)));
+    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+
+    // A lock held by another process is the store out of reach for now:
+    // every report was taken, none refused, none stored yet.
+    EXPECT_EQ(statuses[202], kReports) << "200: " << statuses[200] << ", 503: " << statuses[503]
+                                       << ", no answer: " << statuses[0] << "\n"
+                                       << distd.Err();
+    EXPECT_EQ(answered.size(), static_cast<size_t>(kReports));
+
+    // The next distd replays the spool into the store: every answered report
+    // once.
+    DistdProcess again(folder, "replay");
+    ASSERT_GT(again.WaitForPort(), 0) << again.Err();
+    std::set<std::string> stored;
+    for (int i = 0; i < 600; ++i) {
+        stored = StoredDevices(folder.Store());
+        if (stored.size() >= answered.size()) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    size_t lost = 0;
+    for (const std::string& device : answered) {
+        lost += stored.count(device) == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(lost, 0u) << again.Err();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(folder.Store().c_str(), &db, SQLITE_OPEN_READONLY, nullptr),
+              SQLITE_OK);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, "SELECT COUNT(*), COUNT(DISTINCT dev_name) FROM reports", -1, &stmt,
+                       nullptr);
+    ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int64(stmt, 0), sqlite3_column_int64(stmt, 1)) << "stored twice";
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    again.Signal(SIGTERM);
+    ASSERT_TRUE(again.Exited(std::chrono::seconds(15)));
+    EXPECT_EQ(again.ExitCode(), 0);
+}
+
+TEST(DistdCommands, NumbersOnTheCommandLineAreWholeAndInRange) {
+    CatalogueFolder folder;
+    const std::string serve = std::string("timeout 20 ") + DISTD_PATH +
+                              " serve --listen 127.0.0.1:0 --catalogue '" + folder.Catalogue() +
+                              "' --store '" + folder.Store() + "' ";
+    const std::pair<const char*, const char*> refused[] = {
+        {"--workers", "16abc"},
+        {"--workers", "-4"},
+        {"--workers", "+4"},
+        {"--workers", " 4"},
+        {"--workers", "0"},
+        {"--workers", "257"},
+        {"--workers", "99999999999999999999"},
+        {"--workers", "4294967300"},
+        {"--workers", ""},
+        {"--backlog", "12k"},
+        {"--backlog", "-1"},
+        {"--backlog", "18446744073709551617"},
+        {"--spool-max", "10"},
+        {"--spool-max", "5X"},
+        {"--spool-max", "-1G"},
+        {"--spool-max", "99999999999999G"},
+    };
+    for (const auto& option : refused) {
+        int rc = -1;
+        const std::string out =
+            testutil::Run(serve + option.first + " '" + option.second + "' 2>&1 </dev/null", rc);
+        EXPECT_EQ(rc, 2) << option.first << " " << option.second << ": " << out;
+        EXPECT_NE(out.find(std::string(option.first) + " wants"), std::string::npos)
+            << option.first << " " << option.second << ": " << out;
+    }
+    // An unknown option is named back to the terminal, escaped.
+    int rc = -1;
+    const std::string out = testutil::Run(
+        std::string(DISTD_PATH) + " serve \"$(printf -- '--x\\033[2J\\302\\233')\" 2>&1", rc);
+    EXPECT_EQ(rc, 2) << out;
+    EXPECT_NE(out.find("unknown or incomplete option --x\\x1B[2J\\u009B"), std::string::npos)
+        << out;
+    EXPECT_EQ(out.find('\x1b'), std::string::npos) << out;
+}
+
+TEST(DistdCommands, StatsPrintsHostileTextEscapedInAlignedColumnsAndTheTopPairs) {
+    CatalogueFolder folder;
+    std::string error;
+    auto store = distd::OpenSqliteStore(folder.Store(), distd::StoreMode::ReadWrite, error);
+    ASSERT_TRUE(store) << error;
+    // Channels that would move the cursor, open a terminal command or turn
+    // the rest of the line around, and ones of wide and narrow characters.
+    const std::string hostile[] = {
+        "\xC2\x9B"
+        "2J", // CSI: clear the screen
+        "\xC2\x9D"
+        "0;title", // OSC: set the title
+        "a\xE2\x80\xAE"
+        "cba", // right-to-left override
+        "\xE2\x81\xA6"
+        "iso", // left-to-right isolate
+        "m\xE2\x80\x8F"
+        "rk", // right-to-left mark
+        "\xD8\x9C"
+        "alm", // Arabic letter mark
+    };
+    std::vector<distd::StoreItem> items;
+    for (const std::string& channel : hostile) {
+        items.push_back(Report(LaunchDoc(channel, "1.0"), 1700000000));
+        items.push_back(Report(LaunchDoc(channel, "1.0"), 1700000000));
+    }
+    for (int i = 0; i < 3; ++i) {
+        items.push_back(Report(LaunchDoc("\xE2\x82\xAC\xE2\x82\xAC", "1.0"), 1700000000)); // €€
+        items.push_back(Report(LaunchDoc("渠道", "1.0"), 1700000000));
+    }
+    // Many more pairs than the table shows, one launch each.
+    for (int i = 0; i < 80; ++i) {
+        items.push_back(Report(LaunchDoc("bulk", "9." + std::to_string(i)), 1700000000));
+    }
+    ASSERT_TRUE(WriteAll(*store, items));
+    store.reset();
+
+    int rc = -1;
+    const std::string stats =
+        testutil::Run(std::string(DISTD_PATH) + " stats --store '" + folder.Store() + "' 2>&1", rc);
+    ASSERT_EQ(rc, 0) << stats;
+    for (const char* raw :
+         {"\xC2\x9B", "\xC2\x9D", "\xE2\x80\xAE", "\xE2\x81\xA6", "\xE2\x80\x8F", "\xD8\x9C"}) {
+        EXPECT_EQ(stats.find(raw), std::string::npos) << stats;
+    }
+    for (const char* escaped :
+         {"\\u009B2J", "\\u009D0;title", "a\\u202Ecba", "\\u2066iso", "m\\u200Frk", "\\u061Calm"}) {
+        EXPECT_NE(stats.find(escaped), std::string::npos) << escaped << "\n" << stats;
+    }
+    // "€€" takes two columns, "渠道" four: the launches column lines up.
+    auto launchesColumn = [&](const std::string& channel) {
+        const size_t at = stats.find("\n" + channel + " ");
+        EXPECT_NE(at, std::string::npos) << channel << "\n" << stats;
+        const std::string line = stats.substr(at + 1, stats.find('\n', at + 1) - at - 1);
+        const size_t digit = line.find('3');
+        return distd::DisplayWidth(line.substr(0, digit));
+    };
+    EXPECT_EQ(launchesColumn("\xE2\x82\xAC\xE2\x82\xAC"), launchesColumn("渠道"));
+    // The 50 pairs with the most launches, the others summed in one row.
+    EXPECT_TRUE(std::regex_search(stats, std::regex("\n\\(38 other pairs\\) +38 "))) << stats;
+    EXPECT_NE(stats.find("launches 98,"), std::string::npos) << stats;
 }
