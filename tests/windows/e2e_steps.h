@@ -147,7 +147,14 @@ inline WindowInfo InstallFromStart(Session& session) {
     PickFolder(session, start, session.InstallRoot());
     EXPECT_TRUE(session.ClickCentre(start, StartControl("installbtn")));
     WindowInfo install = session.Wait(kInstallClass);
-    EXPECT_FALSE(install.cls.empty()) << session.Errors();
+    if (install.cls.empty()) {
+        std::string shown;
+        for (const WindowInfo& w : session.Windows())
+            shown += " " + w.cls + (w.visible ? "(visible)" : "");
+        ADD_FAILURE() << "no install window; running " << session.Running() << ", windows:" << shown
+                      << "\n"
+                      << session.Errors();
+    }
     return install;
 }
 
