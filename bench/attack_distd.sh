@@ -21,29 +21,15 @@ slow=1000
 idle=2000
 rate=20
 
-if [ ! -x "$build/server/distd" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DTARVEX_TESTS=OFF -DTARVEX_BENCH=ON >/dev/null
-  nice -n 10 ninja -C "$build" -j2 distd >/dev/null
-fi
+. "$root/bench/distd_bench_common.sh"
+bench_build "$build" distd
 command -v python3 >/dev/null || { echo "python3 is not installed"; exit 1; }
-nginx_bin="$(command -v nginx || echo /usr/sbin/nginx)"
-[ -x "$nginx_bin" ] || { echo "nginx is not installed (scripts/deps installs nginx-light)"; exit 1; }
+bench_need_nginx
 # Each side holds some 3,000 connections, the attacker as many.
 ulimit -n "$(ulimit -Hn)"
 [ "$(ulimit -n)" -ge 8192 ] || { echo "needs 8192 file descriptors, have $(ulimit -n)"; exit 1; }
 
-work="$(mktemp -d)"
-distd_pid=""
-nginx_pid=""
-cleanup() {
-  [ -n "$distd_pid" ] && kill "$distd_pid" 2>/dev/null && wait "$distd_pid" 2>/dev/null || true
-  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+bench_workdir
 attack="$root/bench/http_attack.py"
 
 mkdir -p "$work/packages" "$work/nginx/html"

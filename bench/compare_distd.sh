@@ -16,26 +16,12 @@ reports="${2:-40000}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${3:-$root/build/bench}"
 
-if [ ! -x "$build/server/distd" ] || [ ! -x "$build/bench/bench_distd_load" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DTARVEX_TESTS=OFF -DTARVEX_BENCH=ON >/dev/null
-  nice -n 10 ninja -C "$build" -j2 distd bench_distd_load >/dev/null
-fi
+. "$root/bench/distd_bench_common.sh"
+bench_build "$build" distd bench_distd_load
 command -v curl >/dev/null || { echo "curl is not installed"; exit 1; }
-nginx_bin="$(command -v nginx || echo /usr/sbin/nginx)"
-[ -x "$nginx_bin" ] || { echo "nginx is not installed (scripts/deps installs nginx-light)"; exit 1; }
+bench_need_nginx
 
-work="$(mktemp -d)"
-distd_pid=""
-nginx_pid=""
-cleanup() {
-  [ -n "$distd_pid" ] && kill "$distd_pid" 2>/dev/null && wait "$distd_pid" 2>/dev/null || true
-  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+bench_workdir
 
 echo "preparing a ${size_mib} MiB package"
 mkdir -p "$work/packages" "$work/nginx"

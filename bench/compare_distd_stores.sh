@@ -17,11 +17,8 @@ reports="${1:-40000}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${2:-$root/build/bench}"
 
-if [ ! -x "$build/server/distd" ] || [ ! -x "$build/bench/bench_distd_load" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DTARVEX_TESTS=OFF -DTARVEX_BENCH=ON >/dev/null
-  nice -n 10 ninja -C "$build" -j2 distd bench_distd_load >/dev/null
-fi
+. "$root/bench/distd_bench_common.sh"
+bench_build "$build" distd bench_distd_load
 pg_bin="$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -1)"
 [ -x "$pg_bin/postgres" ] || { echo "PostgreSQL is not installed (scripts/deps installs it)"; exit 1; }
 
@@ -30,12 +27,16 @@ pids=()
 pg_pid=""
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true; done
-  [ -n "$pg_pid" ] && kill -INT "$pg_pid" 2>/dev/null && wait "$pg_pid" 2>/dev/null || true
+  # The server runs under the shell that changed its user: the fast
+  # shutdown signal goes to the server itself.
+  if [ -n "$pg_pid" ]; then
+    pkill -INT -P "$pg_pid" 2>/dev/null || true
+    wait "$pg_pid" 2>/dev/null || true
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 as_server_user() { if [ "$(id -u)" -eq 0 ]; then setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"; else "$@"; fi; }
 
 chmod 711 "$work" # the server user passes through to its own folder
@@ -60,9 +61,11 @@ JSON
 
 # Starts distd on STORE; prints its port.
 start_distd() {
-  local out="$work/distd.$RANDOM.out"
+  local name="$work/distd.$RANDOM"
+  local out="$name.out"
+  # Each instance keeps its own spool (two may not share one).
   "$build/server/distd" serve --listen 127.0.0.1:0 --catalogue "$work/catalogue.json" \
-    --store "$1" > "$out" 2>> "$work/distd.err" &
+    --store "$1" --spool "$name.spool" > "$out" 2>> "$work/distd.err" &
   pids+=($!)
   for _ in $(seq 200); do grep -q "listening on" "$out" 2>/dev/null && break; sleep 0.05; done
   sed -n 's/.*127\.0\.0\.1:\([0-9]*\)$/\1/p' "$out"

@@ -12,20 +12,11 @@ pairs="${1:-100000}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${2:-$root/build/bench}"
 
-if [ ! -x "$build/server/distd" ] || [ ! -x "$build/bench/bench_distd_fill" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DTARVEX_TESTS=OFF -DTARVEX_BENCH=ON >/dev/null
-  nice -n 10 ninja -C "$build" -j2 distd bench_distd_fill >/dev/null
-fi
+. "$root/bench/distd_bench_common.sh"
+bench_build "$build" distd bench_distd_fill
 command -v curl >/dev/null || { echo "curl is not installed"; exit 1; }
 
-work="$(mktemp -d)"
-distd_pid=""
-cleanup() {
-  [ -n "$distd_pid" ] && kill "$distd_pid" 2>/dev/null && wait "$distd_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+bench_workdir
 
 mkdir -p "$work/packages"
 echo package > "$work/packages/package.bin"
