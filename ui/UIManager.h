@@ -18,7 +18,7 @@
 //     pre-translation of queued messages, filters, tooltips, the drop
 //     shadow, dispatch scopes.                  ui/UIManagerMessages.cpp
 // Tests, benchmarks and the skin previewer look inside through
-// CManagerInspectorUI (ui/UIManagerInspector.h): off-screen painting, the
+// CManagerInspectorUI (ui/paint_manager_inspection.h): off-screen painting, the
 // back buffer, pending invalidations, timers fired by hand.
 //
 // Construction and destruction: the constructor sets up the resource side;

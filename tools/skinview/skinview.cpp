@@ -4,7 +4,7 @@
 #include "ui/UIContainer.h"
 #include "ui/UIDlgBuilder.h"
 #include "ui/UIManager.h"
-#include "ui/UIManagerInspector.h"
+#include "ui/paint_manager_inspection.h"
 #include "ui/UIOption.h"
 #include "ui/UIProgress.h"
 

@@ -1,5 +1,5 @@
 // CManagerInspectorUI: reads and drives a paint manager's off-screen state.
-#include "ui/UIManagerInspector.h"
+#include "ui/paint_manager_inspection.h"
 
 #include "plat/gfx/gdi.h"
 
