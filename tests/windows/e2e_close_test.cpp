@@ -14,12 +14,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 const std::chrono::milliseconds kExitWait(installer::kExitWaitMs);
 
-// Sends WM_CLOSE to the visible window of a class.
-bool CloseWindow(Session& s, const std::string& cls) {
-    const WindowInfo w = s.Find(cls);
-    return !w.cls.empty() && s.Ask("close " + w.hwnd) == "ok";
-}
-
 // Sanitizer reports in what the installer wrote to its standard error.
 bool HasSanitizerReport(const std::string& errors) {
     return errors.find("Sanitizer") != std::string::npos ||
@@ -36,24 +30,6 @@ TEST(DirectClose, TheStartWindowEndsTheRunWithoutInstalling) {
     ASSERT_FALSE(s.Wait(kStartClass).cls.empty()) << s.Errors();
     ASSERT_TRUE(CloseWindow(s, kStartClass));
     EXPECT_EQ(s.Exit(), 1) << s.Errors();
-    EXPECT_TRUE(peer.ConfigPaths().empty());
-}
-
-TEST(DirectClose, TheQuestionIsDismissedAndTheStartWindowStays) {
-    Peer peer;
-    ASSERT_TRUE(peer.Running());
-    Session s;
-    ASSERT_TRUE(s.StartInstaller(peer, kRoomyDisk));
-    const WindowInfo start = s.Wait(kStartClass);
-    ASSERT_FALSE(start.cls.empty()) << s.Errors();
-    ASSERT_TRUE(ClickClose(s, start, kStart));
-    ASSERT_FALSE(s.Wait(kDialogClass).cls.empty());
-    ASSERT_TRUE(CloseWindow(s, kDialogClass));
-    ASSERT_TRUE(s.WaitGone(kDialogClass));
-    EXPECT_TRUE(s.Has(kStartClass));
-    ExpectWindow(s, start, StartPicture(StartState{}), "start window after the closed question");
-    s.Key("alt+f4"); // the last key of the run: no answer awaited
-    EXPECT_EQ(s.Exit(), 1);
     EXPECT_TRUE(peer.ConfigPaths().empty());
 }
 

@@ -87,6 +87,13 @@ TEST(QuitAtStart, DecliningDismissingAndAltF4OnTheQuestionKeepTheStartWindow) {
     ASSERT_TRUE(ClickDialog(s, "closebtn"));
     ASSERT_TRUE(s.WaitGone(kDialogClass));
     ASSERT_TRUE(s.Has(kStartClass));
+
+    // A close of the question from outside the program is no answer either.
+    ASSERT_TRUE(ClickClose(s, start, kStart));
+    ASSERT_FALSE(s.Wait(kDialogClass).cls.empty());
+    ASSERT_TRUE(CloseWindow(s, kDialogClass));
+    ASSERT_TRUE(s.WaitGone(kDialogClass));
+    ASSERT_TRUE(s.Has(kStartClass));
     ExpectWindow(s, start, StartPicture(StartState{}), "start window after the questions");
 
     // Alt+F4 on the start window itself ends the run without installing.

@@ -176,6 +176,13 @@ inline WindowInfo StartInstalling(Session& s, Peer& peer, std::vector<std::strin
     return InstallFromStart(s);
 }
 
+// Sends WM_CLOSE to the visible window of a class, as a close from outside
+// the program does (the automation's close).
+inline bool CloseWindow(Session& s, const std::string& cls) {
+    const WindowInfo w = s.Find(cls);
+    return !w.cls.empty() && s.Ask("close " + w.hwnd) == "ok";
+}
+
 // Clicks a window's close button ("closebtn" of its layout).
 inline bool ClickClose(Session& session, const WindowInfo& w, const std::string& layout,
                        int height = kWndH) {
