@@ -35,6 +35,8 @@ tarvex_windows_library(PkgConfig::CURL libcurl.a DEFINES CURL_STATICLIB
 tarvex_windows_library(PkgConfig::JSONCPP libjsoncpp.a)
 tarvex_windows_library(PkgConfig::CRYPTOPP libcryptopp.a LIBS Threads::Threads)
 find_library(TARVEX_MINGW_ZLIB NAMES libz.a REQUIRED)
+add_library(PkgConfig::ZLIB INTERFACE IMPORTED GLOBAL)
+set_target_properties(PkgConfig::ZLIB PROPERTIES INTERFACE_LINK_LIBRARIES ${TARVEX_MINGW_ZLIB})
 tarvex_windows_library(PkgConfig::MINIZIP libminizip.a INCLUDE minizip LIBS ${TARVEX_MINGW_ZLIB})
 tarvex_windows_library(PkgConfig::STB libstb.a INCLUDE stb)
 # Boost: header-only parts only.

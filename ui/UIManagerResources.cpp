@@ -364,9 +364,9 @@ const TImageInfo* CPaintManagerUI::AddImage(LPCTSTR bitmap, LPCTSTR type, DWORD 
         long id = wcstol(bitmap, nullptr, 10);
         if (id < 0 || id > 0xFFFF)
             return nullptr;
-        data = CRenderEngine::LoadImageW(STRINGorID(static_cast<UINT>(id)), type, mask);
+        data = CRenderEngine::LoadImage(STRINGorID(static_cast<UINT>(id)), type, mask);
     } else {
-        data = CRenderEngine::LoadImageW(STRINGorID(bitmap), nullptr, mask);
+        data = CRenderEngine::LoadImage(STRINGorID(bitmap), nullptr, mask);
     }
     if (!data)
         return nullptr;
@@ -423,11 +423,11 @@ bool CPaintManagerUI::ReloadImageBitmaps() {
             if (name[0] >= L'0' && name[0] <= L'9') {
                 long id = wcstol(name, nullptr, 10);
                 if (id >= 0 && id <= 0xFFFF)
-                    fresh = CRenderEngine::LoadImageW(STRINGorID(static_cast<UINT>(id)),
-                                                      old->sResType, old->dwMask);
+                    fresh = CRenderEngine::LoadImage(STRINGorID(static_cast<UINT>(id)),
+                                                     old->sResType, old->dwMask);
             }
         } else {
-            fresh = CRenderEngine::LoadImageW(STRINGorID(kv.first.c_str()), nullptr, old->dwMask);
+            fresh = CRenderEngine::LoadImage(STRINGorID(kv.first.c_str()), nullptr, old->dwMask);
         }
         if (!fresh)
             continue;

@@ -311,7 +311,7 @@ void CRenderEngine::ReleaseDecodedImages() {
     Decoded().Clear();
 }
 
-TImageInfo* CRenderEngine::LoadImageW(STRINGorID bitmap, LPCTSTR type, DWORD mask) {
+TImageInfo* CRenderEngine::LoadImage(STRINGorID bitmap, LPCTSTR type, DWORD mask) {
     std::vector<BYTE> bytes;
     if (!bitmap.m_lpstr)
         return nullptr;
@@ -798,8 +798,8 @@ void CRenderEngine::DrawRoundRect(HDC hDC, const RECT& rc, int width, int height
 /////////////////////////////////////////////////////////////////////////////
 // 7. Text
 
-void CRenderEngine::DrawTextW(HDC hDC, CPaintManagerUI* pManager, RECT& rc, LPCTSTR pstrText,
-                              DWORD dwTextColor, int iFont, UINT uStyle) {
+void CRenderEngine::DrawText(HDC hDC, CPaintManagerUI* pManager, RECT& rc, LPCTSTR pstrText,
+                             DWORD dwTextColor, int iFont, UINT uStyle) {
     if (!hDC || !pManager || !pstrText)
         return;
     if (pManager->IsBackgroundTransparent() || pManager->IsUseGdiplusText()) {
@@ -829,7 +829,7 @@ void CRenderEngine::DrawHtmlText(HDC hDC, CPaintManagerUI* pManager, RECT& rc, L
                                  DWORD dwTextColor, RECT*, CStdString*, int& nLinkRects,
                                  UINT uStyle, int iFont) {
     nLinkRects = 0;
-    DrawTextW(hDC, pManager, rc, pstrText, dwTextColor, iFont, uStyle);
+    DrawText(hDC, pManager, rc, pstrText, dwTextColor, iFont, uStyle);
 }
 
 SIZE CRenderEngine::GetTextSize(HDC hDC, CPaintManagerUI* pManager, LPCTSTR pstrText, int iFont,

@@ -59,10 +59,7 @@ public:
     // skin lookup and then from the name read as a file path; with a type
     // from the resource module (a number or a name of that type). Pixels
     // whose converted 0xAARRGGBB value equals mask become fully transparent.
-    static TImageInfo* LoadImageW(STRINGorID bitmap, LPCTSTR type = nullptr, DWORD mask = 0);
-    static TImageInfo* LoadImage(STRINGorID bitmap, LPCTSTR type = nullptr, DWORD mask = 0) {
-        return LoadImageW(bitmap, type, mask);
-    }
+    static TImageInfo* LoadImage(STRINGorID bitmap, LPCTSTR type = nullptr, DWORD mask = 0);
     // Decodes encoded image bytes the same way (no lookup). Bytes decoded
     // before with the same mask are not decoded again: the process keeps
     // recent decodings of images up to 256 KB of pixels (4 MB in all) and
@@ -107,12 +104,8 @@ public:
     // (DT_NOPREFIX is always added on the plain path). With DT_CALCRECT it
     // measures and updates rc instead of drawing. The anti-aliased back end
     // is used when the manager is background-transparent or uses GDI+ text.
-    static void DrawTextW(HDC hDC, CPaintManagerUI* pManager, RECT& rc, LPCTSTR pstrText,
-                          DWORD dwTextColor, int iFont, UINT uStyle);
     static void DrawText(HDC hDC, CPaintManagerUI* pManager, RECT& rc, LPCTSTR pstrText,
-                         DWORD dwTextColor, int iFont, UINT uStyle) {
-        DrawTextW(hDC, pManager, rc, pstrText, dwTextColor, iFont, uStyle);
-    }
+                         DWORD dwTextColor, int iFont, UINT uStyle);
     // Formatted text in font iFont (the control's font; -1 the default);
     // drawn as plain text (no link rectangles are produced: nLinkRects is
     // set to 0).

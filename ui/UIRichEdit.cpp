@@ -24,11 +24,11 @@ public:
     DWORD GetStyle() const { return m_dwStyle; }
     void SetReadOnly(bool bReadOnly) {
         if (bReadOnly)
-            m_dwStyle |= CRichEditUI::ES_READONLY;
+            m_dwStyle |= ES_READONLY;
         else
-            m_dwStyle &= ~CRichEditUI::ES_READONLY;
+            m_dwStyle &= ~ES_READONLY;
     }
-    bool IsReadOnly() const { return (m_dwStyle & CRichEditUI::ES_READONLY) != 0; }
+    bool IsReadOnly() const { return (m_dwStyle & ES_READONLY) != 0; }
     void SetFont(int iFont) { m_iFont = iFont; }
     void SetColor(DWORD dwColor) { m_dwColor = dwColor; }
     void SetClientRect(const RECT& rc) { m_rcClient = rc; }
@@ -40,8 +40,7 @@ public:
         if (pstrText == nullptr || *pstrText == 0)
             return;
         RECT rc = m_rcClient;
-        const UINT uStyle =
-            (m_dwStyle & CRichEditUI::ES_MULTILINE) != 0 ? DT_WORDBREAK : DT_SINGLELINE;
+        const UINT uStyle = (m_dwStyle & ES_MULTILINE) != 0 ? DT_WORDBREAK : DT_SINGLELINE;
         CRenderEngine::DrawText(hDC, pManager, rc, pstrText, dwColor, m_iFont, uStyle | DT_LEFT);
     }
 

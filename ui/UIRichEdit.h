@@ -15,11 +15,6 @@ class CTextService;
 
 class CRichEditUI : public CContainerUI {
 public:
-    // Window style bits of the text service (the edit styles' values).
-    static constexpr DWORD ES_MULTILINE = 0x0004;
-    static constexpr DWORD ES_READONLY = 0x0800;
-    static constexpr DWORD ES_PASSWORD = 0x0020;
-
     CRichEditUI();
     ~CRichEditUI() override;
 

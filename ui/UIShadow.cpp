@@ -34,9 +34,9 @@ CShadowUI::~CShadowUI() {
         auto it = GetShadowMap().find(m_hParent);
         if (it != GetShadowMap().end() && it->second == this) {
             GetShadowMap().erase(it);
-            if (plat::IsWindow(m_hParent) && plat::GetWindowLongPtr(m_hParent, GWL_WNDPROC) ==
+            if (plat::IsWindow(m_hParent) && plat::GetWindowLongPtr(m_hParent, GWLP_WNDPROC) ==
                                                  reinterpret_cast<LONG_PTR>(&CShadowUI::ParentProc))
-                plat::SetWindowLongPtr(m_hParent, GWL_WNDPROC,
+                plat::SetWindowLongPtr(m_hParent, GWLP_WNDPROC,
                                        reinterpret_cast<LONG_PTR>(m_OriParentProc));
         }
     }
@@ -184,7 +184,7 @@ void CShadowUI::Create(CPaintManagerUI* pPaintManager) {
     }
     // From now on every message of the skinned window passes here first.
     m_OriParentProc = reinterpret_cast<WNDPROC>(plat::SetWindowLongPtr(
-        hParentWnd, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&CShadowUI::ParentProc)));
+        hParentWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CShadowUI::ParentProc)));
 }
 
 RECT CShadowUI::ShadowRect(const RECT& rcParent) const {

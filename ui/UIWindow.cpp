@@ -78,20 +78,20 @@ HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD 
 
 HWND CWindowWnd::Subclass(HWND hWnd) {
     WNDPROC old = reinterpret_cast<WNDPROC>(plat::SetWindowLongPtr(
-        hWnd, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(CWindowWnd::__WndProc)));
+        hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CWindowWnd::__WndProc)));
     if (old == nullptr)
         return nullptr;
     m_OldWndProc = old;
     m_bSubclassed = true;
     m_hWnd = hWnd;
-    plat::SetWindowLongPtr(hWnd, GWL_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    plat::SetWindowLongPtr(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     return m_hWnd;
 }
 
 void CWindowWnd::Unsubclass() {
     if (!plat::IsWindow(m_hWnd) || !m_bSubclassed)
         return;
-    plat::SetWindowLongPtr(m_hWnd, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(m_OldWndProc));
+    plat::SetWindowLongPtr(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_OldWndProc));
     m_OldWndProc = plat::DefWindowProc;
     m_bSubclassed = false;
 }
@@ -243,10 +243,10 @@ namespace {
 
 struct UserDataSlot {
     static CWindowWnd* Get(HWND h) {
-        return reinterpret_cast<CWindowWnd*>(plat::GetWindowLongPtr(h, GWL_USERDATA));
+        return reinterpret_cast<CWindowWnd*>(plat::GetWindowLongPtr(h, GWLP_USERDATA));
     }
     static void Set(HWND h, CWindowWnd* p) {
-        plat::SetWindowLongPtr(h, GWL_USERDATA, reinterpret_cast<LONG_PTR>(p));
+        plat::SetWindowLongPtr(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(p));
     }
 };
 

@@ -23,35 +23,36 @@ inline bool SameSwitch(const char* argument, const char* option) {
 
 // "access denied (error 5)" and the like; unknown codes give "error N".
 inline std::string ErrorText(plat::DWORD code) {
+    using namespace plat; // the error codes, unqualified on both systems
     const char* words = nullptr;
     switch (plat::LONG(code)) {
-    case plat::ERROR_FILE_NOT_FOUND:
+    case ERROR_FILE_NOT_FOUND:
         words = "not found";
         break;
-    case plat::ERROR_PATH_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
         words = "a folder on the path is missing or not a folder";
         break;
-    case plat::ERROR_ACCESS_DENIED:
+    case ERROR_ACCESS_DENIED:
         words = "access denied";
         break;
-    case plat::ERROR_DISK_FULL:
-    case plat::ERROR_HANDLE_DISK_FULL:
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
         words = "disk full or file size limit reached";
         break;
-    case plat::ERROR_WRITE_FAULT:
+    case ERROR_WRITE_FAULT:
         words = "write failed";
         break;
-    case plat::ERROR_ALREADY_EXISTS:
-    case plat::ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS:
         words = "already exists";
         break;
-    case plat::ERROR_NOT_SAME_DEVICE:
+    case ERROR_NOT_SAME_DEVICE:
         words = "on another file system";
         break;
-    case plat::ERROR_REGISTRY_CORRUPT:
+    case ERROR_REGISTRY_CORRUPT:
         words = "the registry store is not a valid database";
         break;
-    case plat::ERROR_REGISTRY_IO_FAILED:
+    case ERROR_REGISTRY_IO_FAILED:
         words = "the registry store could not be read or written";
         break;
     default:

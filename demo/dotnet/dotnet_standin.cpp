@@ -16,6 +16,10 @@
 #include "plat/sys/registry.h"
 #include "plat/sys/text.h"
 
+// Win32 constants are plat's names on Linux and the system's macros on
+// Windows: used unqualified.
+using namespace plat;
+
 namespace {
 
 constexpr const wchar_t* kKeys[] = {
@@ -31,22 +35,22 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 plat::LONG SetDword(plat::HKEY key, const wchar_t* name, plat::DWORD value) {
-    return plat::RegSetValueEx(key, name, 0, plat::REG_DWORD,
-                               reinterpret_cast<const plat::BYTE*>(&value), sizeof(value));
+    return plat::RegSetValueEx(key, name, 0, REG_DWORD, reinterpret_cast<const plat::BYTE*>(&value),
+                               sizeof(value));
 }
 
 // Writes one key's values; Install last, so that it is never set without
 // the others.
 plat::LONG Record(const wchar_t* subKey) {
     plat::HKEY key = nullptr;
-    plat::LONG rc = plat::RegCreateKey(plat::HKEY_LOCAL_MACHINE, subKey, &key);
-    if (rc != plat::ERROR_SUCCESS)
+    plat::LONG rc = plat::RegCreateKey(HKEY_LOCAL_MACHINE, subKey, &key);
+    if (rc != ERROR_SUCCESS)
         return rc;
-    rc = plat::RegSetValueEx(key, L"Version", 0, plat::REG_SZ,
+    rc = plat::RegSetValueEx(key, L"Version", 0, REG_SZ,
                              reinterpret_cast<const plat::BYTE*>(kVersion), sizeof(kVersion));
-    if (rc == plat::ERROR_SUCCESS)
+    if (rc == ERROR_SUCCESS)
         rc = SetDword(key, L"Release", kRelease);
-    if (rc == plat::ERROR_SUCCESS)
+    if (rc == ERROR_SUCCESS)
         rc = SetDword(key, L"Install", 1);
     plat::RegCloseKey(key);
     return rc;
@@ -74,7 +78,7 @@ int main(int argc, char** argv) {
     }
     for (const wchar_t* key : kKeys) {
         plat::LONG rc = Record(key);
-        if (rc != plat::ERROR_SUCCESS) {
+        if (rc != ERROR_SUCCESS) {
             std::fprintf(
                 stderr,
                 "DotNetStandIn: cannot write HKEY_LOCAL_MACHINE\\%s in the registry store %s: %s\n",

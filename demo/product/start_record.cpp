@@ -5,6 +5,10 @@
 
 #include "plat/sys/registry.h"
 
+// Win32 constants are plat's names on Linux and the system's macros on
+// Windows: used unqualified.
+using namespace plat;
+
 namespace demo {
 
 namespace {
@@ -17,9 +21,8 @@ plat::DWORD StoredCount(plat::HKEY key) {
     plat::DWORD value = 0;
     plat::DWORD size = sizeof(value);
     if (plat::RegQueryValueEx(key, L"startCount", nullptr, &type,
-                              reinterpret_cast<plat::BYTE*>(&value),
-                              &size) != plat::ERROR_SUCCESS ||
-        type != plat::REG_DWORD || size != sizeof(value))
+                              reinterpret_cast<plat::BYTE*>(&value), &size) != ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof(value))
         return 0;
     return value;
 }
@@ -40,20 +43,20 @@ std::wstring UtcNow() {
 StartRecord RecordStart() {
     StartRecord record;
     plat::HKEY key = nullptr;
-    if (plat::RegCreateKey(plat::HKEY_CURRENT_USER, kKey, &key) != plat::ERROR_SUCCESS)
+    if (plat::RegCreateKey(HKEY_CURRENT_USER, kKey, &key) != ERROR_SUCCESS)
         return record;
     const plat::DWORD previous = StoredCount(key);
     // At the top of the range the count stays put rather than wrap to 0.
     const plat::DWORD count = previous == 0xFFFFFFFFu ? previous : previous + 1;
     const std::wstring when = UtcNow();
     record.count = count;
-    record.saved = plat::RegSetValueEx(key, L"startCount", 0, plat::REG_DWORD,
-                                       reinterpret_cast<const plat::BYTE*>(&count),
-                                       sizeof(count)) == plat::ERROR_SUCCESS &&
-                   plat::RegSetValueEx(key, L"lastStart", 0, plat::REG_SZ,
-                                       reinterpret_cast<const plat::BYTE*>(when.c_str()),
-                                       plat::DWORD((when.size() + 1) * sizeof(wchar_t))) ==
-                       plat::ERROR_SUCCESS;
+    record.saved =
+        plat::RegSetValueEx(key, L"startCount", 0, REG_DWORD,
+                            reinterpret_cast<const plat::BYTE*>(&count),
+                            sizeof(count)) == ERROR_SUCCESS &&
+        plat::RegSetValueEx(key, L"lastStart", 0, REG_SZ,
+                            reinterpret_cast<const plat::BYTE*>(when.c_str()),
+                            plat::DWORD((when.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
     plat::RegCloseKey(key);
     return record;
 }

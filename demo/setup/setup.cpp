@@ -22,6 +22,10 @@
 #include "plat/sys/resource.h"
 #include "plat/sys/text.h"
 
+// Win32 constants are plat's names on Linux and the system's macros on
+// Windows: used unqualified.
+using namespace plat;
+
 namespace {
 
 constexpr wchar_t kProductKey[] = L"Software\\TarvexPDFConver";
@@ -47,27 +51,26 @@ void Complain(const std::string& message) {
 bool ReadInstallPath(std::wstring& path) {
     const std::string store = " in the registry store " + plat::RegistryStorePath();
     plat::HKEY key = nullptr;
-    plat::LONG rc =
-        plat::RegOpenKeyEx(plat::HKEY_LOCAL_MACHINE, kProductKey, 0, plat::KEY_READ, &key);
-    if (rc == plat::ERROR_SUCCESS) {
+    plat::LONG rc = plat::RegOpenKeyEx(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_READ, &key);
+    if (rc == ERROR_SUCCESS) {
         plat::DWORD type = 0;
         plat::DWORD size = 0;
         rc = plat::RegQueryValueEx(key, kInstallPathValue, nullptr, &type, nullptr, &size);
         std::vector<wchar_t> text(size / sizeof(wchar_t) + 1, L'\0');
-        if (rc == plat::ERROR_SUCCESS && type == plat::REG_SZ)
+        if (rc == ERROR_SUCCESS && type == REG_SZ)
             rc = plat::RegQueryValueEx(key, kInstallPathValue, nullptr, &type,
                                        reinterpret_cast<plat::BYTE*>(text.data()), &size);
         plat::RegCloseKey(key);
-        if (rc == plat::ERROR_SUCCESS && type != plat::REG_SZ) {
+        if (rc == ERROR_SUCCESS && type != REG_SZ) {
             Complain(std::string(kValueName) + " is not text" + store);
             return false;
         }
-        if (rc == plat::ERROR_SUCCESS) {
+        if (rc == ERROR_SUCCESS) {
             path = text.data();
             return true;
         }
     }
-    if (rc == plat::ERROR_FILE_NOT_FOUND)
+    if (rc == ERROR_FILE_NOT_FOUND)
         Complain(std::string("no value ") + kValueName + store +
                  " (the installer records it before it runs this package)");
     else
@@ -108,8 +111,8 @@ public:
                 continue;
             }
             const plat::DWORD error = plat::GetLastError();
-            const bool exists = error == plat::DWORD(plat::ERROR_ALREADY_EXISTS);
-            if (exists && plat::GetFileAttributes(part.c_str()) == plat::FILE_ATTRIBUTE_DIRECTORY)
+            const bool exists = error == plat::DWORD(ERROR_ALREADY_EXISTS);
+            if (exists && plat::GetFileAttributes(part.c_str()) == FILE_ATTRIBUTE_DIRECTORY)
                 continue;
             if (exists)
                 Complain("cannot install in " + U8(folder) + ": " + U8(part) + " is not a folder");
@@ -136,7 +139,7 @@ public:
             return false;
         }
         plat::HANDLE file = m_file;
-        m_file = plat::INVALID_HANDLE_VALUE;
+        m_file = INVALID_HANDLE_VALUE;
         if (!plat::CloseHandle(file)) {
             Complain("cannot close the product file" + where +
                      demo::ErrorText(plat::GetLastError()));
@@ -144,7 +147,7 @@ public:
         }
         const std::wstring target = folder + L"/" + kProductFileName;
         if (!plat::MoveFileEx(m_temporaryFile.c_str(), target.c_str(),
-                              plat::MOVEFILE_REPLACE_EXISTING | plat::MOVEFILE_WRITE_THROUGH)) {
+                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             Complain("cannot put the product in place as " + U8(target) + ": " +
                      demo::ErrorText(plat::GetLastError()));
             return false;
@@ -161,14 +164,14 @@ private:
         for (int attempt = 0; attempt < 100; ++attempt) {
             std::wstring name =
                 folder + L"/." + kProductFileName + L".setup-" + std::to_wstring(attempt);
-            m_file = plat::CreateFile(name.c_str(), plat::GENERIC_WRITE, 0, nullptr,
-                                      plat::CREATE_NEW, plat::FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (m_file != plat::INVALID_HANDLE_VALUE) {
+            m_file = plat::CreateFile(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (m_file != INVALID_HANDLE_VALUE) {
                 m_temporaryFile = name;
                 return true;
             }
             const plat::DWORD error = plat::GetLastError();
-            if (error != plat::DWORD(plat::ERROR_FILE_EXISTS)) {
+            if (error != plat::DWORD(ERROR_FILE_EXISTS)) {
                 Complain("cannot create a file in " + U8(folder) + ": " + demo::ErrorText(error));
                 return false;
             }
@@ -179,7 +182,7 @@ private:
     }
 
     void Undo() {
-        if (m_file != plat::INVALID_HANDLE_VALUE)
+        if (m_file != INVALID_HANDLE_VALUE)
             plat::CloseHandle(m_file);
         if (!m_temporaryFile.empty())
             plat::DeleteFile(m_temporaryFile.c_str());
@@ -189,7 +192,7 @@ private:
 
     std::vector<std::wstring> m_createdFolders;
     std::wstring m_temporaryFile;
-    plat::HANDLE m_file = plat::INVALID_HANDLE_VALUE;
+    plat::HANDLE m_file = INVALID_HANDLE_VALUE;
     bool m_committed = false;
 };
 

@@ -8,8 +8,12 @@
 // stays checked.
 #include "plat/sys/pixel_memory.h"
 
+#ifdef _WIN32
+#include "plat/sys/wintypes.h"
+#else
 #include <sys/mman.h>
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <deque>
@@ -50,6 +54,14 @@ void* NewLargeBlock(size_t bytes) {
 }
 void FreeLargeBlock(void* p, size_t) {
     std::free(p);
+}
+#elif defined(_WIN32)
+// Committed pages straight from the system, returned whole on release.
+void* NewLargeBlock(size_t bytes) {
+    return VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+}
+void FreeLargeBlock(void* p, size_t) {
+    VirtualFree(p, 0, MEM_RELEASE);
 }
 #else
 size_t MappedLength(size_t bytes) {

@@ -214,6 +214,11 @@ constexpr UINT GA_PARENT = 1;
 constexpr UINT GA_ROOT = 2;
 constexpr UINT GA_ROOTOWNER = 3;
 
+// Edit control styles (the rich-edit control keeps its options in them).
+constexpr DWORD ES_MULTILINE = 0x0004;
+constexpr DWORD ES_PASSWORD = 0x0020;
+constexpr DWORD ES_READONLY = 0x0800;
+
 // ---- 3. Geometry -------------------------------------------------------------------
 
 constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000);

@@ -11,12 +11,15 @@
 #include "plat/sys/text.h"
 #include "tests/app/app_test_util.h"
 
+// Win32 constants are plat's names on Linux and the system's macros on
+// Windows: used unqualified.
+using namespace plat;
+
 namespace {
 
 plat::HANDLE OpenForReading(const std::string& path) {
-    return plat::CreateFile(plat::Utf8ToWide(path).c_str(), plat::GENERIC_READ,
-                            plat::FILE_SHARE_READ, nullptr, plat::OPEN_EXISTING,
-                            plat::FILE_ATTRIBUTE_NORMAL, nullptr);
+    return plat::CreateFile(plat::Utf8ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 std::string Pattern(size_t bytes) {
@@ -60,7 +63,7 @@ TEST(ReadAhead, HandsOutTheWholeFileForEverySizeAroundTheBlock) {
             const std::string content = Pattern(bytes);
             testutil::WriteAll(path, content);
             plat::HANDLE file = OpenForReading(path);
-            ASSERT_NE(file, plat::INVALID_HANDLE_VALUE);
+            ASSERT_NE(file, INVALID_HANDLE_VALUE);
             std::string read;
             int blocks = 0;
             {
@@ -84,7 +87,7 @@ TEST(ReadAhead, StartsWhereTheHandleStands) {
     const std::string content = Pattern(10000);
     testutil::WriteAll(dir / "f", content);
     plat::HANDLE file = OpenForReading(dir / "f");
-    ASSERT_NE(file, plat::INVALID_HANDLE_VALUE);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
     char head[100];
     plat::DWORD got = 0;
     ASSERT_TRUE(plat::ReadFile(file, head, sizeof head, &got, nullptr));
@@ -103,10 +106,9 @@ TEST(ReadAhead, AHandleThatCannotReadFailsAndKeepsFailing) {
     apptest::TempDir dir;
     testutil::WriteAll(dir / "f", Pattern(10000));
     // Open for writing only: every read is refused.
-    plat::HANDLE file =
-        plat::CreateFile(plat::Utf8ToWide(dir / "f").c_str(), plat::GENERIC_WRITE, 0, nullptr,
-                         plat::OPEN_EXISTING, plat::FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, plat::INVALID_HANDLE_VALUE);
+    plat::HANDLE file = plat::CreateFile(plat::Utf8ToWide(dir / "f").c_str(), GENERIC_WRITE, 0,
+                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
     {
         CReadAhead reader(file, 4096);
         const uint8_t* data = nullptr;
@@ -123,7 +125,7 @@ TEST(ReadAhead, DroppedPartWayItStops) {
     testutil::WriteAll(dir / "f", Pattern(1 << 20));
     for (int taken = 0; taken < 3; ++taken) {
         plat::HANDLE file = OpenForReading(dir / "f");
-        ASSERT_NE(file, plat::INVALID_HANDLE_VALUE);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
         {
             CReadAhead reader(file, 4096);
             for (int i = 0; i < taken; ++i) {

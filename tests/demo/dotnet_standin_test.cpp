@@ -8,6 +8,10 @@
 #include "demo_test_util.h"
 #include "plat/sys/registry.h"
 
+// Win32 constants are plat's names on Linux and the system's macros on
+// Windows: used unqualified.
+using namespace plat;
+
 using demotest::RunProgram;
 using demotest::RunResult;
 using demotest::W;
@@ -29,8 +33,8 @@ TEST_F(DotNetStandIn, AfterItRunsTheInstallerFindsDotNet4) {
     // Both profiles are recorded: without the full one, the client one
     // still counts.
     plat::HKEY key = nullptr;
-    ASSERT_EQ(plat::RegOpenKey(plat::HKEY_LOCAL_MACHINE, kFull, &key), plat::ERROR_SUCCESS);
-    EXPECT_EQ(plat::RegDeleteValue(key, L"Install"), plat::ERROR_SUCCESS);
+    ASSERT_EQ(plat::RegOpenKey(HKEY_LOCAL_MACHINE, kFull, &key), ERROR_SUCCESS);
+    EXPECT_EQ(plat::RegDeleteValue(key, L"Install"), ERROR_SUCCESS);
     plat::RegCloseKey(key);
     EXPECT_TRUE(IsDotNet4Installed());
 

@@ -14,6 +14,10 @@
 #include "plat/sys/process.h"
 #include "plat/sys/registry.h"
 
+// Win32 constants are plat's names on Linux and the system's macros on
+// Windows: used unqualified.
+using namespace plat;
+
 using demotest::Entries;
 using demotest::RunProgram;
 using demotest::RunResult;
@@ -34,12 +38,12 @@ protected:
     // Sets installPath to anything, as a broken or hostile store might hold.
     void SetRawInstallPath(plat::DWORD type, const void* data, plat::DWORD size) {
         plat::HKEY key = nullptr;
-        ASSERT_EQ(plat::RegCreateKey(plat::HKEY_LOCAL_MACHINE, L"Software\\TarvexPDFConver", &key),
-                  plat::ERROR_SUCCESS);
+        ASSERT_EQ(plat::RegCreateKey(HKEY_LOCAL_MACHINE, L"Software\\TarvexPDFConver", &key),
+                  ERROR_SUCCESS);
         if (data != nullptr) {
             EXPECT_EQ(plat::RegSetValueEx(key, L"installPath", 0, type,
                                           static_cast<const plat::BYTE*>(data), size),
-                      plat::ERROR_SUCCESS);
+                      ERROR_SUCCESS);
         }
         plat::RegCloseKey(key);
     }
@@ -59,7 +63,7 @@ TEST_F(SetupPackage, InstallsTheCarriedProductWhereTheInstallerSays) {
     const std::wstring file = W(SETUP_PACKAGE);
     info.lpFile = file.c_str();
     info.lpParameters = L"/S";
-    info.nShow = plat::SW_HIDE;
+    info.nShow = SW_HIDE;
     ASSERT_TRUE(plat::ShellExecuteEx(&info));
     ASSERT_NE(info.hProcess, nullptr);
     EXPECT_EQ(plat::WaitForSingleObject(info.hProcess, plat::INFINITE), plat::WAIT_OBJECT_0);
@@ -95,14 +99,14 @@ TEST_F(SetupPackage, MissingOrUnusableInstallPathIsRefused) {
     RunResult run = Setup();
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.output.find("no value installPath"), std::string::npos) << run.output;
-    SetRawInstallPath(plat::REG_SZ, nullptr, 0);
+    SetRawInstallPath(REG_SZ, nullptr, 0);
     run = Setup();
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.output.find("no value installPath"), std::string::npos) << run.output;
 
     // Not text.
     plat::DWORD number = 7;
-    SetRawInstallPath(plat::REG_DWORD, &number, sizeof(number));
+    SetRawInstallPath(REG_DWORD, &number, sizeof(number));
     run = Setup();
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.output.find("is not text"), std::string::npos) << run.output;
@@ -110,8 +114,7 @@ TEST_F(SetupPackage, MissingOrUnusableInstallPathIsRefused) {
     // Empty, and relative (which would land wherever the package was
     // started).
     for (const std::wstring& value : {std::wstring(), std::wstring(L"relative/TarvexPDFConver")}) {
-        SetRawInstallPath(plat::REG_SZ, value.c_str(),
-                          plat::DWORD((value.size() + 1) * sizeof(wchar_t)));
+        SetRawInstallPath(REG_SZ, value.c_str(), plat::DWORD((value.size() + 1) * sizeof(wchar_t)));
         run = Setup("/S", "cd '" + m_dir.Path() + "' && ");
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_NE(run.output.find("not an absolute folder path"), std::string::npos) << run.output;

@@ -498,10 +498,10 @@ TEST(RenderText, VCenterNeedsSingleLine) {
     CPaintManagerUI pm;
     Canvas multi(100, 100), single(100, 100);
     RECT rc{0, 0, 100, 100};
-    CRenderEngine::DrawTextW(multi.dc(), &pm, rc, L"Hello", 0xFF000000, -1, DT_VCENTER);
+    CRenderEngine::DrawText(multi.dc(), &pm, rc, L"Hello", 0xFF000000, -1, DT_VCENTER);
     rc = RECT{0, 0, 100, 100};
-    CRenderEngine::DrawTextW(single.dc(), &pm, rc, L"Hello", 0xFF000000, -1,
-                             DT_VCENTER | DT_SINGLELINE);
+    CRenderEngine::DrawText(single.dc(), &pm, rc, L"Hello", 0xFF000000, -1,
+                            DT_VCENTER | DT_SINGLELINE);
     std::vector<int> top = InkRows(multi, RECT{0, 0, 100, 100});
     std::vector<int> mid = InkRows(single, RECT{0, 0, 100, 100});
     ASSERT_FALSE(top.empty());
@@ -516,26 +516,26 @@ TEST(RenderText, WordBreaksAndEndEllipsis) {
     Canvas c(200, 120);
     RECT rc{0, 0, 60, 120};
     const wchar_t* text = L"alpha beta gamma delta";
-    CRenderEngine::DrawTextW(c.dc(), &pm, rc, text, 0xFF000000, -1, DT_WORDBREAK);
+    CRenderEngine::DrawText(c.dc(), &pm, rc, text, 0xFF000000, -1, DT_WORDBREAK);
     EXPECT_GE(LineBands(InkRows(c, RECT{0, 0, 200, 120})), 3);
     EXPECT_LT(InkRight(c), 60) << "text is clipped to the rectangle";
     // DT_CALCRECT with word breaks keeps the width and grows the height.
     RECT calc{0, 0, 60, 0};
-    CRenderEngine::DrawTextW(c.dc(), &pm, calc, text, 0xFF000000, -1, DT_WORDBREAK | DT_CALCRECT);
+    CRenderEngine::DrawText(c.dc(), &pm, calc, text, 0xFF000000, -1, DT_WORDBREAK | DT_CALCRECT);
     EXPECT_EQ(calc.right, 60);
     EXPECT_GT(calc.bottom, 2 * pm.GetDefaultFontInfo()->tm.tmHeight);
     // Without word breaks CALCRECT widens to the line.
     RECT one{0, 0, 10, 0};
-    CRenderEngine::DrawTextW(c.dc(), &pm, one, text, 0xFF000000, -1, DT_SINGLELINE | DT_CALCRECT);
+    CRenderEngine::DrawText(c.dc(), &pm, one, text, 0xFF000000, -1, DT_SINGLELINE | DT_CALCRECT);
     EXPECT_GT(one.right, 60);
     EXPECT_EQ(one.bottom, pm.GetDefaultFontInfo()->tm.tmHeight);
     // End ellipsis: the cut text differs from the clipped text and stays inside.
     Canvas cut(200, 30), clipped(200, 30);
     RECT r1{0, 0, 50, 30}, r2{0, 0, 50, 30};
-    CRenderEngine::DrawTextW(cut.dc(), &pm, r1, L"WWWWWWWWWWWWWWWW", 0xFF000000, -1,
-                             DT_SINGLELINE | DT_END_ELLIPSIS);
-    CRenderEngine::DrawTextW(clipped.dc(), &pm, r2, L"WWWWWWWWWWWWWWWW", 0xFF000000, -1,
-                             DT_SINGLELINE);
+    CRenderEngine::DrawText(cut.dc(), &pm, r1, L"WWWWWWWWWWWWWWWW", 0xFF000000, -1,
+                            DT_SINGLELINE | DT_END_ELLIPSIS);
+    CRenderEngine::DrawText(clipped.dc(), &pm, r2, L"WWWWWWWWWWWWWWWW", 0xFF000000, -1,
+                            DT_SINGLELINE);
     EXPECT_LT(InkRight(cut), 50);
     int differing = 0;
     for (int y = 0; y < 30; ++y)
@@ -549,7 +549,7 @@ TEST(RenderText, ColourFontsAndAmpersand) {
     pm.AddFont(L"Sans", 24, true, false, false);
     Canvas c(200, 40);
     RECT rc{0, 0, 200, 40};
-    CRenderEngine::DrawTextW(c.dc(), &pm, rc, L"&&&", 0xFFFF0000, 0, DT_SINGLELINE);
+    CRenderEngine::DrawText(c.dc(), &pm, rc, L"&&&", 0xFFFF0000, 0, DT_SINGLELINE);
     bool red = false;
     for (int x = 0; x < 200 && !red; ++x)
         for (int y = 0; y < 40 && !red; ++y)
@@ -562,8 +562,8 @@ TEST(RenderText, ColourFontsAndAmpersand) {
     // Nothing without text or manager.
     Canvas blank(20, 20);
     RECT r{0, 0, 20, 20};
-    CRenderEngine::DrawTextW(blank.dc(), nullptr, r, L"x", 0xFF000000, -1, 0);
-    CRenderEngine::DrawTextW(blank.dc(), &pm, r, nullptr, 0xFF000000, -1, 0);
+    CRenderEngine::DrawText(blank.dc(), nullptr, r, L"x", 0xFF000000, -1, 0);
+    CRenderEngine::DrawText(blank.dc(), &pm, r, nullptr, 0xFF000000, -1, 0);
     EXPECT_TRUE(InkRows(blank, RECT{0, 0, 20, 20}).empty());
 }
 
@@ -573,12 +573,12 @@ TEST(RenderText, AntiAliasedBackEnd) {
     Canvas c(100, 100);
     RECT rc{0, 0, 100, 100};
     // Here vertical centring does not need DT_SINGLELINE.
-    CRenderEngine::DrawTextW(c.dc(), &pm, rc, L"Hello", 0xFF000000, -1, DT_VCENTER);
+    CRenderEngine::DrawText(c.dc(), &pm, rc, L"Hello", 0xFF000000, -1, DT_VCENTER);
     std::vector<int> rows = InkRows(c, RECT{0, 0, 100, 100});
     ASSERT_FALSE(rows.empty());
     EXPECT_GT(rows.front(), 35);
     RECT calc{10, 10, 10, 10};
-    CRenderEngine::DrawTextW(c.dc(), &pm, calc, L"Hello", 0xFF000000, -1, DT_CALCRECT);
+    CRenderEngine::DrawText(c.dc(), &pm, calc, L"Hello", 0xFF000000, -1, DT_CALCRECT);
     EXPECT_GT(calc.right, 11);
     EXPECT_GT(calc.bottom, 11);
     int plainWidth = CRenderEngine::GetTextSize(c.dc(), &pm, L"Hello", -1).cx;

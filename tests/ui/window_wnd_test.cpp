@@ -339,7 +339,7 @@ TEST(WindowWnd, SubclassRoutesAnExistingWindowAndUnsubclassGivesItBack) {
     w.messages.clear();
     plat::SendMessage(h, WM_USER + 6, 0, 0);
     EXPECT_FALSE(w.Saw(WM_USER + 6));
-    EXPECT_EQ(plat::GetWindowLongPtr(h, GWL_WNDPROC),
+    EXPECT_EQ(plat::GetWindowLongPtr(h, GWLP_WNDPROC),
               reinterpret_cast<LONG_PTR>(plat::DefWindowProc));
     // Subclassed again, the window's last message reaches the object once.
     PlainWnd w2;

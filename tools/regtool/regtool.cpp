@@ -19,6 +19,10 @@
 #include "plat/sys/registry.h"
 #include "plat/sys/text.h"
 
+// Win32 constants are plat's names on Linux and the system's macros on
+// Windows: used unqualified.
+using namespace plat;
+
 namespace {
 
 constexpr int kExitUsage = 1;
@@ -46,13 +50,13 @@ bool ParseKey(const std::string& text, plat::HKEY& hive, std::wstring& subKey) {
     size_t sep = text.find_first_of("\\/");
     std::string head = Upper(text.substr(0, sep));
     if (head == "HKLM" || head == "HKEY_LOCAL_MACHINE")
-        hive = plat::HKEY_LOCAL_MACHINE;
+        hive = HKEY_LOCAL_MACHINE;
     else if (head == "HKCU" || head == "HKEY_CURRENT_USER")
-        hive = plat::HKEY_CURRENT_USER;
+        hive = HKEY_CURRENT_USER;
     else if (head == "HKCR" || head == "HKEY_CLASSES_ROOT")
-        hive = plat::HKEY_CLASSES_ROOT;
+        hive = HKEY_CLASSES_ROOT;
     else if (head == "HKU" || head == "HKEY_USERS")
-        hive = plat::HKEY_USERS;
+        hive = HKEY_USERS;
     else
         return false;
     subKey = sep == std::string::npos ? L"" : plat::Utf8ToWide(text.substr(sep + 1));
@@ -63,18 +67,18 @@ bool ParseKey(const std::string& text, plat::HKEY& hive, std::wstring& subKey) {
 int Report(plat::LONG rc, const std::string& what) {
     std::string store = plat::RegistryStorePath();
     switch (rc) {
-    case plat::ERROR_FILE_NOT_FOUND:
-    case plat::ERROR_KEY_DELETED:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_KEY_DELETED:
         std::cerr << "regtool: " << what << " not found\n";
         return kExitNotFound;
-    case plat::ERROR_ACCESS_DENIED:
+    case ERROR_ACCESS_DENIED:
         std::cerr << "regtool: the registry store " << store
                   << " cannot be accessed (unreadable, or read-only for a change)\n";
         return kExitStore;
-    case plat::ERROR_REGISTRY_CORRUPT:
+    case ERROR_REGISTRY_CORRUPT:
         std::cerr << "regtool: the registry store " << store << " is corrupt (not a database)\n";
         return kExitStore;
-    case plat::ERROR_INVALID_PARAMETER:
+    case ERROR_INVALID_PARAMETER:
         std::cerr << "regtool: invalid key or value name\n";
         return kExitUsage;
     default:
@@ -84,7 +88,7 @@ int Report(plat::LONG rc, const std::string& what) {
 }
 
 std::string ValueText(plat::DWORD type, const std::vector<plat::BYTE>& data) {
-    if (type == plat::REG_DWORD && data.size() >= 4) {
+    if (type == REG_DWORD && data.size() >= 4) {
         plat::DWORD v = plat::DWORD(data[0]) | plat::DWORD(data[1]) << 8 |
                         plat::DWORD(data[2]) << 16 | plat::DWORD(data[3]) << 24;
         return std::to_string(v);
@@ -101,11 +105,11 @@ std::string ValueText(plat::DWORD type, const std::vector<plat::BYTE>& data) {
 
 const char* TypeName(plat::DWORD type) {
     switch (type) {
-    case plat::REG_DWORD:
+    case REG_DWORD:
         return "REG_DWORD";
-    case plat::REG_SZ:
+    case REG_SZ:
         return "REG_SZ";
-    case plat::REG_EXPAND_SZ:
+    case REG_EXPAND_SZ:
         return "REG_EXPAND_SZ";
     default:
         return "REG_NONE";
@@ -133,7 +137,7 @@ public:
     }
     plat::LONG Open(plat::HKEY hive, const std::wstring& subKey, bool create) {
         return create ? plat::RegCreateKey(hive, subKey.c_str(), &m_key)
-                      : plat::RegOpenKeyEx(hive, subKey.c_str(), 0, plat::KEY_ALL_ACCESS, &m_key);
+                      : plat::RegOpenKeyEx(hive, subKey.c_str(), 0, KEY_ALL_ACCESS, &m_key);
     }
     plat::HKEY Get() const { return m_key; }
 
@@ -145,15 +149,15 @@ int Get(const std::string& keyText, plat::HKEY hive, const std::wstring& subKey,
         const std::string& name) {
     OpenKey key;
     plat::LONG rc = key.Open(hive, subKey, false);
-    if (rc != plat::ERROR_SUCCESS)
+    if (rc != ERROR_SUCCESS)
         return Report(rc, "key " + keyText);
     std::wstring wideName = plat::Utf8ToWide(name);
     plat::DWORD type = 0, size = 0;
     rc = plat::RegQueryValueEx(key.Get(), wideName.c_str(), nullptr, &type, nullptr, &size);
     std::vector<plat::BYTE> data(size);
-    if (rc == plat::ERROR_SUCCESS)
+    if (rc == ERROR_SUCCESS)
         rc = plat::RegQueryValueEx(key.Get(), wideName.c_str(), nullptr, &type, data.data(), &size);
-    if (rc != plat::ERROR_SUCCESS)
+    if (rc != ERROR_SUCCESS)
         return Report(rc, "value '" + name + "' of " + keyText);
     data.resize(size);
     std::cout << ValueText(type, data) << "\n";
@@ -168,14 +172,14 @@ int Set(const std::string& keyText, plat::HKEY hive, const std::wstring& subKey,
     plat::DWORD regType;
     const bool expandable = type == "EXPAND_SZ" || type == "REG_EXPAND_SZ";
     if (type == "SZ" || type == "REG_SZ" || type == "STRING" || expandable) {
-        regType = expandable ? plat::REG_EXPAND_SZ : plat::REG_SZ;
+        regType = expandable ? REG_EXPAND_SZ : REG_SZ;
         std::wstring text = plat::Utf8ToWide(value);
         data.resize((text.size() + 1) * sizeof(wchar_t));
         std::copy(reinterpret_cast<const plat::BYTE*>(text.c_str()),
                   reinterpret_cast<const plat::BYTE*>(text.c_str() + text.size() + 1),
                   data.begin());
     } else if (type == "DWORD" || type == "REG_DWORD" || type == "NUMBER") {
-        regType = plat::REG_DWORD;
+        regType = REG_DWORD;
         plat::DWORD v = 0;
         if (!ParseNumber(value, v)) {
             std::cerr << "regtool: bad number '" << value
@@ -189,11 +193,11 @@ int Set(const std::string& keyText, plat::HKEY hive, const std::wstring& subKey,
     }
     OpenKey key;
     plat::LONG rc = key.Open(hive, subKey, true);
-    if (rc != plat::ERROR_SUCCESS)
+    if (rc != ERROR_SUCCESS)
         return Report(rc, "key " + keyText);
     rc = plat::RegSetValueEx(key.Get(), wideName.c_str(), 0, regType, data.data(),
                              plat::DWORD(data.size()));
-    if (rc != plat::ERROR_SUCCESS)
+    if (rc != ERROR_SUCCESS)
         return Report(rc, "value '" + name + "' of " + keyText);
     return 0;
 }
@@ -202,10 +206,10 @@ int Delete(const std::string& keyText, plat::HKEY hive, const std::wstring& subK
            const std::string& name) {
     OpenKey key;
     plat::LONG rc = key.Open(hive, subKey, false);
-    if (rc != plat::ERROR_SUCCESS)
+    if (rc != ERROR_SUCCESS)
         return Report(rc, "key " + keyText);
     rc = plat::RegDeleteValue(key.Get(), plat::Utf8ToWide(name).c_str());
-    if (rc != plat::ERROR_SUCCESS)
+    if (rc != ERROR_SUCCESS)
         return Report(rc, "value '" + name + "' of " + keyText);
     return 0;
 }
@@ -213,14 +217,14 @@ int Delete(const std::string& keyText, plat::HKEY hive, const std::wstring& subK
 int List(const std::string& keyText, plat::HKEY hive, const std::wstring& subKey) {
     OpenKey key;
     plat::LONG rc = key.Open(hive, subKey, false);
-    if (rc != plat::ERROR_SUCCESS)
+    if (rc != ERROR_SUCCESS)
         return Report(rc, "key " + keyText);
     for (plat::DWORD i = 0;; ++i) {
         std::vector<wchar_t> name(256);
         rc = plat::RegEnumKey(key.Get(), i, name.data(), plat::DWORD(name.size()));
-        if (rc == plat::ERROR_NO_MORE_ITEMS)
+        if (rc == ERROR_NO_MORE_ITEMS)
             break;
-        if (rc != plat::ERROR_SUCCESS)
+        if (rc != ERROR_SUCCESS)
             return Report(rc, "key " + keyText);
         std::cout << plat::WideToUtf8(name.data()) << "\\\n";
     }
@@ -230,16 +234,16 @@ int List(const std::string& keyText, plat::HKEY hive, const std::wstring& subKey
         plat::DWORD nameChars = plat::DWORD(name.size()), size = 0, type = 0;
         rc = plat::RegEnumValue(key.Get(), i, name.data(), &nameChars, nullptr, &type, nullptr,
                                 &size);
-        if (rc == plat::ERROR_NO_MORE_ITEMS)
+        if (rc == ERROR_NO_MORE_ITEMS)
             break;
         std::vector<plat::BYTE> data(size + 1);
-        if (rc == plat::ERROR_SUCCESS) {
+        if (rc == ERROR_SUCCESS) {
             nameChars = plat::DWORD(name.size());
             size = plat::DWORD(data.size());
             rc = plat::RegEnumValue(key.Get(), i, name.data(), &nameChars, nullptr, &type,
                                     data.data(), &size);
         }
-        if (rc != plat::ERROR_SUCCESS)
+        if (rc != ERROR_SUCCESS)
             return Report(rc, "key " + keyText);
         data.resize(size);
         std::string shown = plat::WideToUtf8(name.data());

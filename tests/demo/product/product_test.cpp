@@ -11,6 +11,10 @@
 
 #include <gtest/gtest.h>
 
+// Win32 constants are plat's names on Linux and the system's macros on
+// Windows: used unqualified.
+using namespace plat;
+
 namespace {
 
 constexpr wchar_t kKey[] = L"Software\\TarvexPDFConver";
@@ -41,38 +45,36 @@ bool ProductWindow(autotest::Client& c, Rect* r, std::string* title) {
 
 bool ReadDword(const wchar_t* name, plat::DWORD* value) {
     plat::HKEY key = nullptr;
-    if (plat::RegOpenKeyEx(plat::HKEY_CURRENT_USER, kKey, 0, plat::KEY_READ, &key) !=
-        plat::ERROR_SUCCESS)
+    if (plat::RegOpenKeyEx(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return false;
     plat::DWORD type = 0, size = sizeof(*value);
     const bool ok =
         plat::RegQueryValueEx(key, name, nullptr, &type, reinterpret_cast<plat::BYTE*>(value),
-                              &size) == plat::ERROR_SUCCESS &&
-        type == plat::REG_DWORD;
+                              &size) == ERROR_SUCCESS &&
+        type == REG_DWORD;
     plat::RegCloseKey(key);
     return ok;
 }
 
 std::string ReadText(const wchar_t* name) {
     plat::HKEY key = nullptr;
-    if (plat::RegOpenKeyEx(plat::HKEY_CURRENT_USER, kKey, 0, plat::KEY_READ, &key) !=
-        plat::ERROR_SUCCESS)
+    if (plat::RegOpenKeyEx(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return "";
     wchar_t text[128] = {};
     plat::DWORD type = 0, size = sizeof(text) - sizeof(wchar_t);
     const bool ok =
         plat::RegQueryValueEx(key, name, nullptr, &type, reinterpret_cast<plat::BYTE*>(text),
-                              &size) == plat::ERROR_SUCCESS &&
-        type == plat::REG_SZ;
+                              &size) == ERROR_SUCCESS &&
+        type == REG_SZ;
     plat::RegCloseKey(key);
     return ok ? std::string(text, text + std::wcslen(text)) : "";
 }
 
 void SetValue(const wchar_t* name, plat::DWORD type, const void* data, plat::DWORD size) {
     plat::HKEY key = nullptr;
-    ASSERT_EQ(plat::RegCreateKey(plat::HKEY_CURRENT_USER, kKey, &key), plat::ERROR_SUCCESS);
+    ASSERT_EQ(plat::RegCreateKey(HKEY_CURRENT_USER, kKey, &key), ERROR_SUCCESS);
     ASSERT_EQ(plat::RegSetValueEx(key, name, 0, type, static_cast<const plat::BYTE*>(data), size),
-              plat::ERROR_SUCCESS);
+              ERROR_SUCCESS);
     plat::RegCloseKey(key);
 }
 
@@ -162,13 +164,13 @@ TEST(ProductStartRecord, CountsOnFromTheStoredValue) {
     testutil::ScopedEnv registry("PLAT_REGISTRY", dir / "registry.db");
 
     const plat::DWORD fortyOne = 41;
-    SetValue(L"startCount", plat::REG_DWORD, &fortyOne, sizeof(fortyOne));
+    SetValue(L"startCount", REG_DWORD, &fortyOne, sizeof(fortyOne));
     demo::StartRecord record = demo::RecordStart();
     EXPECT_TRUE(record.saved);
     EXPECT_EQ(record.count, 42u);
 
     const wchar_t text[] = L"many";
-    SetValue(L"startCount", plat::REG_SZ, text, sizeof(text));
+    SetValue(L"startCount", REG_SZ, text, sizeof(text));
     record = demo::RecordStart();
     EXPECT_EQ(record.count, 1u);
     plat::DWORD stored = 0;
@@ -176,7 +178,7 @@ TEST(ProductStartRecord, CountsOnFromTheStoredValue) {
     EXPECT_EQ(stored, 1u);
 
     const plat::DWORD top = 0xFFFFFFFFu;
-    SetValue(L"startCount", plat::REG_DWORD, &top, sizeof(top));
+    SetValue(L"startCount", REG_DWORD, &top, sizeof(top));
     EXPECT_EQ(demo::RecordStart().count, 0xFFFFFFFFu);
 }
 

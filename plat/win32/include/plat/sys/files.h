@@ -56,4 +56,11 @@ std::wstring SHGetSpecialFolderPathString(int csidl, bool create);
 // Empty for anything but an open file handle.
 std::wstring GetFileHandlePath(HANDLE file);
 
+// Marks an open file as a program its owner may run. Windows decides that
+// by the file's name (.exe), so there is nothing to change: TRUE for an open
+// handle.
+inline BOOL SetFileExecutable(HANDLE file) {
+    return file && file != INVALID_HANDLE_VALUE ? TRUE : FALSE;
+}
+
 } // namespace plat
