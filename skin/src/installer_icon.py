@@ -1,5 +1,5 @@
 """The installer's program icon, cut from the logo tile of the start window's
-hero band (installerstartbg.png), written as skin/installer.ico.
+hero band (installerstartbg.png), written as windows/installer.ico.
 
 The tile is the white rounded square at 248,38 (64 x 64). What lies around
 its rounded corners is the red band: those pixels, reached by a flood fill
@@ -7,7 +7,7 @@ from the four corners, become transparent, and the anti-aliased rim keeps
 its whiteness as alpha. The icon holds 16, 32, 48 and 64 pixel images as
 32-bit bitmaps with their masks, which every Windows version reads.
 
-    python3 skin/src/installer_icon.py          # rewrite skin/installer.ico
+    python3 skin/src/installer_icon.py          # rewrite windows/installer.ico
     python3 skin/src/installer_icon.py --check  # fail when it is out of date
 """
 
@@ -119,7 +119,7 @@ def icon_bytes():
 
 
 def main():
-    path = os.path.join(SKIN, "installer.ico")
+    path = os.path.join(os.path.dirname(SKIN), "windows", "installer.ico")
     data = icon_bytes()
     if "--check" in sys.argv[1:]:
         with open(path, "rb") as f:
