@@ -69,6 +69,46 @@ Rgba Pattern(int x, int y) {
 
 } // namespace
 
+// ---- Reading pixels ----
+
+// The pixel reader every test here relies on: rows counted from the top for
+// top-down and bottom-up DIB sections alike, alpha included.
+TEST(PixelReading, RowsOfTopDownAndBottomUpBitmaps) {
+    for (int height : {-3, 3}) {
+        BITMAPINFO bi{};
+        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        bi.bmiHeader.biWidth = 2;
+        bi.bmiHeader.biHeight = height;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        HBITMAP bmp = plat::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        ASSERT_NE(bmp, nullptr);
+        // Memory row m holds 0x80m0000x: the top row is memory row 0 when
+        // top-down, 2 when bottom-up.
+        auto* px = static_cast<uint32_t*>(bits);
+        for (uint32_t m = 0; m < 3; ++m)
+            for (uint32_t x = 0; x < 2; ++x)
+                px[m * 2 + x] = 0x80000000u | m << 16 | x;
+        HDC dc = plat::CreateCompatibleDC(nullptr);
+        HGDIOBJ old = plat::SelectObject(dc, bmp);
+        for (int y = 0; y < 3; ++y) {
+            const uint32_t m = height < 0 ? uint32_t(y) : uint32_t(2 - y);
+            plat::DWORD v = 0;
+            ASSERT_TRUE(plat::GetPixelArgb(dc, 1, y, &v)) << height << " " << y;
+            EXPECT_EQ(v, 0x80000001u | m << 16) << height << " " << y;
+        }
+        plat::DWORD v = 0;
+        EXPECT_FALSE(plat::GetPixelArgb(dc, 2, 0, &v));
+        EXPECT_FALSE(plat::GetPixelArgb(dc, 0, 3, &v));
+        EXPECT_FALSE(plat::GetPixelArgb(dc, -1, 0, &v));
+        plat::SelectObject(dc, old);
+        plat::DeleteDC(dc);
+        plat::DeleteObject(bmp);
+    }
+}
+
 // ---- Image descriptions ----
 
 TEST_F(RenderTest, SecondStripOfAButtonImage) {
