@@ -381,7 +381,10 @@ std::string DescribeWindow(HWND hwnd) {
             << Narrow(match.className) << "\" title \"" << Narrow(match.title) << "\"";
     if (match.processId != 0)
         failure << " of process " << match.processId;
-    failure << (exited ? " before the process ended" : " within ") << timeout.count() << " ms";
+    if (exited)
+        failure << " before the process ended";
+    else
+        failure << " within " << timeout.count() << " ms";
     if (process != nullptr)
         failure << "; " << process->Describe() << "; its output:\n" << process->Output();
     failure << "\ntop-level windows:\n" << DescribeWindows(0);
@@ -470,11 +473,31 @@ POINT ClientToScreenPoint(HWND hwnd, POINT client) {
            << DescribeWindow(GetForegroundWindow());
 }
 
-::testing::AssertionResult MoveMouse(HWND hwnd, POINT client, Millis timeout) {
-    const POINT target = ClientToScreenPoint(hwnd, client);
-    std::vector<INPUT> move{MouseInput(target, 0)};
+namespace {
+
+// The mouse, by SendInput.
+::testing::AssertionResult SendMouseMove(POINT screen) {
+    std::vector<INPUT> move{MouseInput(screen, 0)};
     if (!SendInputs(move))
         return ::testing::AssertionFailure() << ErrorText("SendInput");
+    return ::testing::AssertionSuccess();
+}
+
+// The left button pressed or released where the cursor is.
+::testing::AssertionResult SendLeftButton(bool down) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+    std::vector<INPUT> inputs{in};
+    if (!SendInputs(inputs))
+        return ::testing::AssertionFailure() << ErrorText("SendInput");
+    return ::testing::AssertionSuccess();
+}
+
+// Moves the mouse to a screen point and waits until the cursor is there.
+::testing::AssertionResult MoveMouseTo(POINT target, Millis timeout) {
+    if (auto r = SendMouseMove(target); !r)
+        return r;
     POINT at{};
     if (PollUntil([&] { return GetCursorPos(&at) && at.x == target.x && at.y == target.y; },
                   timeout))
@@ -484,17 +507,97 @@ POINT ClientToScreenPoint(HWND hwnd, POINT client) {
            << timeout.count() << " ms";
 }
 
+} // namespace
+
+::testing::AssertionResult MoveMouse(HWND hwnd, POINT client, Millis timeout) {
+    return MoveMouseTo(ClientToScreenPoint(hwnd, client), timeout);
+}
+
 ::testing::AssertionResult Click(HWND hwnd, POINT client, Millis timeout) {
     if (auto r = BringToForeground(hwnd, timeout); !r)
         return r;
     if (auto r = MoveMouse(hwnd, client, timeout); !r)
         return r;
-    const POINT target = ClientToScreenPoint(hwnd, client);
-    std::vector<INPUT> click{MouseInput(target, MOUSEEVENTF_LEFTDOWN),
-                             MouseInput(target, MOUSEEVENTF_LEFTUP)};
-    if (!SendInputs(click))
-        return ::testing::AssertionFailure() << ErrorText("SendInput");
+    if (auto r = SendLeftButton(true); !r)
+        return r;
+    return SendLeftButton(false);
+}
+
+::testing::AssertionResult ClickWhereTheCursorIs() {
+    if (auto r = SendLeftButton(true); !r)
+        return r;
+    return SendLeftButton(false);
+}
+
+::testing::AssertionResult Drag(HWND hwnd, POINT from, POINT to, Millis timeout) {
+    if (auto r = BringToForeground(hwnd, timeout); !r)
+        return r;
+    // The window may move meanwhile: the screen points are fixed first.
+    const POINT start = ClientToScreenPoint(hwnd, from), end = ClientToScreenPoint(hwnd, to);
+    if (auto r = MoveMouseTo(start, timeout); !r)
+        return r;
+    if (auto r = SendLeftButton(true); !r)
+        return r;
+    if (auto r = WaitForCapture(hwnd, true, timeout); !r) {
+        SendLeftButton(false);
+        return r << " (the press of a drag)";
+    }
+    // In steps, each one taken by the window's thread before the next and
+    // the last before the release, as a person's hand is slower than the
+    // program: a window that follows the mouse (a move loop) sees every one.
+    constexpr int kSteps = 5;
+    for (int i = 1; i <= kSteps; ++i) {
+        const POINT p{start.x + (end.x - start.x) * i / kSteps,
+                      start.y + (end.y - start.y) * i / kSteps};
+        if (auto r = MoveMouseTo(p, timeout); !r) {
+            SendLeftButton(false);
+            return r << " (while dragging)";
+        }
+        if (auto r = WaitForInputHandled(hwnd, timeout); !r) {
+            SendLeftButton(false);
+            return r << " (while dragging)";
+        }
+    }
+    if (auto r = SendLeftButton(false); !r)
+        return r;
+    if (auto r = WaitForCapture(hwnd, false, timeout); !r)
+        return r << " (the release of a drag)";
     return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult WaitForInputHandled(HWND hwnd, Millis timeout) {
+    // A sent message is handled when the thread next asks for a message,
+    // before it takes input: the second round trip ends only after the call
+    // that took the input queued before the first.
+    for (int round = 0; round < 2; ++round) {
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL,
+                                 static_cast<UINT>(timeout.count()), &result))
+            return ::testing::AssertionFailure()
+                   << "the window's thread did not come back to its messages within "
+                   << timeout.count() << " ms (error " << GetLastError() << "):\n"
+                   << DescribeWindow(hwnd);
+    }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult WaitForCapture(HWND hwnd, bool held, Millis timeout) {
+    const DWORD thread = GetWindowThreadProcessId(hwnd, nullptr);
+    GUITHREADINFO info{};
+    auto holds = [&] {
+        info = GUITHREADINFO{};
+        info.cbSize = sizeof(info);
+        if (!GetGUIThreadInfo(thread, &info))
+            return false;
+        return info.hwndCapture != nullptr || (info.flags & GUI_INMOVESIZE) != 0;
+    };
+    if (PollUntil([&] { return holds() == held; }, timeout, Millis(10)))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "the window's thread " << (held ? "took no" : "still holds the") << " mouse capture"
+           << " within " << timeout.count() << " ms (capture " << info.hwndCapture << ", flags "
+           << info.flags << "):\n"
+           << DescribeWindow(hwnd);
 }
 
 ::testing::AssertionResult PressKeys(HWND hwnd, std::initializer_list<WORD> keys, Millis timeout) {

@@ -13,8 +13,8 @@
 //               (EnumWindows, GetWindowThreadProcessId), waits until one is
 //               there, visible and painted, or gone.
 //   Input       SendInput: a click at a point of a window's client area, a
-//               mouse move, keys and key chords (Alt+F4), each after the
-//               window was brought to the foreground.
+//               mouse move, a drag, keys and key chords (Alt+F4), each after
+//               the window was brought to the foreground.
 //   Pictures    Image: top-down 0xAARRGGBB pixels (BGRA bytes in memory) of
 //               the screen (GetDC(nullptr) + BitBlt) or of one window
 //               (PrintWindow), saved as PNG.
@@ -142,6 +142,13 @@ POINT ClientToScreenPoint(HWND hwnd, POINT client);
 
 // ================================================================ input
 
+// Waits until the window's thread has taken the input queued before this
+// call from its queue (two round trips of WM_NULL through its message loop).
+::testing::AssertionResult WaitForInputHandled(HWND hwnd, Millis timeout);
+// Waits until the thread of the window holds the mouse capture (or is in a
+// move or size loop), or, with held false, until it no longer does
+// (GetGUIThreadInfo).
+::testing::AssertionResult WaitForCapture(HWND hwnd, bool held, Millis timeout);
 // Makes the window the foreground window and waits until it is.
 ::testing::AssertionResult BringToForeground(HWND hwnd, Millis timeout);
 // Moves the mouse to a point of the window's client area and waits until
@@ -149,6 +156,17 @@ POINT ClientToScreenPoint(HWND hwnd, POINT client);
 ::testing::AssertionResult MoveMouse(HWND hwnd, POINT client, Millis timeout);
 // Foreground, move, left button down and up at a point of the client area.
 ::testing::AssertionResult Click(HWND hwnd, POINT client, Millis timeout);
+// Left button down and up where the cursor is, the foreground left as it
+// is (a click on a window that cannot be activated, such as a disabled one).
+::testing::AssertionResult ClickWhereTheCursorIs();
+// Foreground, left button down at one point of the client area, the mouse
+// moved in steps to the other (which may lie outside the window), the
+// button released there. A drag is a press that the window takes: its
+// thread captures the mouse (as a pressed button or the caption's move
+// loop does), which is waited for before the mouse moves, and given back
+// after the release, which is waited for before this returns. Fails when
+// the window does not take the press.
+::testing::AssertionResult Drag(HWND hwnd, POINT from, POINT to, Millis timeout);
 // Foreground, then the keys pressed in order and released in reverse order:
 // PressKeys(h, {VK_MENU, VK_F4}) is Alt+F4, PressKeys(h, {VK_ESCAPE}) one
 // key.

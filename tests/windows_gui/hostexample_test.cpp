@@ -25,7 +25,11 @@ constexpr POINT kCount{210, 350};
 constexpr POINT kAsk{350, 350};
 constexpr POINT kClose{536, 24};
 constexpr RECT kCounterLabel{150, 88, 410, 118};
-constexpr POINT kEmpty{40, 250}; // the window's plain background
+constexpr POINT kEmpty{40, 250};      // the window's plain background
+constexpr POINT kCountEdge{156, 338}; // inside "Count", clear of its text
+constexpr POINT kCaption{200, 24};
+constexpr POINT kDesktop{-100, 200}; // left of the window
+constexpr uint32_t kCountColor = 0x2D5B8A, kCountHotColor = 0x3C6FA3;
 
 class HostExample : public ::testing::Test {
 protected:
@@ -162,11 +166,7 @@ TEST_F(HostExample, MessageBoxDisablesItsOwnerUntilAnswered) {
     ASSERT_TRUE(WaitUntilPainted(box, kWait));
     // A click on the disabled owner does nothing while the box is open.
     ASSERT_TRUE(MoveMouse(m_window, kCount, kWait));
-    INPUT click[2] = {};
-    click[0].type = click[1].type = INPUT_MOUSE;
-    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    ASSERT_EQ(SendInput(2, click, sizeof(INPUT)), 2u);
+    ASSERT_TRUE(ClickWhereTheCursorIs());
     // "Yes" is the box's default button: Enter answers it.
     ASSERT_TRUE(PressKeys(box, {VK_RETURN}, kWait));
     ASSERT_TRUE(m_program.WaitForLine("answer yes", kWait));
@@ -198,5 +198,61 @@ TEST_F(HostExample, TooltipAppearsOverTheCloseButton) {
     // Moving off the control takes it away.
     ASSERT_TRUE(MoveMouse(m_window, kEmpty, kWait));
     EXPECT_TRUE(WaitForWindowGone(tip, kWait));
+    EXPECT_TRUE(Lines().empty()) << m_program.Output();
+}
+
+// Mouse tracking: the hot colour comes with the mouse and goes when it
+// leaves the window altogether (WM_MOUSELEAVE of TrackMouseEvent).
+TEST_F(HostExample, HotColourFollowsTheMouseInAndOutOfTheWindow) {
+    auto countColor = [&] {
+        const POINT p = ClientToScreenPoint(m_window, kCountEdge);
+        return CaptureScreen(RECT{p.x, p.y, p.x + 1, p.y + 1}).At(0, 0) & 0xFFFFFF;
+    };
+    ASSERT_TRUE(BringToForeground(m_window, kWait));
+    ASSERT_TRUE(MoveMouse(m_window, kEmpty, kWait));
+    EXPECT_EQ(countColor(), kCountColor);
+    ASSERT_TRUE(MoveMouse(m_window, kCountEdge, kWait));
+    EXPECT_TRUE(PollUntil([&] { return countColor() == kCountHotColor; }, kWait))
+        << std::hex << countColor();
+    ASSERT_TRUE(MoveMouse(m_window, kDesktop, kWait));
+    EXPECT_TRUE(PollUntil([&] { return countColor() == kCountColor; }, kWait))
+        << std::hex << countColor();
+    EXPECT_TRUE(Lines().empty()) << m_program.Output();
+}
+
+// The capture a press takes: released away from the button, there is no
+// click; the button still clicks afterwards.
+TEST_F(HostExample, PressOnAButtonReleasedOutsideTheWindowIsNoClick) {
+    ASSERT_TRUE(Drag(m_window, kCount, kDesktop, kWait));
+    ASSERT_TRUE(Drag(m_window, kCount, kEmpty, kWait));
+    ASSERT_TRUE(Click(m_window, kCount, kWait));
+    ASSERT_TRUE(m_program.WaitForLine("click countbtn", kWait));
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"click countbtn"}));
+}
+
+// The caption band drags the window, and the shadow goes along.
+TEST_F(HostExample, CaptionDragMovesTheWindowAndItsShadow) {
+    RECT before{};
+    GetWindowRect(m_window, &before);
+    ASSERT_TRUE(Drag(m_window, kCaption, POINT{kCaption.x + 60, kCaption.y + 40}, kWait));
+    RECT after{};
+    EXPECT_TRUE(PollUntil(
+        [&] {
+            GetWindowRect(m_window, &after);
+            return after.left == before.left + 60 && after.top == before.top + 40;
+        },
+        kWait))
+        << "the window is at (" << after.left << "," << after.top << "), was at (" << before.left
+        << "," << before.top << ")";
+    HWND shadow = nullptr;
+    ASSERT_TRUE(WaitForWindow({m_program.Id(), L"QuillShadowWnd", L"", true}, kWait, &shadow));
+    RECT rs{};
+    EXPECT_TRUE(PollUntil(
+        [&] {
+            GetWindowRect(shadow, &rs);
+            return rs.left == after.left - 5 && rs.top == after.top - 5;
+        },
+        kWait))
+        << "the shadow is at (" << rs.left << "," << rs.top << ")";
     EXPECT_TRUE(Lines().empty()) << m_program.Output();
 }
