@@ -1,6 +1,8 @@
 // The Win32 test driver (see gui_driver.h for its parts).
 #include "gui_driver.h"
 
+#include "plat/gfx/gdi.h"
+
 #include <stb_image_write.h>
 
 #include <cstdio>
@@ -622,39 +624,43 @@ Image Image::Opaque() const {
     return out;
 }
 
-Image CaptureScreen(const RECT& area) {
+namespace {
+
+// A width x height picture of what draw paints into a memory DC that holds
+// a top-down 32-bit DIB; empty when draw fails.
+Image PaintedImage(int width, int height, const std::function<bool(HDC)>& draw) {
     Image image;
-    const int w = area.right - area.left, h = area.bottom - area.top;
-    if (w <= 0 || h <= 0)
-        return image;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = w;
-    bmi.bmiHeader.biHeight = -h; // top-down
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (dib != nullptr && bits != nullptr) {
-        HGDIOBJ old = SelectObject(memory, dib);
-        if (BitBlt(memory, 0, 0, w, h, screen, area.left, area.top, SRCCOPY | CAPTUREBLT)) {
-            GdiFlush();
-            image.width = w;
-            image.height = h;
-            const auto* px = static_cast<const uint32_t*>(bits);
-            image.pixels.assign(px, px + static_cast<size_t>(w) * h);
-            image = image.Opaque();
-        }
-        SelectObject(memory, old);
+    HBITMAP dib = plat::CreateDIB32(width, height, &bits);
+    if (dib == nullptr || bits == nullptr)
+        return image;
+    HDC memory = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(memory, dib);
+    if (draw(memory)) {
+        GdiFlush();
+        image.width = width;
+        image.height = height;
+        const auto* px = static_cast<const uint32_t*>(bits);
+        image.pixels.assign(px, px + static_cast<size_t>(width) * height);
+        image = image.Opaque();
     }
-    if (dib != nullptr)
-        DeleteObject(dib);
+    SelectObject(memory, old);
+    DeleteObject(dib);
     DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     return image;
+}
+
+} // namespace
+
+Image CaptureScreen(const RECT& area) {
+    const int w = area.right - area.left, h = area.bottom - area.top;
+    return PaintedImage(w, h, [&](HDC memory) {
+        HDC screen = GetDC(nullptr);
+        const BOOL copied =
+            BitBlt(memory, 0, 0, w, h, screen, area.left, area.top, SRCCOPY | CAPTUREBLT);
+        ReleaseDC(nullptr, screen);
+        return copied != FALSE;
+    });
 }
 
 Image CaptureScreen() {
@@ -670,41 +676,11 @@ Image CaptureWindowOnScreen(HWND hwnd) {
 }
 
 Image PrintWindowImage(HWND hwnd) {
-    Image image;
     RECT rc{};
     if (!GetWindowRect(hwnd, &rc))
-        return image;
-    const int w = rc.right - rc.left, h = rc.bottom - rc.top;
-    if (w <= 0 || h <= 0)
-        return image;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = w;
-    bmi.bmiHeader.biHeight = -h;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (dib != nullptr && bits != nullptr) {
-        HGDIOBJ old = SelectObject(memory, dib);
-        if (PrintWindow(hwnd, memory, 0)) {
-            GdiFlush();
-            image.width = w;
-            image.height = h;
-            const auto* px = static_cast<const uint32_t*>(bits);
-            image.pixels.assign(px, px + static_cast<size_t>(w) * h);
-            image = image.Opaque();
-        }
-        SelectObject(memory, old);
-    }
-    if (dib != nullptr)
-        DeleteObject(dib);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return image;
+        return {};
+    return PaintedImage(rc.right - rc.left, rc.bottom - rc.top,
+                        [&](HDC memory) { return PrintWindow(hwnd, memory, 0) != FALSE; });
 }
 
 bool SavePng(const Image& image, const std::string& path) {
