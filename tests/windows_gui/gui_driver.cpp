@@ -73,6 +73,19 @@ std::wstring ClassOf(HWND hwnd) {
     return buf;
 }
 
+WindowInfo InfoOf(HWND hwnd) {
+    WindowInfo info;
+    info.hwnd = hwnd;
+    GetWindowThreadProcessId(hwnd, &info.processId);
+    info.className = ClassOf(hwnd);
+    info.title = WindowText(hwnd);
+    GetWindowRect(hwnd, &info.rect);
+    info.visible = IsWindowVisible(hwnd) != FALSE;
+    info.enabled = IsWindowEnabled(hwnd) != FALSE;
+    info.owner = GetWindow(hwnd, GW_OWNER);
+    return info;
+}
+
 std::string ErrorText(const char* what) {
     return std::string(what) + " failed, error " + std::to_string(GetLastError());
 }
@@ -296,18 +309,10 @@ std::vector<WindowInfo> TopLevelWindows(DWORD processId) {
     EnumWindows(
         [](HWND hwnd, LPARAM param) -> BOOL {
             auto* w = reinterpret_cast<Walk*>(param);
-            WindowInfo info;
-            info.hwnd = hwnd;
-            GetWindowThreadProcessId(hwnd, &info.processId);
-            if (w->processId != 0 && info.processId != w->processId)
-                return TRUE;
-            info.className = ClassOf(hwnd);
-            info.title = WindowText(hwnd);
-            GetWindowRect(hwnd, &info.rect);
-            info.visible = IsWindowVisible(hwnd) != FALSE;
-            info.enabled = IsWindowEnabled(hwnd) != FALSE;
-            info.owner = GetWindow(hwnd, GW_OWNER);
-            w->found.push_back(std::move(info));
+            DWORD processId = 0;
+            GetWindowThreadProcessId(hwnd, &processId);
+            if (w->processId == 0 || processId == w->processId)
+                w->found.push_back(InfoOf(hwnd));
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&walk));
@@ -345,16 +350,7 @@ std::string DescribeWindows(DWORD processId) {
 std::string DescribeWindow(HWND hwnd) {
     if (!IsWindow(hwnd))
         return "  hwnd " + std::to_string(reinterpret_cast<uintptr_t>(hwnd)) + " is gone\n";
-    WindowInfo info;
-    info.hwnd = hwnd;
-    GetWindowThreadProcessId(hwnd, &info.processId);
-    info.className = ClassOf(hwnd);
-    info.title = WindowText(hwnd);
-    GetWindowRect(hwnd, &info.rect);
-    info.visible = IsWindowVisible(hwnd) != FALSE;
-    info.enabled = IsWindowEnabled(hwnd) != FALSE;
-    info.owner = GetWindow(hwnd, GW_OWNER);
-    return Describe(info);
+    return Describe(InfoOf(hwnd));
 }
 
 ::testing::AssertionResult WaitForWindow(const WindowMatch& match, Millis timeout, HWND* found,
