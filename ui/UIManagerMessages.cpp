@@ -467,6 +467,11 @@ bool CPaintManagerUI::OnMouseHover(POINT pt, WPARAM wParam, LPARAM lParam) {
     ti.lpszText = const_cast<LPWSTR>(sToolTip.GetData());
     ti.rect = pHover->GetPos();
     if (m_hwndTooltip == nullptr || !plat::IsWindow(m_hwndTooltip)) {
+        // The tooltip class is the common controls': registered by this call
+        // (which also makes the program load them at all on Windows, where a
+        // program that calls nothing of comctl32 does not import it).
+        INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
+        plat::InitCommonControlsEx(&icc);
         m_hwndTooltip = plat::CreateWindowEx(0, TOOLTIPS_CLASS, nullptr,
                                              WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
                                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,

@@ -5,11 +5,15 @@
 // 129). "Count" adds one to the click counter, "Ask" asks a yes/no question
 // in a message box and shows the answer, the caption band drags the window,
 // "_" minimises it and "X" closes it. The exit code is the window's modal
-// result: 1 after "X", 0 after Alt+F4. Run it with
-// PLAT_AUTOMATION=<socket path> to drive it from outside.
+// result: 1 after "X", 0 after Alt+F4. Each click notification prints a line
+// "click <control name>" on standard output, and each answer "answer yes" or
+// "answer no", so that a program that starts it sees what a person did. Run
+// it with PLAT_AUTOMATION=<socket path> to drive it from outside.
 #include "plat/sys/files.h"
+#include "plat/sys/text.h"
 #include "ui/UIWindowImpl.h"
 
+#include <cstdio>
 #include <string>
 
 using namespace Veneer;
@@ -31,6 +35,7 @@ public:
 
     void OnClick(TNotifyUI& msg) override {
         const CStdString name = msg.pSender != nullptr ? msg.pSender->GetName() : CStdString();
+        PrintLine("click " + plat::WideToUtf8(name.GetData()));
         if (name == L"countbtn") {
             ++m_nClicks;
             if (m_pCounter != nullptr)
@@ -42,12 +47,18 @@ public:
                                                 L"Host Example", MB_YESNO | MB_ICONQUESTION);
             if (m_pAnswer != nullptr)
                 m_pAnswer->SetText(answer == IDYES ? L"Answer: yes" : L"Answer: no");
+            PrintLine(answer == IDYES ? "answer yes" : "answer no");
             return;
         }
         WindowImplBase::OnClick(msg);
     }
 
 private:
+    static void PrintLine(const std::string& line) {
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout); // a pipe holds nothing back
+    }
+
     int m_nClicks = 0;
     CControlUI* m_pCounter = nullptr;
     CControlUI* m_pAnswer = nullptr;
