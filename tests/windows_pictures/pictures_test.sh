@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# One installer layout drawn by skinview.exe under Wine (real GDI, msimg32
+# and GDI+) against the Linux skinview's picture of it:
+#
+#   pictures_test.sh WINE_RUN SKINVIEW_EXE PYTHON SOURCE_DIR LAYOUT
+#
+# The control trees must be the same; the pictures must agree by
+# compare_pictures.py's measure (outside text no channel differs by more
+# than 2; inside text boxes a small blurred mean difference). The pictures
+# and the difference picture are kept in $PICTURES_KEEP when that is set.
+set -euo pipefail
+WINE_RUN="$1"
+SKINVIEW="$2"
+PYTHON="$3"
+SOURCE="$4"
+LAYOUT="$5"
+FIXTURES="$SOURCE/tests/fixtures/skin_pictures"
+
+WORK="$(mktemp -d "${TMPDIR:-/tmp}/skin-pictures.XXXXXX")"
+trap 'rm -rf "$WORK"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# Wine's drive Z: is the Linux root.
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+"$WINE_RUN" "$SKINVIEW" --skin "$(windows_path "$SOURCE/skin")" \
+  --out "$(windows_path "$WORK/$LAYOUT.png")" --tree "$LAYOUT.xml" >"$WORK/$LAYOUT.tree" ||
+  fail "skinview.exe failed on $LAYOUT.xml"
+[ -s "$WORK/$LAYOUT.png" ] || fail "skinview.exe wrote no picture of $LAYOUT.xml"
+diff -u "$FIXTURES/$LAYOUT.tree" "$WORK/$LAYOUT.tree" ||
+  fail "the control tree of $LAYOUT.xml differs from Linux's"
+
+status=0
+"$PYTHON" "$SOURCE/tests/windows_pictures/compare_pictures.py" \
+  "$FIXTURES/$LAYOUT.png" "$WORK/$LAYOUT.png" "$WORK/$LAYOUT.tree" \
+  --difference "$WORK/$LAYOUT-difference.png" || status=$?
+if [ -n "${PICTURES_KEEP:-}" ]; then
+  mkdir -p "$PICTURES_KEEP"
+  cp "$WORK/$LAYOUT.png" "$PICTURES_KEEP/$LAYOUT-wine.png"
+  [ -f "$WORK/$LAYOUT-difference.png" ] && cp "$WORK/$LAYOUT-difference.png" "$PICTURES_KEEP/"
+fi
+[ "$status" = 0 ] || fail "the pictures of $LAYOUT.xml do not agree"
+echo "$LAYOUT.xml: Wine's picture agrees with Linux's"
