@@ -25,7 +25,10 @@ import sys
 import zlib
 
 OUTSIDE_LIMIT = 2
-TEXT_MEAN_LIMIT = 6.0
+TEXT_MEAN_LIMIT = 12.0
+INK_RATIO = (0.5, 2.0)
+EXTENT_LIMIT = 1
+COLOUR_LIMIT = 24
 
 
 class Picture:
@@ -179,6 +182,83 @@ def blurred(p, left, top, right, bottom):
     return out
 
 
+def box_background(p, left, top, right, bottom):
+    """The most common colour of the box: what the text is drawn on."""
+    counts = {}
+    for y in range(top, bottom):
+        row = p.rgb[(y * p.width + left) * 3:(y * p.width + right) * 3]
+        for x in range(0, len(row), 3):
+            key = bytes(row[x:x + 3])
+            counts[key] = counts.get(key, 0) + 1
+    return max(counts.items(), key=lambda kv: kv[1])[0]
+
+
+class Ink:
+    """A picture's text in one box: each pixel's ink is its largest channel
+    distance from the box's background."""
+
+    def __init__(self, p, background, left, top, right, bottom):
+        self.total = 0
+        self.strongest = 0
+        ink = []
+        for y in range(top, bottom):
+            for x in range(left, right):
+                i = (y * p.width + x) * 3
+                v = max(abs(p.rgb[i + n] - background[n]) for n in range(3))
+                ink.append((x, y, v, i))
+                self.total += v
+                self.strongest = max(self.strongest, v)
+        # The extent of the strong ink (at least half the strongest): where
+        # the glyphs' stems are, whatever the edges' anti-aliasing.
+        strong = [(x, y) for x, y, v, _ in ink if self.strongest and 2 * v >= self.strongest]
+        self.extent = None
+        if strong:
+            xs = [x for x, _ in strong]
+            ys = [y for _, y in strong]
+            self.extent = (min(xs), min(ys), max(xs) + 1, max(ys) + 1)
+        # The text's colour: the mean of its darkest (most inked) pixels.
+        core = [i for _, _, v, i in ink if self.strongest and 10 * v >= 9 * self.strongest]
+        self.colour = tuple(
+            sum(p.rgb[i + n] for i in core) / len(core) for n in range(3)) if core else None
+
+
+def compare_text_box(reference, picture, box):
+    """(ok, report line) for one text box."""
+    name, text, left, top, right, bottom = box
+    background = box_background(reference, left, top, right, bottom)
+    ref = Ink(reference, background, left, top, right, bottom)
+    pic = Ink(picture, background, left, top, right, bottom)
+    problems = []
+    ink_ratio = pic.total / ref.total if ref.total else (1.0 if not pic.total else float("inf"))
+    if not INK_RATIO[0] <= ink_ratio <= INK_RATIO[1]:
+        problems.append("ink")
+    shift = 0
+    if (ref.extent is None) != (pic.extent is None):
+        problems.append("extent")
+    elif ref.extent is not None:
+        shift = max(abs(a - b) for a, b in zip(ref.extent, pic.extent))
+        if shift > EXTENT_LIMIT:
+            problems.append("extent")
+    colour_difference = 0
+    if ref.colour is not None and pic.colour is not None:
+        colour_difference = max(abs(a - b) for a, b in zip(ref.colour, pic.colour))
+        if colour_difference > COLOUR_LIMIT:
+            problems.append("colour")
+    ra = blurred(reference, left, top, right, bottom)
+    pa = blurred(picture, left, top, right, bottom)
+    mean = sum(max(abs(x[0] - y[0]), abs(x[1] - y[1]), abs(x[2] - y[2]))
+               for x, y in zip(ra, pa)) / len(ra)
+    if mean > TEXT_MEAN_LIMIT:
+        problems.append("mean")
+    line = (f"text box {name or '(unnamed)'} \"{text}\" {left},{top},{right},{bottom}: "
+            f"blurred mean difference {mean:.2f} (limit {TEXT_MEAN_LIMIT}), "
+            f"ink {ink_ratio:.2f} of Linux's (limits {INK_RATIO[0]}-{INK_RATIO[1]}), "
+            f"extent {ref.extent} vs {pic.extent}, off by {shift} (limit {EXTENT_LIMIT}), "
+            f"text colour off by {colour_difference:.0f} (limit {COLOUR_LIMIT}) "
+            + ("ok" if not problems else "FAIL: " + ", ".join(problems)))
+    return not problems, line
+
+
 def compare(reference, picture, boxes):
     """Returns (agree, report lines, difference picture)."""
     w, h = reference.width, reference.height
@@ -197,7 +277,6 @@ def compare(reference, picture, boxes):
         for y in range(top, bottom):
             in_text[y * w + left:y * w + right] = b"\x01" * (right - left)
 
-    agree = True
     difference = bytearray(w * h * 3)
     worst_outside = 0
     outside_over = 0
@@ -212,24 +291,14 @@ def compare(reference, picture, boxes):
             worst_outside = max(worst_outside, d)
             if d > OUTSIDE_LIMIT:
                 outside_over += 1
-    outside_ok = worst_outside <= OUTSIDE_LIMIT
-    agree = agree and outside_ok
+    agree = worst_outside <= OUTSIDE_LIMIT
     lines.append(f"outside text: largest channel difference {worst_outside} "
                  f"(limit {OUTSIDE_LIMIT}), {outside_over} pixels over the limit "
-                 f"{'ok' if outside_ok else 'FAIL'}")
-
-    for name, text, left, top, right, bottom in clipped:
-        ra = blurred(reference, left, top, right, bottom)
-        pa = blurred(picture, left, top, right, bottom)
-        total = 0.0
-        for x, y in zip(ra, pa):
-            total += max(abs(x[0] - y[0]), abs(x[1] - y[1]), abs(x[2] - y[2]))
-        mean = total / len(ra)
-        ok = mean <= TEXT_MEAN_LIMIT
+                 f"{'ok' if agree else 'FAIL'}")
+    for box in clipped:
+        ok, line = compare_text_box(reference, picture, box)
         agree = agree and ok
-        lines.append(f"text box {name or '(unnamed)'} \"{text}\" {left},{top},{right},{bottom}: "
-                     f"blurred mean difference {mean:.2f} (limit {TEXT_MEAN_LIMIT}) "
-                     f"{'ok' if ok else 'FAIL'}")
+        lines.append(line)
     return agree, lines, difference
 
 

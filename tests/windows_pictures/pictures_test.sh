@@ -23,7 +23,11 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 # Wine's drive Z: is the Linux root.
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
-"$WINE_RUN" "$SKINVIEW" --skin "$(windows_path "$SOURCE/skin")" \
+# Wine runs as a Chinese Windows, the installer's users' system: its default
+# GUI font is then the 9-point (12-pixel) CJK face that plat/gfx gives on
+# Linux; an English one gives "MS Shell Dlg" at 11 pixels. The template
+# prefix replaces the Chinese faces by the installed one (scripts/wine-run).
+LC_ALL=zh_CN.UTF-8 "$WINE_RUN" "$SKINVIEW" --skin "$(windows_path "$SOURCE/skin")" \
   --out "$(windows_path "$WORK/$LAYOUT.png")" --tree "$LAYOUT.xml" >"$WORK/$LAYOUT.tree" ||
   fail "skinview.exe failed on $LAYOUT.xml"
 [ -s "$WORK/$LAYOUT.png" ] || fail "skinview.exe wrote no picture of $LAYOUT.xml"

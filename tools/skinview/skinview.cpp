@@ -4,9 +4,9 @@
 #include "ui/UIContainer.h"
 #include "ui/UIDlgBuilder.h"
 #include "ui/UIManager.h"
-#include "ui/paint_manager_inspection.h"
 #include "ui/UIOption.h"
 #include "ui/UIProgress.h"
+#include "ui/paint_manager_inspection.h"
 
 #include <cstdlib>
 #include <filesystem>
