@@ -8,14 +8,26 @@ TREE.txt is skinview's --tree printout of the layout; every visible control
 whose line carries a text (a quoted text after visible|hidden) marks its
 rectangle as a text box. The measure:
 
-  outside the text boxes  no channel of any pixel differs by more than 2;
-  inside each text box    both pictures are blurred with a 3x3 box, and the
-                          mean over the box's pixels of the largest channel
-                          difference must stay within TEXT_MEAN_LIMIT.
+  outside the text boxes  no channel of any pixel differs by more than
+                          OUTSIDE_LIMIT;
+  inside each text box    a pixel's ink is its largest channel distance from
+                          the box's background (the reference box's most
+                          common colour), and
+                          - the extent of the strong ink (at least half the
+                            box's strongest) lies within EXTENT_LIMIT pixels
+                            of the reference's on every side,
+                          - the total ink is within INK_RATIO of the
+                            reference's,
+                          - the text colour (the mean of the pixels with at
+                            least 90% of the strongest ink) is within
+                            COLOUR_LIMIT per channel,
+                          - after a 3x3 box blur of both pictures, the mean
+                            over the box of the largest channel difference
+                            is at most TEXT_MEAN_LIMIT.
 
-Rasterisers place anti-aliased glyph edges differently by a fraction of a
-pixel; the blur and the mean forgive that, while a text that is missing,
-in another face or size, or moved by a pixel or more fails.
+Rasterisers shade anti-aliased glyphs differently and may set a glyph a
+pixel apart; that passes. A text that is missing, shorter or longer, in
+another size or colour, or moved by two pixels or more fails.
 
 Prints one line per text box and a summary; exits 0 when the pictures agree,
 1 when they do not, 2 on bad input.
