@@ -33,6 +33,7 @@ bool CManagerInspectorUI::SaveOffscreenPng(const char* path) const {
             plat::DeleteObject(opaque);
         return false;
     }
+    plat::GdiFlush();
     const DWORD* from = reinterpret_cast<const DWORD*>(m_pm.m_pOffscreenBits);
     DWORD* to = static_cast<DWORD*>(bits);
     for (size_t i = 0, n = static_cast<size_t>(cx) * cy; i < n; ++i)
