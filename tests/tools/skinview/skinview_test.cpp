@@ -348,3 +348,15 @@ TEST_F(SkinviewTest, PictureComparisonCatchesTextFaults) {
         EXPECT_EQ(agrees(moved), move == 1 ? 0 : 1);
     }
 }
+
+TEST_F(SkinviewTest, TreePrintsEachControlsTextEscaped) {
+    Result r =
+        Skinview("--skin '" + kSkin + "' --text 'licensebtn=a\"b\\c' --tree installerstart.xml");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("ButtonUI \"licensebtn\" 112,386,207,409 visible \"a\\\"b\\\\c\"\n"),
+              std::string::npos)
+        << r.out;
+    // A control without text ends its line after its visibility.
+    EXPECT_NE(r.out.find("ButtonUI \"installbtn\" 160,282,400,320 visible\n"), std::string::npos)
+        << r.out;
+}
