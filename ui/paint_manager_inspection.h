@@ -31,8 +31,10 @@ public:
     // DC; null before the first paint.
     HDC GetOffscreenDC() const;
     HBITMAP GetOffscreenBitmap() const;
-    // Writes the back buffer to a PNG file; false without one or when the
-    // file cannot be written.
+    // Writes the back buffer to a PNG file as the window shows it: with its
+    // alpha for a transparent-background (layered) manager, opaque
+    // otherwise. False without a back buffer or when the file cannot be
+    // written.
     bool SaveOffscreenPng(const char* path) const;
 
     // The accumulated area to repaint (empty when nothing is pending) and

@@ -155,6 +155,10 @@ HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* pbmi, UINT usage, void** ppv
     return hbm;
 }
 
+BOOL GdiFlush() {
+    return TRUE;
+}
+
 HBITMAP CreateDIB32(int width, int height, void** ppvBits) {
     if (ppvBits)
         *ppvBits = nullptr;

@@ -72,6 +72,11 @@ HGDIOBJ GetStockObject(int which);
 HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* pbmi, UINT usage, void** ppvBits,
                          HANDLE section, DWORD offset);
 
+// Completes the drawing the calling thread has asked for, so that a DIB
+// section's pixels may be read directly. Windows may batch GDI calls; here
+// every call has drawn when it returns, and this only returns TRUE.
+BOOL GdiFlush();
+
 // The usual DIB: 32 bits per pixel, width x height, top-down rows of
 // width * 4 bytes, zero-filled. *ppvBits (when not null) receives the pixels.
 // Null (and *ppvBits null) for the sizes CreateDIBSection refuses.

@@ -4,9 +4,9 @@
 #include "ui/UIContainer.h"
 #include "ui/UIDlgBuilder.h"
 #include "ui/UIManager.h"
-#include "ui/paint_manager_inspection.h"
 #include "ui/UIOption.h"
 #include "ui/UIProgress.h"
+#include "ui/paint_manager_inspection.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -165,11 +165,29 @@ std::string ApplyChange(CPaintManagerUI& pm, const StateChange& s) {
     return "";
 }
 
+// A text in double quotes, its quotes, backslashes and line ends escaped.
+std::string Quoted(const std::wstring& text) {
+    std::string out = "\"";
+    for (char ch : plat::WideToUtf8(text)) {
+        if (ch == '"' || ch == '\\')
+            out += '\\';
+        if (ch == '\n')
+            out += "\\n";
+        else if (ch != '\r')
+            out += ch;
+    }
+    return out + "\"";
+}
+
 void PrintTree(CControlUI* c, int depth, std::ostream& out) {
     const RECT& rc = c->GetPos();
     out << std::string(depth * 2, ' ') << plat::WideToUtf8(c->GetClass()) << " \""
         << plat::WideToUtf8(c->GetName().str()) << "\" " << rc.left << "," << rc.top << ","
-        << rc.right << "," << rc.bottom << " " << (c->IsVisible() ? "visible" : "hidden") << "\n";
+        << rc.right << "," << rc.bottom << " " << (c->IsVisible() ? "visible" : "hidden");
+    const std::wstring text = c->GetText().str();
+    if (!text.empty())
+        out << " " << Quoted(text);
+    out << "\n";
     IContainerUI* container = static_cast<IContainerUI*>(c->GetInterface(L"IContainer"));
     if (container == nullptr)
         return;
@@ -188,7 +206,8 @@ std::string Usage() {
            "Builds LAYOUT (a file of the skin folder or archive, default: the layout's own\n"
            "folder) for the window size (default: its Window element's size), applies the\n"
            "state options in order, paints it and writes the PNG; --tree (or no --out)\n"
-           "prints every control: class, \"name\", left,top,right,bottom, visible|hidden.\n";
+           "prints every control: class, \"name\", left,top,right,bottom, visible|hidden,\n"
+           "and its \"text\" when it has one.\n";
 }
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

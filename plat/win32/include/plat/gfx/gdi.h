@@ -17,6 +17,7 @@ using ::CreateCompatibleDC;
 using ::CreateDIBSection;
 using ::DeleteDC;
 using ::DeleteObject;
+using ::GdiFlush;
 using ::GetCurrentObject;
 using ::GetObjectType;
 using ::GetObjectW;
