@@ -284,7 +284,7 @@ TEST(RichEdit, ReadOnlyFieldShowsItsTextInsideBorderAndPadding) {
     ASSERT_NE(e, nullptr);
     EXPECT_TRUE(e->HasTextService());
     EXPECT_TRUE(e->IsReadOnly());
-    EXPECT_EQ(e->GetWinStyle() & CRichEditUI::ES_MULTILINE, 0u);
+    EXPECT_EQ(e->GetWinStyle() & ES_MULTILINE, 0u);
     e->SetText(L"/opt/TarvexPDFConver/a/very/long/install/folder/name/that/does/not/fit");
     w.Paint();
     EXPECT_EQ(w.Pixel(0, 0), 0xFF999999u); // one-pixel grey border

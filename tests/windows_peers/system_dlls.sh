@@ -5,7 +5,7 @@
 set -euo pipefail
 OBJDUMP="$1"
 shift
-allowed='^(kernel32|user32|gdi32|msimg32|advapi32|shell32|shlwapi|iphlpapi|ole32|oleaut32|comctl32|comdlg32|version|netapi32|ws2_32|crypt32|bcrypt|secur32|normaliz|psapi|msvcrt|ucrtbase|api-ms-win-[a-z0-9-]+)\.dll$'
+allowed='^(kernel32|user32|gdi32|msimg32|advapi32|shell32|shlwapi|iphlpapi|ole32|oleaut32|comctl32|comdlg32|gdiplus|version|netapi32|ws2_32|crypt32|bcrypt|secur32|normaliz|psapi|msvcrt|ucrtbase|api-ms-win-[a-z0-9-]+)\.dll$'
 status=0
 for program in "$@"; do
   dlls="$("$OBJDUMP" -p "$program" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)"
