@@ -10,6 +10,18 @@ namespace Veneer {
 
 namespace {
 
+// Appends one code point: as it is where wchar_t holds any code point, as a
+// surrogate pair above U+FFFF where wchar_t holds UTF-16 code units.
+void AppendCodePoint(std::vector<wchar_t>& out, uint32_t cp) {
+    if (sizeof(wchar_t) == 2 && cp > 0xFFFF) {
+        cp -= 0x10000;
+        out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<wchar_t>(0xDC00 + (cp & 0x3FF)));
+        return;
+    }
+    out.push_back(static_cast<wchar_t>(cp));
+}
+
 // Decodes UTF-8 into wide characters; every invalid or truncated sequence
 // becomes U+FFFD.
 void AppendUtf8(std::vector<wchar_t>& out, const BYTE* p, size_t n) {
@@ -58,13 +70,13 @@ void AppendUtf8(std::vector<wchar_t>& out, const BYTE* p, size_t n) {
         }
         if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
             cp = 0xFFFD;
-        out.push_back(static_cast<wchar_t>(cp));
+        AppendCodePoint(out, cp);
         i += static_cast<size_t>(len);
     }
 }
 
 // Decodes UTF-16 code units (already in host order); surrogate pairs are
-// combined, unpaired surrogates become U+FFFD.
+// kept as one character, unpaired surrogates become U+FFFD.
 void AppendUtf16(std::vector<wchar_t>& out, const std::vector<uint16_t>& units) {
     out.reserve(out.size() + units.size() + 1);
     for (size_t i = 0; i < units.size(); ++i) {
@@ -72,7 +84,7 @@ void AppendUtf16(std::vector<wchar_t>& out, const std::vector<uint16_t>& units) 
         if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
             units[i + 1] <= 0xDFFF) {
             uint32_t cp = 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00u);
-            out.push_back(static_cast<wchar_t>(cp));
+            AppendCodePoint(out, cp);
             ++i;
         } else if (u >= 0xD800 && u <= 0xDFFF) {
             out.push_back(0xFFFD);

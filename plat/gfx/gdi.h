@@ -292,7 +292,8 @@ BOOL GetTextExtentPoint32(HDC hdc, LPCWSTR text, int count, SIZE* size);
 //   "&&" draws one "&".
 // - DT_NOCLIP: not limited to rc (otherwise drawing is clipped to rc).
 // - DT_CALCRECT: draws nothing; sets rc's right and bottom to the text's
-//   extent (the widest line; with DT_WORDBREAK the width is kept).
+//   extent: the widest line (with DT_WORDBREAK, of the lines wrapped at rc's
+//   width, so the width never grows) and the height of all lines.
 // - DT_EDITCONTROL: a partly visible last line is not drawn.
 // - DT_EXPANDTABS: tabs to the next multiple of 8 characters.
 // - DT_HIDEPREFIX: prefixes are removed but nothing is underlined.

@@ -404,9 +404,10 @@ int DrawText(HDC hdc, LPCWSTR text, int count, LPRECT rc, UINT format) {
     Laid laid = layoutText(*font, lh, raw, in, format);
     const int total = int(laid.lines.size()) * lh;
     if (format & DT_CALCRECT) {
+        // The widest line, wrapped or not: with word breaks the text is
+        // laid out at the rectangle's width, which then shrinks to the text.
         *rc = in;
-        if ((format & DT_SINGLELINE) || !(format & DT_WORDBREAK))
-            rc->right = in.left + laid.maxWidth;
+        rc->right = in.left + laid.maxWidth;
         rc->bottom = in.top + total;
         return total;
     }

@@ -172,11 +172,26 @@ HBITMAP CreateDIB32(int width, int height, void** ppvBits) {
 }
 
 BOOL GetPixelArgb(HDC hdc, int x, int y, DWORD* argb) {
-    Pixels v;
-    if (!argb || !ReadBitmap(SelectedBitmap(hdc), &v) || x < 0 || y < 0 || x >= v.width ||
-        y >= v.height)
+    // Only the pixel's scan line is converted (tests read bitmaps pixel by
+    // pixel): for a bottom-up request GetDIBits counts scan lines from the
+    // bottom, whichever way the bitmap stores its rows.
+    const HBITMAP hbm = SelectedBitmap(hdc);
+    BITMAP bm{};
+    if (!argb || !hbm || GetObjectW(hbm, sizeof bm, &bm) != sizeof bm || x < 0 || y < 0 ||
+        x >= bm.bmWidth || y >= bm.bmHeight)
         return FALSE;
-    *argb = v.Row(y)[x];
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = bm.bmWidth;
+    bi.bmiHeader.biHeight = bm.bmHeight;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    std::vector<DWORD> row(static_cast<size_t>(bm.bmWidth));
+    if (GetDIBits(hdc, hbm, static_cast<UINT>(bm.bmHeight - 1 - y), 1, row.data(), &bi,
+                  DIB_RGB_COLORS) != 1)
+        return FALSE;
+    *argb = row[static_cast<size_t>(x)];
     return TRUE;
 }
 

@@ -242,6 +242,12 @@ TEST(Markup, Utf8WithAndWithoutBomParseTheSame) {
     CMarkup c;
     ASSERT_TRUE(c.LoadFromMem(reinterpret_cast<const BYTE*>(bad.data()), bad.size()));
     EXPECT_STREQ(c.GetRoot().GetAttributeValue(L"a"), L"\xFFFD\xFFFD");
+    // A character above U+FFFF is kept whole (a surrogate pair where wide
+    // text is UTF-16).
+    std::string astral = "<W a=\"\xF0\x9F\x98\x80!\"/>";
+    CMarkup d;
+    ASSERT_TRUE(d.LoadFromMem(reinterpret_cast<const BYTE*>(astral.data()), astral.size()));
+    EXPECT_STREQ(d.GetRoot().GetAttributeValue(L"a"), L"\U0001F600!");
 }
 
 TEST(Markup, Utf16NeedsItsByteOrderMark) {

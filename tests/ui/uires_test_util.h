@@ -4,8 +4,11 @@
 #pragma once
 
 #include "plat/gfx/gdi.h"
+#include "tests/common/test_util.h"
 #include "tools/skinpack/skinpack.h"
 #include "ui/UIManager.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -61,24 +64,13 @@ inline std::vector<uint8_t> MakeZip(const std::vector<skinpack::Entry>& entries)
     return zip;
 }
 
-// A fresh empty folder under the system temporary folder, removed on scope
-// exit.
+// A fresh empty folder in the system's temporary folder, removed on scope
+// exit. Paths use '/', which both systems accept.
 class TempDir {
 public:
-    TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "uires_XXXXXX").string();
-        std::vector<char> buf(tmpl.begin(), tmpl.end());
-        buf.push_back(0);
-        char* p = mkdtemp(buf.data());
-        m_path = p ? p : "";
-    }
-    ~TempDir() {
-        std::error_code ec;
-        if (!m_path.empty())
-            std::filesystem::remove_all(m_path, ec);
-    }
-    const std::string& path() const { return m_path; }
-    std::string file(const std::string& name) const { return m_path + "/" + name; }
+    TempDir() : m_dir("uires") {}
+    const std::string& path() const { return m_dir.Path(); }
+    std::string file(const std::string& name) const { return m_dir / name; }
     void write(const std::string& name, const std::vector<uint8_t>& data) const {
         std::ofstream out(file(name), std::ios::binary);
         out.write(reinterpret_cast<const char*>(data.data()),
@@ -86,7 +78,7 @@ public:
     }
 
 private:
-    std::string m_path;
+    testutil::TempDir m_dir;
 };
 
 inline std::wstring W(const std::string& s) {
@@ -102,10 +94,36 @@ inline void ResetSkinConfig() {
 
 // Runs a shell command; returns its exit status (-1 when it could not run).
 inline int RunCommand(const std::string& cmd) {
-    int rc = std::system(cmd.c_str());
-    if (rc == -1)
-        return -1;
-    return WEXITSTATUS(rc);
+    int exitCode = -1;
+    (void)testutil::Run(cmd, exitCode);
+    return exitCode;
+}
+
+// GDI's own drawing (blits and stretches of opaque images, pens, text)
+// writes opaque colours, and only their colour channels are GDI's contract:
+// the Linux face stores alpha 255 where real GDI leaves the alpha byte at 0
+// (the toolkit restores it where a layered window needs it). Rgb drops the
+// alpha byte; GdiOpaque holds when a pixel has the colour channels of
+// `expected` and one of those two alpha bytes.
+inline uint32_t Rgb(uint32_t argb) {
+    return argb & 0x00FFFFFF;
+}
+
+inline ::testing::AssertionResult GdiOpaque(uint32_t actual, uint32_t expected) {
+    const uint32_t alpha = actual >> 24;
+    if (Rgb(actual) == Rgb(expected) && (alpha == 0xFF || alpha == 0))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << std::hex << "0x" << actual << " is not 0x" << Rgb(expected) << " drawn opaque by GDI";
+}
+
+// The stored premultiplied 0xAARRGGBB value of a pixel of an image record
+// (0xDEADBEEF when it has no readable bitmap).
+inline uint32_t ImagePixel(const Veneer::TImageInfo* info, int x, int y) {
+    plat::BITMAP bm{};
+    if (!info || plat::GetObject(info->hBitmap, sizeof(bm), &bm) == 0 || !bm.bmBits)
+        return 0xDEADBEEF;
+    return static_cast<const uint32_t*>(bm.bmBits)[y * bm.bmWidth + x];
 }
 
 // A 32-bit top-down bitmap selected into a memory DC, for pixel tests.
