@@ -171,10 +171,19 @@ void DownloadPackage(InstallPackage* package, const std::string& url, const std:
     if (g_downloader.file != INVALID_HANDLE_VALUE) {
         // The file stays open for reading until it has been verified and
         // run; the writing handle goes now (a file still open for writing
-        // cannot be started).
-        package->file = plat::ReOpenFile(g_downloader.file, GENERIC_READ, FILE_SHARE_READ, 0);
+        // cannot be started). A handle may only be opened with a sharing
+        // mode that admits the handles already open, so the hand-over takes
+        // two steps and the file is never without a handle of ours: a
+        // reader that lets the writer be, the writer closed, then the
+        // reader that lets nobody write, which the system now grants.
+        plat::HANDLE bridge = plat::ReOpenFile(g_downloader.file, GENERIC_READ,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, 0);
         plat::CloseHandle(g_downloader.file);
         g_downloader.file = INVALID_HANDLE_VALUE;
+        if (bridge != INVALID_HANDLE_VALUE) {
+            package->file = plat::ReOpenFile(bridge, GENERIC_READ, FILE_SHARE_READ, 0);
+            plat::CloseHandle(bridge);
+        }
     }
     // The sink dies with this call: the downloader must not keep it.
     g_downloader.callback = nullptr;

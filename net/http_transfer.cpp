@@ -114,11 +114,13 @@ bool DownloadToFile(const std::string& url, const std::string& path) {
 
     // Removing the name first (a link is removed, not followed) and then
     // creating it exclusively means the download lands in a file of its own
-    // that nobody else had open before.
+    // that nobody else had open before. Others may read it while it is
+    // written, but not write it; the caller reopens it for reading through
+    // this handle once the download is done.
     const std::wstring widePath = plat::ChsMultiByteToWide(path);
     plat::DeleteFile(widePath.c_str());
-    g_downloader.file = plat::CreateFile(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    g_downloader.file = plat::CreateFile(widePath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (g_downloader.file == INVALID_HANDLE_VALUE) {
         return false;
     }

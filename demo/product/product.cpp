@@ -48,7 +48,7 @@ std::wstring OwnVersion() {
 // The folder of the running executable.
 std::wstring OwnFolder() {
     std::wstring path = plat::GetModuleFileNameString();
-    const size_t slash = path.find_last_of(L'/');
+    const size_t slash = path.find_last_of(plat::kPathSeparators);
     return slash == std::wstring::npos ? path : path.substr(0, slash);
 }
 

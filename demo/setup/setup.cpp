@@ -12,6 +12,8 @@
 //
 // Exit codes: 0 installed, 1 failed, 2 wrong arguments.
 #include <cstdio>
+#include <cwchar>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -78,15 +80,22 @@ bool ReadInstallPath(std::wstring& path) {
     return false;
 }
 
-// The folder to install in, from the registry value: an absolute path
-// without trailing '/'. Empty (with a message) when the value names none.
+bool IsSeparator(wchar_t ch) {
+    return std::wcschr(plat::kPathSeparators, ch) != nullptr;
+}
+
+// The folder to install in, from the registry value: an absolute path of
+// this system ("/opt/x", "C:\\Program Files\\x") without trailing separators.
+// Empty (with a message) when the value names none.
 std::wstring InstallFolderFrom(std::wstring value) {
-    if (value.empty() || value[0] != L'/') {
+    const std::filesystem::path path(value);
+    if (value.empty() || !path.is_absolute()) {
         Complain(std::string(kValueName) + " is \"" + U8(value) +
                  "\", which is not an absolute folder path");
         return std::wstring();
     }
-    while (value.size() > 1 && value.back() == L'/')
+    const size_t root = path.root_path().native().size();
+    while (value.size() > root && IsSeparator(value.back()))
         value.pop_back();
     return value;
 }
@@ -100,11 +109,12 @@ public:
             Undo();
     }
 
-    // Creates the folder and its missing parents.
+    // Creates the folder and its missing parents (below the root, "/" or
+    // "C:\\", which is always there).
     bool MakeFolder(const std::wstring& folder) {
-        size_t end = 0;
+        size_t end = std::filesystem::path(folder).root_path().native().size() - 1;
         while (end != std::wstring::npos) {
-            end = folder.find(L'/', end + 1);
+            end = folder.find_first_of(plat::kPathSeparators, end + 1);
             const std::wstring part = folder.substr(0, end);
             if (plat::CreateDirectory(part.c_str(), nullptr)) {
                 m_createdFolders.push_back(part);
@@ -112,7 +122,9 @@ public:
             }
             const plat::DWORD error = plat::GetLastError();
             const bool exists = error == plat::DWORD(ERROR_ALREADY_EXISTS);
-            if (exists && plat::GetFileAttributes(part.c_str()) == FILE_ATTRIBUTE_DIRECTORY)
+            const plat::DWORD attributes = plat::GetFileAttributes(part.c_str());
+            if (exists && attributes != INVALID_FILE_ATTRIBUTES &&
+                (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
                 continue;
             if (exists)
                 Complain("cannot install in " + U8(folder) + ": " + U8(part) + " is not a folder");
@@ -145,7 +157,7 @@ public:
                      demo::ErrorText(plat::GetLastError()));
             return false;
         }
-        const std::wstring target = folder + L"/" + kProductFileName;
+        const std::wstring target = folder + plat::kPathSeparator + kProductFileName;
         if (!plat::MoveFileEx(m_temporaryFile.c_str(), target.c_str(),
                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             Complain("cannot put the product in place as " + U8(target) + ": " +
@@ -162,8 +174,8 @@ private:
     bool CreateTemporaryFile(const std::wstring& folder) {
         // A name taken by a run that was killed is skipped, not reused.
         for (int attempt = 0; attempt < 100; ++attempt) {
-            std::wstring name =
-                folder + L"/." + kProductFileName + L".setup-" + std::to_wstring(attempt);
+            std::wstring name = folder + plat::kPathSeparator + L"." + kProductFileName +
+                                L".setup-" + std::to_wstring(attempt);
             m_file = plat::CreateFile(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
             if (m_file != INVALID_HANDLE_VALUE) {
