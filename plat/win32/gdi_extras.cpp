@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <vector>
 
 // GDI+'s headers need COM's property types, which WIN32_LEAN_AND_MEAN
@@ -125,26 +126,104 @@ bool StartGdiplus() {
     return started;
 }
 
-void ApplyFormat(Gdiplus::StringFormat* fmt, UINT format) {
-    INT flags = fmt->GetFormatFlags();
+// GDI+ is used through its flat functions: the C++ headers'
+// StringFormat::GenericTypographic reads a variable that gdiplus.dll does
+// not export.
+namespace gp = Gdiplus::DllExports;
+
+// A copy of GDI+'s typographic string format with the DT_* flags applied;
+// null on failure. Deleted with GdipDeleteStringFormat.
+Gdiplus::GpStringFormat* NewTypographicFormat(UINT format) {
+    Gdiplus::GpStringFormat* generic = nullptr;
+    Gdiplus::GpStringFormat* fmt = nullptr;
+    if (gp::GdipStringFormatGetGenericTypographic(&generic) != Gdiplus::Ok ||
+        gp::GdipCloneStringFormat(generic, &fmt) != Gdiplus::Ok)
+        return nullptr;
+    INT flags = 0;
+    gp::GdipGetStringFormatFlags(fmt, &flags);
     if (format & DT_NOCLIP)
         flags |= Gdiplus::StringFormatFlagsNoClip;
     if (format & DT_SINGLELINE)
         flags |= Gdiplus::StringFormatFlagsNoWrap;
-    fmt->SetFormatFlags(flags);
+    gp::GdipSetStringFormatFlags(fmt, flags);
     if (format & DT_END_ELLIPSIS)
-        fmt->SetTrimming(Gdiplus::StringTrimmingEllipsisCharacter);
-    fmt->SetAlignment((format & DT_CENTER)  ? Gdiplus::StringAlignmentCenter
-                      : (format & DT_RIGHT) ? Gdiplus::StringAlignmentFar
-                                            : Gdiplus::StringAlignmentNear);
-    fmt->SetLineAlignment((format & DT_VCENTER)  ? Gdiplus::StringAlignmentCenter
-                          : (format & DT_BOTTOM) ? Gdiplus::StringAlignmentFar
-                                                 : Gdiplus::StringAlignmentNear);
+        gp::GdipSetStringFormatTrimming(fmt, Gdiplus::StringTrimmingEllipsisCharacter);
+    gp::GdipSetStringFormatAlign(fmt, (format & DT_CENTER)  ? Gdiplus::StringAlignmentCenter
+                                      : (format & DT_RIGHT) ? Gdiplus::StringAlignmentFar
+                                                            : Gdiplus::StringAlignmentNear);
+    gp::GdipSetStringFormatLineAlign(fmt, (format & DT_VCENTER)  ? Gdiplus::StringAlignmentCenter
+                                          : (format & DT_BOTTOM) ? Gdiplus::StringAlignmentFar
+                                                                 : Gdiplus::StringAlignmentNear);
+    return fmt;
 }
 
-HFONT FontOf(HDC hdc, HFONT hfont) {
-    return hfont ? hfont : static_cast<HFONT>(GetCurrentObject(hdc, OBJ_FONT));
+// The GDI+ font of a GDI font (the DC's when hfont is null); null on
+// failure. Deleted with GdipDeleteFont.
+Gdiplus::GpFont* NewFont(HDC hdc, HFONT hfont) {
+    LOGFONTW lf{};
+    HFONT source = hfont ? hfont : static_cast<HFONT>(GetCurrentObject(hdc, OBJ_FONT));
+    if (!source || GetObjectW(source, sizeof lf, &lf) != sizeof lf)
+        return nullptr;
+    Gdiplus::GpFont* font = nullptr;
+    if (gp::GdipCreateFontFromLogfontW(hdc, &lf, &font) == Gdiplus::Ok)
+        return font;
+    // GDI+ looks the face name up among installed families only: a name the
+    // system substitutes or replaces (the default GUI font's "MS Shell Dlg",
+    // a skin's face mapped to another) is taken by the family of the font
+    // GDI actually realised, read from its outline metrics, at the font's
+    // size and style; failing that, a sans serif family.
+    TEXTMETRICW tm{};
+    std::vector<BYTE> outline;
+    HDC mem = CreateCompatibleDC(hdc);
+    HGDIOBJ old = SelectObject(mem, source);
+    const BOOL measured = GetTextMetricsW(mem, &tm);
+    const UINT outlineSize = GetOutlineTextMetricsW(mem, 0, nullptr);
+    if (outlineSize >= sizeof(OUTLINETEXTMETRICW)) {
+        outline.resize(outlineSize);
+        if (!GetOutlineTextMetricsW(mem, outlineSize,
+                                    reinterpret_cast<OUTLINETEXTMETRICW*>(outline.data())))
+            outline.clear();
+    }
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    std::wstring realised;
+    if (!outline.empty()) {
+        const auto* otm = reinterpret_cast<const OUTLINETEXTMETRICW*>(outline.data());
+        const size_t at = reinterpret_cast<size_t>(otm->otmpFamilyName);
+        if (at > 0 && at < outline.size())
+            realised = reinterpret_cast<const wchar_t*>(outline.data() + at);
+    }
+    Gdiplus::GpFontFamily* family = nullptr;
+    if ((realised.empty() ||
+         gp::GdipCreateFontFamilyFromName(realised.c_str(), nullptr, &family) != Gdiplus::Ok) &&
+        gp::GdipGetGenericFontFamilySansSerif(&family) != Gdiplus::Ok)
+        return nullptr;
+    const LONG em = lf.lfHeight < 0 ? -lf.lfHeight
+                    : measured      ? tm.tmHeight - tm.tmInternalLeading
+                                    : 12;
+    const INT style = (lf.lfWeight >= FW_BOLD ? Gdiplus::FontStyleBold : 0) |
+                      (lf.lfItalic ? Gdiplus::FontStyleItalic : 0) |
+                      (lf.lfUnderline ? Gdiplus::FontStyleUnderline : 0);
+    const Gdiplus::Status made = gp::GdipCreateFont(family, static_cast<Gdiplus::REAL>(em), style,
+                                                    Gdiplus::UnitPixel, &font);
+    gp::GdipDeleteFontFamily(family);
+    return made == Gdiplus::Ok ? font : nullptr;
 }
+
+// What a text drawing or measuring needs, released together.
+struct TextTools {
+    Gdiplus::GpStringFormat* format = nullptr;
+    Gdiplus::GpFont* font = nullptr;
+    TextTools(HDC hdc, HFONT hfont, UINT flags)
+        : format(NewTypographicFormat(flags)), font(NewFont(hdc, hfont)) {}
+    ~TextTools() {
+        if (format)
+            gp::GdipDeleteStringFormat(format);
+        if (font)
+            gp::GdipDeleteFont(font);
+    }
+    bool Ok() const { return format && font; }
+};
 
 int TextLength(LPCWSTR text, int count) {
     return count < 0 ? static_cast<int>(wcslen(text)) : count;
@@ -280,30 +359,36 @@ BOOL DrawTextSmooth(HDC hdc, LPCWSTR text, int count, HFONT hfont, const RECT* l
     const int width = area.right - area.left, height = area.bottom - area.top;
     if (width <= 0 || height <= 0)
         return TRUE;
+    TextTools tools(hdc, hfont, format);
     void* bits = nullptr;
-    HBITMAP canvas = CreateDIB32(width, height, &bits);
+    HBITMAP canvas = tools.Ok() ? CreateDIB32(width, height, &bits) : nullptr;
     if (!canvas)
         return FALSE;
     Gdiplus::Status status = Gdiplus::GenericError;
-    {
-        Gdiplus::Bitmap surface(width, height, width * 4, PixelFormat32bppPARGB,
-                                static_cast<BYTE*>(bits));
-        Gdiplus::Graphics g(&surface);
-        g.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAlias);
-        g.TranslateTransform(static_cast<Gdiplus::REAL>(-area.left),
-                             static_cast<Gdiplus::REAL>(-area.top));
-        Gdiplus::Font font(hdc, FontOf(hdc, hfont));
-        Gdiplus::StringFormat fmt(Gdiplus::StringFormat::GenericTypographic());
-        ApplyFormat(&fmt, format);
-        Gdiplus::SolidBrush brush(
-            Gdiplus::Color(static_cast<BYTE>(argb >> 24), static_cast<BYTE>(argb >> 16),
-                           static_cast<BYTE>(argb >> 8), static_cast<BYTE>(argb)));
+    Gdiplus::GpBitmap* surface = nullptr;
+    Gdiplus::GpGraphics* g = nullptr;
+    Gdiplus::GpSolidFill* brush = nullptr;
+    if (gp::GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppPARGB,
+                                      static_cast<BYTE*>(bits), &surface) == Gdiplus::Ok &&
+        gp::GdipGetImageGraphicsContext(surface, &g) == Gdiplus::Ok &&
+        gp::GdipCreateSolidFill(argb, &brush) == Gdiplus::Ok) {
+        gp::GdipSetTextRenderingHint(g, Gdiplus::TextRenderingHintAntiAlias);
+        gp::GdipTranslateWorldTransform(g, static_cast<Gdiplus::REAL>(-area.left),
+                                        static_cast<Gdiplus::REAL>(-area.top),
+                                        Gdiplus::MatrixOrderPrepend);
         const Gdiplus::RectF rect(static_cast<Gdiplus::REAL>(layout->left),
                                   static_cast<Gdiplus::REAL>(layout->top),
                                   static_cast<Gdiplus::REAL>(layout->right - layout->left),
                                   static_cast<Gdiplus::REAL>(layout->bottom - layout->top));
-        status = g.DrawString(text, TextLength(text, count), &font, rect, &fmt, &brush);
+        status = gp::GdipDrawString(g, text, TextLength(text, count), tools.font, &rect,
+                                    tools.format, brush);
     }
+    if (brush)
+        gp::GdipDeleteBrush(brush);
+    if (g)
+        gp::GdipDeleteGraphics(g);
+    if (surface)
+        gp::GdipDisposeImage(surface);
     BOOL done = FALSE;
     if (status == Gdiplus::Ok) {
         HDC mem = CreateCompatibleDC(hdc);
@@ -321,16 +406,20 @@ BOOL MeasureTextSmooth(HDC hdc, LPCWSTR text, int count, HFONT hfont, const RECT
                        UINT format, double* width, double* height) {
     if (!hdc || !text || !layout || !width || !height || !StartGdiplus())
         return FALSE;
-    Gdiplus::Graphics g(hdc);
-    g.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAlias);
-    Gdiplus::Font font(hdc, FontOf(hdc, hfont));
-    Gdiplus::StringFormat fmt(Gdiplus::StringFormat::GenericTypographic());
-    ApplyFormat(&fmt, format);
+    TextTools tools(hdc, hfont, format);
+    Gdiplus::GpGraphics* g = nullptr;
+    if (!tools.Ok() || gp::GdipCreateFromHDC(hdc, &g) != Gdiplus::Ok)
+        return FALSE;
+    gp::GdipSetTextRenderingHint(g, Gdiplus::TextRenderingHintAntiAlias);
     const LONG w = layout->right - layout->left;
     const Gdiplus::REAL unlimited = 1e6f;
     const Gdiplus::RectF rect(0, 0, w > 0 ? static_cast<Gdiplus::REAL>(w) : unlimited, unlimited);
     Gdiplus::RectF bound;
-    if (g.MeasureString(text, TextLength(text, count), &font, rect, &fmt, &bound) != Gdiplus::Ok)
+    const Gdiplus::Status status =
+        gp::GdipMeasureString(g, text, TextLength(text, count), tools.font, &rect, tools.format,
+                              &bound, nullptr, nullptr);
+    gp::GdipDeleteGraphics(g);
+    if (status != Gdiplus::Ok)
         return FALSE;
     *width = bound.Width;
     *height = bound.Height;
