@@ -13,7 +13,6 @@
 // Exit codes: 0 installed, 1 failed, 2 wrong arguments.
 #include <cstdio>
 #include <cwchar>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -88,13 +87,12 @@ bool IsSeparator(wchar_t ch) {
 // this system ("/opt/x", "C:\\Program Files\\x") without trailing separators.
 // Empty (with a message) when the value names none.
 std::wstring InstallFolderFrom(std::wstring value) {
-    const std::filesystem::path path(value);
-    if (value.empty() || !path.is_absolute()) {
+    const size_t root = plat::PathRootLength(value);
+    if (root == 0) {
         Complain(std::string(kValueName) + " is \"" + U8(value) +
                  "\", which is not an absolute folder path");
         return std::wstring();
     }
-    const size_t root = path.root_path().native().size();
     while (value.size() > root && IsSeparator(value.back()))
         value.pop_back();
     return value;
@@ -112,7 +110,7 @@ public:
     // Creates the folder and its missing parents (below the root, "/" or
     // "C:\\", which is always there).
     bool MakeFolder(const std::wstring& folder) {
-        size_t end = std::filesystem::path(folder).root_path().native().size() - 1;
+        size_t end = plat::PathRootLength(folder) - 1;
         while (end != std::wstring::npos) {
             end = folder.find_first_of(plat::kPathSeparators, end + 1);
             const std::wstring part = folder.substr(0, end);

@@ -67,6 +67,12 @@ std::wstring SHGetSpecialFolderPathString(int csidl, bool create);
 // counts when its target exists).
 BOOL PathFileExists(LPCWSTR path);
 
+// The length of the root that makes `path` absolute ("/" here), 0 for a
+// relative path. What follows the root is relative to it.
+inline size_t PathRootLength(std::wstring_view path) {
+    return !path.empty() && path[0] == L'/' ? 1 : 0;
+}
+
 struct SECURITY_ATTRIBUTES {
     DWORD nLength;
     LPVOID lpSecurityDescriptor;

@@ -382,3 +382,19 @@ TEST(ModulePath, LongPathIsReturnedWhole) {
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_EQ(systest::ReadAll(report), copy);
 }
+
+TEST(PathRoot, AnAbsolutePathStartsWithARootOfThisSystem) {
+    EXPECT_EQ(plat::PathRootLength(L""), 0u);
+    EXPECT_EQ(plat::PathRootLength(L"folder/file"), 0u);
+    if (plat::kPathSeparator == L'/') {
+        EXPECT_EQ(plat::PathRootLength(L"/opt/TarvexPDFConver"), 1u);
+        EXPECT_EQ(plat::PathRootLength(L"C:\\Program Files"), 0u);
+    } else {
+        EXPECT_EQ(plat::PathRootLength(L"C:\\Program Files"), 3u);
+        EXPECT_EQ(plat::PathRootLength(L"d:/data"), 3u);
+        EXPECT_EQ(plat::PathRootLength(L"C:relative"), 0u);
+        EXPECT_EQ(plat::PathRootLength(L"\\\\server\\share\\folder"), 15u);
+        EXPECT_EQ(plat::PathRootLength(L"\\\\server"), 0u);
+        EXPECT_EQ(plat::PathRootLength(L"\\folder"), 0u);
+    }
+}

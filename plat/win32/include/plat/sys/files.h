@@ -56,6 +56,29 @@ std::wstring SHGetSpecialFolderPathString(int csidl, bool create);
 // Empty for anything but an open file handle.
 std::wstring GetFileHandlePath(HANDLE file);
 
+// The length of the root that makes `path` absolute, 0 for a relative path:
+// a drive and its separator ("C:\\", 3), or a share ("\\\\server\\share\\",
+// up to and with the separator after the share's name; the whole path when
+// none follows). A drive without separator ("C:x") is relative.
+inline size_t PathRootLength(std::wstring_view path) {
+    auto separator = [](wchar_t ch) { return ch == L'\\' || ch == L'/'; };
+    if (path.size() >= 3 && path[1] == L':' && separator(path[2]) &&
+        ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')))
+        return 3;
+    if (path.size() >= 2 && separator(path[0]) && separator(path[1])) {
+        size_t at = 2, parts = 0;
+        while (at < path.size() && parts < 2) {
+            while (at < path.size() && !separator(path[at]))
+                ++at;
+            ++parts;
+            if (at < path.size())
+                ++at;
+        }
+        return parts == 2 && at > 2 ? at : 0;
+    }
+    return 0;
+}
+
 // Marks an open file as a program its owner may run. Windows decides that
 // by the file's name (.exe), so there is nothing to change: TRUE for an open
 // handle.
