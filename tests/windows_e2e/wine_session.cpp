@@ -81,7 +81,8 @@ std::wstring ClosedUrl() {
 
 void ExpectStoredReports(const std::vector<std::string>& lines) {
     ASSERT_FALSE(WorkFolder().empty()) << "TARVEX_E2E_WORK is not set (run through with_distd.sh)";
-    std::ofstream out(std::filesystem::path(gui_driver::WindowsPathOf(WorkFolder() + "/expected-reports")));
+    std::ofstream out(
+        std::filesystem::path(gui_driver::WindowsPathOf(WorkFolder() + "/expected-reports")));
     for (const std::string& line : lines)
         out << line << "\n";
     ASSERT_TRUE(out.good());
@@ -226,6 +227,48 @@ Session::~Session() {
     gui_driver::SavePng(reference, path + ".reference.png");
     return ::testing::AssertionFailure() << what << ": " << d.differing << " pixels differ, first "
                                          << d.first << " (pictures in " << path << ")";
+}
+
+namespace {
+
+// Pixels inside a rectangle that differ from the colour at its top-left
+// corner: the ink of a text drawn there.
+int InkIn(const gui_driver::Image& image, const RECT& rc) {
+    if (image.Empty())
+        return 0;
+    const uint32_t background = image.At(rc.left, rc.top) & 0xFFFFFF;
+    int ink = 0;
+    for (int y = rc.top; y < rc.bottom && y < image.height; ++y)
+        for (int x = rc.left; x < rc.right && x < image.width; ++x)
+            ink += (image.At(x, y) & 0xFFFFFF) != background;
+    return ink;
+}
+
+} // namespace
+
+::testing::AssertionResult Session::WaitForFailure(HWND install, const std::string& text,
+                                                   int percent) {
+    const std::vector<std::string> states = {"--hide",  "down_label",
+                                             "--hide",  "down_text",
+                                             "--show",  "install_text",
+                                             "--text",  "install_text=" + text,
+                                             "--value", "down_progress=" + std::to_string(percent)};
+    RECT client{};
+    GetClientRect(install, &client);
+    const gui_driver::Image reference = Render(kInstallLayout, client.right, client.bottom, states);
+    const RECT box =
+        ControlRect(kInstallLayout, "install_text", client.right, client.bottom, states);
+    if (box.right <= box.left)
+        return ::testing::AssertionFailure() << "install_text is not laid out";
+    ::testing::AssertionResult shown = WaitForPicture(install, reference, "failure", box);
+    if (!shown)
+        return shown;
+    const int ink = InkIn(gui_driver::CaptureWindowOnScreen(install), box);
+    const int expected = InkIn(reference, box);
+    if (ink * 2 < expected || ink > expected * 2)
+        return ::testing::AssertionFailure()
+               << "the failure text has " << ink << " pixels of ink, the reference " << expected;
+    return ::testing::AssertionSuccess();
 }
 
 ::testing::AssertionResult Session::WaitForExit(DWORD* exitCode, Millis timeout) {

@@ -81,6 +81,12 @@ public:
     ::testing::AssertionResult WaitForPicture(HWND window, const gui_driver::Image& reference,
                                               const char* what,
                                               const RECT& skip = RECT{0, 0, 0, 0});
+    // Waits until the install window shows a failure: the download texts
+    // gone, the bar at `percent` and `text` shown. The window draws that
+    // text a pixel or two from where the off-screen rendering puts it, so
+    // inside its box only the amount of ink is judged (half to twice the
+    // reference's).
+    ::testing::AssertionResult WaitForFailure(HWND install, const std::string& text, int percent);
     ::testing::AssertionResult WaitForExit(DWORD* exitCode, Millis timeout = Millis(60000));
     gui_driver::ChildProcess& Process() { return m_process; }
 

@@ -17,6 +17,11 @@
 #   launch | exit | event LABEL
 # Reports reach distd's store a moment after it answered them: the check
 # waits for them (bounded) and then stops distd, which writes what it holds.
+#
+# TARVEX_E2E_PRODUCT_MD5=DIGEST: channel 10086's product is offered, under
+# another name, from distd's own download URL with this digest (a package
+# another host serves is trusted by its given digest), so that what arrives
+# does not match what the configuration promises.
 set -uo pipefail
 [ $# -ge 4 ] || { echo "usage: with_distd.sh DISTD SITE WINE_RUN PROGRAM.exe [ARGUMENTS...]" >&2; exit 2; }
 DISTD="$1" SITE="$2" WINE_RUN="$3"
@@ -53,6 +58,33 @@ if [ -z "$url" ]; then
   echo "with_distd.sh: distd did not start:" >&2
   cat "$work/distd.log" >&2
   exit 1
+fi
+
+if [ -n "${TARVEX_E2E_PRODUCT_MD5:-}" ]; then
+  python3 - "$work/site/catalogue.json" "$url" "$TARVEX_E2E_PRODUCT_MD5" <<'PY' || exit 1
+import json, sys
+path, url, digest = sys.argv[1:4]
+with open(path) as f:
+    catalogue = json.load(f)
+for channel in catalogue["channels"]:
+    if channel["channel"] == "10086":
+        for release in channel["releases"]:
+            release["url"] = url + "/download/" + release["package"]
+            release["package"] = "Mismatched_" + release["package"]
+            release["md5"] = digest
+with open(path, "w") as f:
+    json.dump(catalogue, f)
+PY
+  kill -HUP "$distd_pid"
+  for _ in $(seq 100); do
+    grep -q 'reloaded\|reload refused' "$work/distd.log" && break
+    sleep 0.05
+  done
+  if ! grep -q 'reloaded' "$work/distd.log"; then
+    echo "with_distd.sh: distd did not take the changed catalogue:" >&2
+    cat "$work/distd.log" >&2
+    exit 1
+  fi
 fi
 
 mkdir -p "$work/run"
