@@ -1,6 +1,6 @@
-// plat's own drawing helpers on Windows: DIB sections read and written
-// directly, regions read through GetRegionData, and anti-aliased text
-// through GDI+. Their contracts are those of the Linux face
+// plat's own drawing helpers on Windows: bitmaps read through GetDIBits,
+// regions through GetRegionData, blended fills through AlphaBlend, and
+// anti-aliased text through GDI+'s flat functions. Their contracts are those of the Linux face
 // (plat/gfx/gdi.h); each one here says only how Windows provides it.
 #include "plat/gfx/gdi.h"
 
