@@ -140,7 +140,8 @@ click() {
 # picture WINDOW STEP FILE WHAT: the window as the screen shows it, and the
 # step in the user's log as the Linux demo's user writes it.
 picture() {
-  python3 "$ROOT/scripts/x11_capture.py" "$1" "$OUT/pictures/$3"
+  python3 "$ROOT/scripts/x11_capture.py" "$1" "$OUT/pictures/$3" 2>>"$LOGS/installer.log" ||
+    installer_failed "$2" "the $4 could not be pictured (scripts/x11_capture.py)"
   local size
   size="$(xdotool getwindowgeometry "$1" | sed -n 's/^ *Geometry: \([0-9]*\)x\([0-9]*\)/\1 x \2/p')"
   printf 'step\t%s\t%s\t%s %s\n' "$2" "$3" "$4" "$size" >>"$USER_LOG"
@@ -177,7 +178,7 @@ START_WND="$(window_named InstallerStartWnd 60)" ||
   installer_failed start "the start window (InstallerStartWnd) did not appear within 60 s"
 sleep 0.5 # its first frame drawn
 picture "$START_WND" start 1-start.png "start window"
-click "$START_WND" "${INSTALL_BUTTON[@]}"
+click "$START_WND" "${INSTALL_BUTTON[@]}" || installer_failed start "xdotool could not click the install button"
 
 if INSTALL_WND="$(window_named InstallerInstallWnd 30)"; then
   sleep 0.5
@@ -194,7 +195,7 @@ FINISH_WND="$(window_named InstallerFinishWnd 180)" ||
   installer_failed finish "the finish window (InstallerFinishWnd) did not appear within 180 s"
 sleep 0.5
 picture "$FINISH_WND" finish 3-finish.png "finish window"
-click "$FINISH_WND" "${START_BUTTON[@]}"
+click "$FINISH_WND" "${START_BUTTON[@]}" || installer_failed finish "xdotool could not click the start button"
 
 for _ in $(seq 300); do installer_ended && break; sleep 0.1; done
 installer_ended || installer_failed "start product" "the installer did not end within 30 s of its start button"
