@@ -44,6 +44,7 @@
 #include "tests/common/automation_client.h"
 #include "tests/common/child_process.h"
 #include "tests/common/reference_picture.h"
+#include "tests/common/skin_tree.h"
 #include "tests/common/test_util.h"
 #include "ui/UIShadow.h"
 
@@ -590,19 +591,11 @@ inline RECT ControlRect(const std::string& layout, const std::string& name, int 
     args.insert(args.end(), states.begin(), states.end());
     args.push_back(layout);
     std::ostringstream out, err;
-    RECT rc{0, 0, 0, 0};
     if (skinview::Run(args, out, err) != 0)
-        return rc;
-    std::istringstream lines(out.str());
-    for (std::string line; std::getline(lines, line);) {
-        const size_t at = line.find("\"" + name + "\" ");
-        if (at == std::string::npos)
-            continue;
-        std::sscanf(line.c_str() + at + name.size() + 3, "%d,%d,%d,%d", &rc.left, &rc.top,
-                    &rc.right, &rc.bottom);
-        break;
-    }
-    return rc;
+        return RECT{0, 0, 0, 0};
+    const skintree::Rect rc = skintree::ControlRect(out.str(), name);
+    return RECT{static_cast<plat::LONG>(rc.left), static_cast<plat::LONG>(rc.top),
+                static_cast<plat::LONG>(rc.right), static_cast<plat::LONG>(rc.bottom)};
 }
 
 // The screen as it should look: windows added bottom first, each with its

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/common/skin_tree.h"
 #include "tools/skinview/skinview.h"
 
 using namespace std::chrono_literals;
@@ -94,21 +95,10 @@ RECT ControlRect(const std::string& layout, const std::string& name, int width, 
     args.push_back("--tree");
     args.push_back(layout);
     std::ostringstream out, err;
-    RECT rc{0, 0, 0, 0};
     if (skinview::Run(args, out, err) != 0)
-        return rc;
-    std::istringstream lines(out.str());
-    for (std::string line; std::getline(lines, line);) {
-        const size_t at = line.find("\"" + name + "\" ");
-        if (at == std::string::npos)
-            continue;
-        long l = 0, t = 0, r = 0, b = 0;
-        if (std::sscanf(line.c_str() + at + name.size() + 3, "%ld,%ld,%ld,%ld", &l, &t, &r, &b) ==
-            4)
-            rc = RECT{l, t, r, b};
-        break;
-    }
-    return rc;
+        return RECT{0, 0, 0, 0};
+    const skintree::Rect rc = skintree::ControlRect(out.str(), name);
+    return RECT{rc.left, rc.top, rc.right, rc.bottom};
 }
 
 POINT Centre(const RECT& rc) {

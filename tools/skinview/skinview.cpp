@@ -6,7 +6,7 @@
 #include "ui/UIManager.h"
 #include "ui/UIOption.h"
 #include "ui/UIProgress.h"
-#include "ui/paint_manager_inspection.h"
+#include "ui/host_inspection.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,23 +1,23 @@
-// CManagerInspectorUI: reads and drives a paint manager's off-screen state.
-#include "ui/paint_manager_inspection.h"
+// HostInspector: reads and drives a paint manager's off-screen state.
+#include "ui/host_inspection.h"
 
 #include "plat/gfx/gdi.h"
 
 namespace Veneer {
 
-bool CManagerInspectorUI::PaintOffscreen(const RECT* rcPaint) {
+bool HostInspector::PaintOffscreen(const RECT* rcPaint) {
     return m_pm.PaintOffscreen(rcPaint);
 }
 
-HDC CManagerInspectorUI::GetOffscreenDC() const {
+HDC HostInspector::GetOffscreenDC() const {
     return m_pm.m_hDcOffscreen;
 }
 
-HBITMAP CManagerInspectorUI::GetOffscreenBitmap() const {
+HBITMAP HostInspector::GetOffscreenBitmap() const {
     return m_pm.m_hbmpOffscreen;
 }
 
-bool CManagerInspectorUI::SaveOffscreenPng(const char* path) const {
+bool HostInspector::SaveOffscreenPng(const char* path) const {
     if (m_pm.m_hbmpOffscreen == nullptr || path == nullptr)
         return false;
     if (m_pm.IsBackgroundTransparent())
@@ -43,19 +43,19 @@ bool CManagerInspectorUI::SaveOffscreenPng(const char* path) const {
     return saved;
 }
 
-RECT CManagerInspectorUI::GetInvalidRect() const {
+RECT HostInspector::GetInvalidRect() const {
     return m_pm.m_rcInvalid;
 }
 
-int CManagerInspectorUI::GetInvalidateCount() const {
+int HostInspector::GetInvalidateCount() const {
     return m_pm.m_nInvalidateCount;
 }
 
-const std::vector<CManagerInspectorUI::TimerEntry>& CManagerInspectorUI::GetTimers() const {
+const std::vector<HostInspector::TimerEntry>& HostInspector::GetTimers() const {
     return m_pm.m_aTimers;
 }
 
-bool CManagerInspectorUI::FireTimer(UINT uWinTimer) {
+bool HostInspector::FireTimer(UINT uWinTimer) {
     return m_pm.FireTimer(uWinTimer);
 }
 

@@ -1,4 +1,4 @@
-// CManagerInspectorUI: a look inside a paint manager for tests, benchmarks
+// HostInspector: a look inside a window host (its paint manager) for tests, benchmarks
 // and the skin previewer, kept out of the manager's own interface.
 //
 // A manager without a native window (Init never called, or called with
@@ -15,11 +15,11 @@
 
 namespace Veneer {
 
-class CManagerInspectorUI {
+class HostInspector {
 public:
     using TimerEntry = CPaintManagerUI::TimerEntry;
 
-    explicit CManagerInspectorUI(CPaintManagerUI& pm) : m_pm(pm) {}
+    explicit HostInspector(CPaintManagerUI& pm) : m_pm(pm) {}
 
     // One paint without a native window: lays out when needed (root at the
     // client rectangle, or each control that asks), sends "windowinit" once
@@ -54,8 +54,8 @@ private:
 };
 
 // The inspector of `pm`, for one call: Inspect(pm).PaintOffscreen().
-inline CManagerInspectorUI Inspect(CPaintManagerUI& pm) {
-    return CManagerInspectorUI(pm);
+inline HostInspector Inspect(CPaintManagerUI& pm) {
+    return HostInspector(pm);
 }
 
 } // namespace Veneer
