@@ -455,6 +455,12 @@ bool CPaintManagerUI::OnMouseHover(POINT pt, WPARAM wParam, LPARAM lParam) {
         event.wKeyState = MapKeyState();
         m_pEventHover->Event(event);
     }
+    // A hover notification names the point where the mouse rested when it
+    // was detected. When a move taken since has left that control, its
+    // tooltip would stay up over a control the mouse is no longer on: the
+    // change of hover control that hides it has already gone by.
+    if (pHover != m_pEventHover)
+        return true;
     CStdString sToolTip = pHover->GetToolTip();
     if (sToolTip.IsEmpty())
         return true;

@@ -227,6 +227,9 @@ TEST_F(Dispatch, TooltipWindowIsMadeOnceAndHiddenOnTheNextControl) {
     EXPECT_EQ(plat::GetWindow(tip, GW_OWNER), win->GetHWND());
     Move(150, 30); // b: no tooltip of its own
     EXPECT_FALSE(plat::IsWindowVisible(tip));
+    // A hover detected over d but taken after the move to b shows nothing.
+    plat::SendMessage(win->GetHWND(), WM_MOUSEHOVER, 0, MAKELPARAM(50, 120));
+    EXPECT_FALSE(plat::IsWindowVisible(tip));
     Events().clear();
     Move(250, 30); // c
     ASSERT_TRUE(hovered(L"c"));
