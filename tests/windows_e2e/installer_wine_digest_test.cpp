@@ -30,6 +30,8 @@ TEST(InstallerUnderWineWrongDigest, TheInstallFailsAndNothingRuns) {
     HWND install = nullptr;
     ASSERT_TRUE(s.Wait(kInstallClass, &install, 60s, false));
     EXPECT_TRUE(s.WaitForFailure(install, "安装失败！", 100));
+    EXPECT_TRUE(s.KeepForLinuxComparison("4-install-failed", install, kInstallLayout,
+                                         FailureStates("安装失败！", 100)));
     HWND finish = nullptr;
     EXPECT_FALSE(
         gui_driver::WaitForWindow({s.Process().Id(), kFinishClass, L"", true}, 2s, &finish));

@@ -40,6 +40,17 @@ std::wstring ClosedUrl();
 // program has ended ("launch", "exit", "event LABEL").
 void ExpectStoredReports(const std::vector<std::string>& lines);
 
+// The folder the installer shows at its start under Wine: Program Files.
+std::string ProgramFilesFolder();
+
+// skinview's state options for the start window as the installer shows it
+// at its start (licence ticked), with its options shown when `expanded`.
+// The free space it shows depends on the machine and is left as it is.
+std::vector<std::string> StartStates(bool expanded);
+// The same for the install window showing the failure `text` with its bar
+// at `percent`.
+std::vector<std::string> FailureStates(const std::string& text, int percent);
+
 // A control's rectangle in a layout at a window size, with skinview's state
 // options (e.g. {"--show", "moreopt"}); empty when it is not there.
 RECT ControlRect(const std::string& layout, const std::string& name, int width, int height,
@@ -88,6 +99,18 @@ public:
     // reference's).
     ::testing::AssertionResult WaitForFailure(HWND install, const std::string& text, int percent);
     ::testing::AssertionResult WaitForExit(DWORD* exitCode, Millis timeout = Millis(60000));
+    // Keeps the window's picture as the state `name` (the mouse moved off
+    // it and the window painted first). Once the test has passed,
+    // with_distd.sh compares it with the Linux skinview's picture of
+    // `layout` in the state `states` by compare_pictures.py's measure,
+    // leaving out the controls in `ignore` (texts that depend on the
+    // machine) and judging the text boxes in `inkOnly` (names or texts) by
+    // their amount of ink alone.
+    ::testing::AssertionResult KeepForLinuxComparison(const std::string& name, HWND window,
+                                                      const std::string& layout,
+                                                      const std::vector<std::string>& states,
+                                                      const std::vector<std::string>& ignore = {},
+                                                      const std::vector<std::string>& inkOnly = {});
     gui_driver::ChildProcess& Process() { return m_process; }
 
 private:

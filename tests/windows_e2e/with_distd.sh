@@ -18,6 +18,10 @@
 # Reports reach distd's store a moment after it answered them: the check
 # waits for them (bounded) and then stops distd, which writes what it holds.
 #
+# When the program has written TARVEX_E2E_WORK/expected-pictures, the
+# pictures it kept of the installer's windows are compared with the Linux
+# skinview's (TARVEX_HOST_SKINVIEW) by compare_with_linux.sh.
+#
 # TARVEX_E2E_PRODUCT_MD5=DIGEST: channel 10086's product is offered, under
 # another name, from distd's own download URL with this digest (a package
 # another host serves is trusted by its given digest), so that what arrives
@@ -94,8 +98,12 @@ mkdir -p "$work/run"
 TARVEX_DISTD_URL="$url" TARVEX_E2E_WORK="$work/run" WINE_RUN_DISPLAY=1 LC_ALL=zh_CN.UTF-8 \
   "$WINE_RUN" "$@" 2> >(grep -v 'setlocale: LC_ALL: cannot change locale' >&2)
 status=$?
+[ "$status" -eq 0 ] || exit "$status"
+if [ -f "$work/run/expected-pictures" ]; then
+  "$(dirname "$0")/compare_with_linux.sh" "${TARVEX_HOST_SKINVIEW:-}" "$work/run" || exit 1
+fi
 expected="$work/run/expected-reports"
-[ "$status" -eq 0 ] && [ -f "$expected" ] || exit "$status"
+[ -f "$expected" ] || exit 0
 
 # count_stored LINE: how many reports of the line's kind (and event label)
 # distd stored for channel 10086.

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""Compares a layout's picture drawn by the Windows skinview (real GDI under
-Wine) with the Linux skinview's reference picture of the same layout.
+"""Compares a picture of a layout drawn through real GDI under Wine (by the
+Windows skinview, or a window of the installer on the screen) with the Linux
+skinview's reference picture of the same layout in the same state.
 
     compare_pictures.py REFERENCE.png PICTURE.png TREE.txt [--difference OUT.png]
+                        [--ignore NAME]... [--ink-only BOX]...
 
 TREE.txt is skinview's --tree printout of the layout; every visible control
 whose line carries a text (a quoted text after visible|hidden) marks its
@@ -24,6 +26,13 @@ rectangle as a text box. The measure:
                           - after a 3x3 box blur of both pictures, the mean
                             over the box of the largest channel difference
                             is at most TEXT_MEAN_LIMIT.
+
+--ignore NAME leaves the rectangle of the control NAME out altogether: a
+text that depends on the machine (the free space of a disk) cannot be drawn
+the same on two machines. --ink-only BOX judges the text box BOX (a
+control's name, or the text a box shows) by its total ink alone, for a text
+whose strokes two rasterisers place differently though it is the same text
+in the same place.
 
 Rasterisers shade anti-aliased glyphs differently and may set a glyph a
 pixel apart; that passes. A text that is missing, shorter or longer, in
@@ -149,10 +158,10 @@ def unquote(text):
     return "".join(out)
 
 
-def text_boxes(tree_text):
-    """(name, text, left, top, right, bottom) of every visible control whose
-    tree line carries a text."""
-    boxes = []
+def tree_lines(tree_text):
+    """(name, left, top, right, bottom, visible, text or None) of every
+    control of a tree printout."""
+    controls = []
     for line in tree_text.splitlines():
         first = line.find('"')
         second = line.find('"', first + 1)
@@ -161,14 +170,34 @@ def text_boxes(tree_text):
         name = line[first + 1:second]
         rest = line[second + 1:].strip()
         parts = rest.split(" ", 2)
-        if len(parts) < 3 or parts[1] != "visible":
+        if len(parts) < 2:
             continue
-        text = parts[2]
-        if len(text) < 2 or text[0] != '"' or text[-1] != '"':
-            continue
+        text = parts[2] if len(parts) == 3 else ""
+        text = unquote(text[1:-1]) if len(text) >= 2 and text[0] == text[-1] == '"' else None
         left, top, right, bottom = (int(v) for v in parts[0].split(","))
-        boxes.append((name, unquote(text[1:-1]), left, top, right, bottom))
-    return boxes
+        controls.append((name, left, top, right, bottom, parts[1] == "visible", text))
+    return controls
+
+
+def text_boxes(tree_text):
+    """(name, text, left, top, right, bottom) of every visible control whose
+    tree line carries a text."""
+    return [(name, text, left, top, right, bottom)
+            for name, left, top, right, bottom, visible, text in tree_lines(tree_text)
+            if visible and text is not None]
+
+
+def control_boxes(tree_text, names):
+    """(left, top, right, bottom) of the controls named; a name that is not
+    in the tree is an error."""
+    found = {}
+    for name, left, top, right, bottom, _, _ in tree_lines(tree_text):
+        if name in names:
+            found.setdefault(name, (left, top, right, bottom))
+    missing = [n for n in names if n not in found]
+    if missing:
+        raise ValueError("no control named " + ", ".join(missing) + " in the tree")
+    return [found[n] for n in names]
 
 
 def largest_difference(a, b, i):
@@ -234,8 +263,9 @@ class Ink:
             sum(p.rgb[i + n] for i in core) / len(core) for n in range(3)) if core else None
 
 
-def compare_text_box(reference, picture, box):
-    """(ok, report line) for one text box."""
+def compare_text_box(reference, picture, box, ink_only=False):
+    """(ok, report line) for one text box; `ink_only` judges the total ink
+    alone."""
     name, text, left, top, right, bottom = box
     background = box_background(reference, left, top, right, bottom)
     ref = Ink(reference, background, left, top, right, bottom)
@@ -262,22 +292,33 @@ def compare_text_box(reference, picture, box):
                for x, y in zip(ra, pa)) / len(ra)
     if mean > TEXT_MEAN_LIMIT:
         problems.append("mean")
+    if ink_only:
+        problems = [p for p in problems if p == "ink"]
     line = (f"text box {name or '(unnamed)'} \"{text}\" {left},{top},{right},{bottom}: "
             f"blurred mean difference {mean:.2f} (limit {TEXT_MEAN_LIMIT}), "
             f"ink {ink_ratio:.2f} of Linux's (limits {INK_RATIO[0]}-{INK_RATIO[1]}), "
             f"extent {ref.extent} vs {pic.extent}, off by {shift} (limit {EXTENT_LIMIT}), "
             f"text colour off by {colour_difference:.0f} (limit {COLOUR_LIMIT}) "
+            + ("(judged by its ink alone) " if ink_only else "")
             + ("ok" if not problems else "FAIL: " + ", ".join(problems)))
     return not problems, line
 
 
-def compare(reference, picture, boxes):
-    """Returns (agree, report lines, difference picture)."""
+def compare(reference, picture, boxes, ignored=(), ink_only=()):
+    """Returns (agree, report lines, difference picture). Text boxes are
+    judged by their ink (those named or showing a text in `ink_only` by its
+    amount alone); the `ignored` rectangles not at all."""
     w, h = reference.width, reference.height
     lines = []
     if (picture.width, picture.height) != (w, h):
         lines.append(f"size {picture.width}x{picture.height}, reference {w}x{h}")
         return False, lines, None
+    left_out = bytearray(w * h)
+    for left, top, right, bottom in ignored:
+        left, top = max(0, left), max(0, top)
+        right, bottom = min(w, right), min(h, bottom)
+        for y in range(top, max(top, bottom)):
+            left_out[y * w + left:y * w + max(left, right)] = b"\x01" * max(0, right - left)
     in_text = bytearray(w * h)
     clipped = []
     for name, text, left, top, right, bottom in boxes:
@@ -293,6 +334,9 @@ def compare(reference, picture, boxes):
     worst_outside = 0
     outside_over = 0
     for p in range(w * h):
+        if left_out[p]:
+            difference[p * 3:p * 3 + 3] = b"\x20\x40\x20"
+            continue
         d = largest_difference(reference.rgb, picture.rgb, p * 3)
         if d:
             # Differences in red, scaled so that small ones show.
@@ -308,7 +352,12 @@ def compare(reference, picture, boxes):
                  f"(limit {OUTSIDE_LIMIT}), {outside_over} pixels over the limit "
                  f"{'ok' if agree else 'FAIL'}")
     for box in clipped:
-        ok, line = compare_text_box(reference, picture, box)
+        name, _, left, top, right, bottom = box
+        if any(left_out[y * w + x] for y in range(top, bottom) for x in range(left, right)):
+            lines.append(f"text box {name} left out")
+            continue
+        ok, line = compare_text_box(reference, picture, box,
+                                    name in ink_only or box[1] in ink_only)
         agree = agree and ok
         lines.append(line)
     return agree, lines, difference
@@ -324,18 +373,33 @@ def main(argv):
             return 2
         difference_path = args[i + 1]
         del args[i:i + 2]
+    lists = {"--ignore": [], "--ink-only": []}
+    for option, values in lists.items():
+        while option in args:
+            i = args.index(option)
+            if i + 1 >= len(args):
+                print(f"{option} needs a control name", file=sys.stderr)
+                return 2
+            values.append(args[i + 1])
+            del args[i:i + 2]
+    ignored_names, ink_only = lists["--ignore"], lists["--ink-only"]
     if len(args) != 3:
-        print(__doc__.strip().splitlines()[3], file=sys.stderr)
+        print("usage:\n" + "\n".join(__doc__.strip().splitlines()[4:6]), file=sys.stderr)
         return 2
     try:
         reference = read_png(args[0])
         picture = read_png(args[1])
         with open(args[2], encoding="utf-8") as f:
-            boxes = text_boxes(f.read())
+            tree = f.read()
+        boxes = text_boxes(tree)
+        ignored = control_boxes(tree, ignored_names)
+        unknown = [b for b in ink_only if not any(b in (box[0], box[1]) for box in boxes)]
+        if unknown:
+            raise ValueError("no text box named or showing " + ", ".join(unknown))
     except (OSError, ValueError, zlib.error) as e:
         print(f"compare_pictures: {e}", file=sys.stderr)
         return 2
-    agree, lines, difference = compare(reference, picture, boxes)
+    agree, lines, difference = compare(reference, picture, boxes, ignored, ink_only)
     for line in lines:
         print(line)
     if difference_path and difference is not None:

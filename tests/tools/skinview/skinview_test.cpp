@@ -296,7 +296,8 @@ TEST_F(SkinviewTest, InstallerLayoutsDrawExactlyThePictureFixtures) {
 // The comparison the Windows build's pictures are judged by: a picture
 // agrees with itself and with a one-pixel move of its text, and not with
 // the same window without its texts, with a text one character shorter or
-// with its text moved by two pixels.
+// with its text moved by two pixels; boxes left out or judged by their ink
+// alone.
 TEST_F(SkinviewTest, PictureComparisonCatchesTextFaults) {
     const std::string fixtures = std::string(TARVEX_SOURCE_DIR) + "/tests/fixtures/skin_pictures";
     const std::string compare = std::string("python3 '") + TARVEX_SOURCE_DIR +
@@ -320,6 +321,11 @@ TEST_F(SkinviewTest, PictureComparisonCatchesTextFaults) {
                   .status,
               0);
     EXPECT_EQ(agrees(Out("shorter.png")), 1);
+    // A box left out is not judged; a box judged by its ink alone still
+    // needs its text.
+    EXPECT_EQ(agrees(Out("shorter.png") + "' --ignore 'licensebtn"), 0);
+    EXPECT_EQ(agrees(Out("no_texts.png") + "' --ink-only 'licensebtn' --ink-only '已经阅读并同意"),
+              1);
 
     // The label's text moved right inside its box (its text padding grows
     // by one and by two pixels), in a copy of the skin.
