@@ -19,6 +19,17 @@ for program in wine wineserver Xvfb xdotool sqlite3; do
     fail "tools" "$program is missing (scripts/deps installs what the Windows build and its tests need)"
 done
 
+# Every Wine process runs without address randomisation, as scripts/wine-run
+# explains: Debian's Wine has no preloader to keep Windows' fixed addresses
+# free.
+wine() {
+  if setarch "$(uname -m)" -R true 2>/dev/null; then
+    setarch "$(uname -m)" -R wine "$@"
+  else
+    command wine "$@"
+  fi
+}
+
 # ---- the builds --------------------------------------------------------------
 step "Windows build" scripts/build-windows
 if [ ! -f "$BUILD/build.ninja" ]; then
