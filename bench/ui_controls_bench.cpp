@@ -3,7 +3,7 @@
 #include "ui/UIButton.h"
 #include "ui/UIDlgBuilder.h"
 #include "ui/UIManager.h"
-#include "ui/host_inspection.h"
+#include "ui/test_access.h"
 
 #include <benchmark/benchmark.h>
 

@@ -10,7 +10,7 @@
 #include "plat/sys/files.h"
 #include "plat/sys/pixel_memory.h"
 #include "plat/win/winuser.h"
-#include "ui/host_inspection.h"
+#include "ui/test_access.h"
 #include "ui/UIRender.h"
 #include "ui/UIShadow.h"
 #include "ui/UIWindowImpl.h"

@@ -4,7 +4,7 @@
 #include "ui/UIAttrParse.h"
 #include "ui/UIDlgBuilder.h"
 #include "ui/UIManager.h"
-#include "ui/host_inspection.h"
+#include "ui/test_access.h"
 #include "ui/UIOption.h"
 
 #include <cstddef>

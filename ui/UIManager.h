@@ -18,7 +18,7 @@
 //     pre-translation of queued messages, filters, tooltips, the drop
 //     shadow, dispatch scopes.                  ui/UIManagerMessages.cpp
 // Tests, benchmarks and the skin previewer look inside through
-// HostInspector (ui/host_inspection.h): off-screen painting, the
+// TestAccess (ui/test_access.h): off-screen painting, the
 // back buffer, pending invalidations, timers fired by hand.
 //
 // Construction and destruction: the constructor sets up the resource side;
@@ -273,7 +273,7 @@ public:
     //
     // Works with or without a native window. Without one (Init never
     // called) the client size is set with SetClientSize, invalidations
-    // accumulate and timers are only recorded; HostInspector paints
+    // accumulate and timers are only recorded; TestAccess paints
     // such a manager and fires its timers.
     //=======================================================================
     // ---- Binding (ui/UIManagerWindow.cpp) ----
@@ -535,7 +535,7 @@ private:
     CShadowUI* m_pShadow = nullptr; // owned
 
 private:
-    friend class HostInspector;
+    friend class TestAccess;
     // The control timer that blinks the caret (control timers use 0-239).
     static constexpr UINT kCaretTimer = 241;
     // Takes the first `p` out of `list`; false when it is not there.

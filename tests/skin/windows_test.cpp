@@ -8,7 +8,7 @@
 #include "ui/UIContainer.h"
 #include "ui/UIDlgBuilder.h"
 #include "ui/UIManager.h"
-#include "ui/host_inspection.h"
+#include "ui/test_access.h"
 
 #include <gtest/gtest.h>
 

@@ -86,7 +86,7 @@ public:
     uires_test::TempDir dir;
 };
 
-const HostInspector::TimerEntry* GifTimer(Window& w, CControlUI* gif) {
+const TestAccess::TimerEntry* GifTimer(Window& w, CControlUI* gif) {
     for (const auto& t : Inspect(w.pm).GetTimers())
         if (t.pSender == gif && t.nLocalID == CGifAnimUI::EVENT_TIEM_ID && !t.bKilled)
             return &t;

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "plat/gfx/gdi.h"
-#include "ui/host_inspection.h"
+#include "ui/test_access.h"
 #include "ui/Veneer.h"
 
 #include <cstdint>

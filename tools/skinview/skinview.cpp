@@ -6,7 +6,7 @@
 #include "ui/UIManager.h"
 #include "ui/UIOption.h"
 #include "ui/UIProgress.h"
-#include "ui/host_inspection.h"
+#include "ui/test_access.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,23 +1,23 @@
-// HostInspector: reads and drives a paint manager's off-screen state.
-#include "ui/host_inspection.h"
+// TestAccess: reads and drives a paint manager's off-screen state.
+#include "ui/test_access.h"
 
 #include "plat/gfx/gdi.h"
 
 namespace Veneer {
 
-bool HostInspector::PaintOffscreen(const RECT* rcPaint) {
+bool TestAccess::PaintOffscreen(const RECT* rcPaint) {
     return m_pm.PaintOffscreen(rcPaint);
 }
 
-HDC HostInspector::GetOffscreenDC() const {
+HDC TestAccess::GetOffscreenDC() const {
     return m_pm.m_hDcOffscreen;
 }
 
-HBITMAP HostInspector::GetOffscreenBitmap() const {
+HBITMAP TestAccess::GetOffscreenBitmap() const {
     return m_pm.m_hbmpOffscreen;
 }
 
-bool HostInspector::SaveOffscreenPng(const char* path) const {
+bool TestAccess::SaveOffscreenPng(const char* path) const {
     if (m_pm.m_hbmpOffscreen == nullptr || path == nullptr)
         return false;
     if (m_pm.IsBackgroundTransparent())
@@ -43,19 +43,19 @@ bool HostInspector::SaveOffscreenPng(const char* path) const {
     return saved;
 }
 
-RECT HostInspector::GetInvalidRect() const {
+RECT TestAccess::GetInvalidRect() const {
     return m_pm.m_rcInvalid;
 }
 
-int HostInspector::GetInvalidateCount() const {
+int TestAccess::GetInvalidateCount() const {
     return m_pm.m_nInvalidateCount;
 }
 
-const std::vector<HostInspector::TimerEntry>& HostInspector::GetTimers() const {
+const std::vector<TestAccess::TimerEntry>& TestAccess::GetTimers() const {
     return m_pm.m_aTimers;
 }
 
-bool HostInspector::FireTimer(UINT uWinTimer) {
+bool TestAccess::FireTimer(UINT uWinTimer) {
     return m_pm.FireTimer(uWinTimer);
 }
 

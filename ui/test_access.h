@@ -1,9 +1,9 @@
-// HostInspector: a look inside a window host (its paint manager) for tests, benchmarks
+// TestAccess: a look inside a paint manager for tests, benchmarks
 // and the skin previewer, kept out of the manager's own interface.
 //
 // A manager without a native window (Init never called, or called with
 // null) works off-screen: the layout size comes from SetClientSize,
-// invalidations accumulate, timers are only recorded. The inspector paints
+// invalidations accumulate, timers are only recorded. TestAccess paints
 // such a manager into its back buffer, reads and saves that buffer, reads
 // the pending area and the number of invalidations, and fires recorded
 // timers as a window host's WM_TIMER would.
@@ -15,11 +15,11 @@
 
 namespace Veneer {
 
-class HostInspector {
+class TestAccess {
 public:
     using TimerEntry = CPaintManagerUI::TimerEntry;
 
-    explicit HostInspector(CPaintManagerUI& pm) : m_pm(pm) {}
+    explicit TestAccess(CPaintManagerUI& pm) : m_pm(pm) {}
 
     // One paint without a native window: lays out when needed (root at the
     // client rectangle, or each control that asks), sends "windowinit" once
@@ -54,8 +54,8 @@ private:
 };
 
 // The inspector of `pm`, for one call: Inspect(pm).PaintOffscreen().
-inline HostInspector Inspect(CPaintManagerUI& pm) {
-    return HostInspector(pm);
+inline TestAccess Inspect(CPaintManagerUI& pm) {
+    return TestAccess(pm);
 }
 
 } // namespace Veneer
