@@ -19,16 +19,9 @@ for program in wine wineserver Xvfb xdotool sqlite3; do
     fail "tools" "$program is missing (scripts/deps installs what the Windows build and its tests need)"
 done
 
-# Every Wine process runs without address randomisation, as scripts/wine-run
-# explains: Debian's Wine has no preloader to keep Windows' fixed addresses
-# free.
-wine() {
-  if setarch "$(uname -m)" -R true 2>/dev/null; then
-    setarch "$(uname -m)" -R wine "$@"
-  else
-    command wine "$@"
-  fi
-}
+# Every Wine process runs without address randomisation (scripts/without-aslr
+# says why).
+wine() { "$ROOT/scripts/without-aslr" wine "$@"; }
 
 # ---- the builds --------------------------------------------------------------
 step "Windows build" scripts/build-windows

@@ -12,6 +12,10 @@
 # programs start against a warm Wine; the first run of each is not counted.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+# Every Wine process runs without address randomisation (scripts/without-aslr
+# says why).
+wine() { "$ROOT/scripts/without-aslr" wine "$@"; }
+wineboot() { "$ROOT/scripts/without-aslr" wineboot "$@"; }
 RUNS="${1:-7}"
 BUILD="${TARVEX_WINDOWS_BUILD_DIR:-$ROOT/build/windows}"
 INSTALLER="$BUILD/windows/TarvexPDFConverInst.exe"

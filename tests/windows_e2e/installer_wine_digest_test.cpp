@@ -23,9 +23,8 @@ TEST(InstallerUnderWineWrongDigest, TheInstallFailsAndNothingRuns) {
     RegCloseKey(key);
 
     Session s;
-    ASSERT_TRUE(s.Start());
     HWND start = nullptr;
-    ASSERT_TRUE(s.Wait(kStartClass, &start));
+    ASSERT_TRUE(s.Start(&start));
     ASSERT_TRUE(s.ClickControl(start, kStartLayout, "installbtn"));
     HWND install = nullptr;
     ASSERT_TRUE(s.Wait(kInstallClass, &install, 60s, false));

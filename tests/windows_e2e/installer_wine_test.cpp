@@ -60,11 +60,10 @@ TEST(InstallerUnderWine, InstallsFromDistdWithDotNetFirstAndTheFinishWindowStart
     ASSERT_FALSE(KeyExists(kDotNetKey)) << "a fresh prefix has no .NET Framework 4";
     ExpectStoredReports({"launch", "event InstallSuccess", "exit"});
     Session s;
-    ASSERT_TRUE(s.Start());
+    HWND start = nullptr;
+    ASSERT_TRUE(s.Start(&start));
 
     // The start window, centred on the work area.
-    HWND start = nullptr;
-    ASSERT_TRUE(s.Wait(kStartClass, &start));
     RECT work{};
     ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
     const RECT rc = WindowRect(start);
@@ -127,9 +126,8 @@ TEST(InstallerUnderWine, InstallsFromDistdWithDotNetFirstAndTheFinishWindowStart
 TEST(InstallerUnderWine, TheQuitQuestionAtTheStartIsDismissedThenConfirmed) {
     ExpectStoredReports({"launch", "exit"});
     Session s;
-    ASSERT_TRUE(s.Start());
     HWND start = nullptr;
-    ASSERT_TRUE(s.Wait(kStartClass, &start));
+    ASSERT_TRUE(s.Start(&start));
 
     // Declined: the question goes, the start window stays and takes input.
     ASSERT_TRUE(s.ClickControl(start, kStartLayout, "closebtn"));
@@ -157,9 +155,8 @@ TEST(InstallerUnderWine, TheQuitQuestionAtTheStartIsDismissedThenConfirmed) {
 
 TEST(InstallerUnderWine, DistdOutOfReachShowsTheConfigurationFailure) {
     Session s;
-    ASSERT_TRUE(s.Start(ClosedUrl()));
     HWND start = nullptr;
-    ASSERT_TRUE(s.Wait(kStartClass, &start));
+    ASSERT_TRUE(s.Start(&start, ClosedUrl()));
     ASSERT_TRUE(s.ClickControl(start, kStartLayout, "installbtn"));
     HWND install = nullptr;
     ASSERT_TRUE(s.Wait(kInstallClass, &install));

@@ -190,9 +190,12 @@ Session::~Session() {
     m_process.Kill();
 }
 
-::testing::AssertionResult Session::Start(const std::wstring& api) {
-    return m_process.Start(gui_driver::WindowsPathOf(INSTALLER_TESTHOST),
-                           {L"--api", api, L"--web", api, L"--stat", api});
+::testing::AssertionResult Session::Start(HWND* startWindow, const std::wstring& api) {
+    if (auto started = m_process.Start(gui_driver::WindowsPathOf(INSTALLER_TESTHOST),
+                                       {L"--api", api, L"--web", api, L"--stat", api});
+        !started)
+        return started;
+    return Wait(kStartClass, startWindow);
 }
 
 ::testing::AssertionResult Session::Wait(const wchar_t* windowClass, HWND* found, Millis timeout,

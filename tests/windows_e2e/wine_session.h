@@ -75,8 +75,9 @@ Difference Compare(const gui_driver::Image& window, const gui_driver::Image& ref
 class Session {
 public:
     ~Session();
-    // Starts the installer against `api` (distd's URL unless given).
-    ::testing::AssertionResult Start(const std::wstring& api = DistdUrl());
+    // Starts the installer against `api` (distd's URL unless given) and
+    // waits until its start window has painted itself.
+    ::testing::AssertionResult Start(HWND* startWindow, const std::wstring& api = DistdUrl());
     // Waits for a visible window of the installer of that class, and, when
     // `painted`, until it has painted itself (a window that may go at once,
     // like the install window of a fast install, is only seen).
